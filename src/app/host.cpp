@@ -1,0 +1,199 @@
+// The host: options of the harness, services, start-up and exit.
+#include "app/host.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "console/console_grid.h"
+#include "console/key_queue.h"
+#include "console/settings_file.h"
+#include "console/speech_front.h"
+#include "interp/interpreter.h"
+#include "platform/clock.h"
+#include "platform/environment.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+// Echoes what is written to standard output as UTF-8: the plain teletype renderer.
+class TeletypeEcho final : public ConsoleObserver {
+public:
+    void written(std::string_view bytes) override {
+        std::string out;
+        for (char c : bytes) {
+            unsigned char u = static_cast<unsigned char>(c);
+            if (u == '\n') out += '\n';
+            else if (u == 8) out += "\b \b";
+            else if (u >= 32) out += text::cp1252ToUtf8(std::string_view(&c, 1));
+        }
+        if (!out.empty()) writeStdout(out);
+    }
+    void bell() override { writeStdout("\a"); }
+};
+
+constexpr const char* kUsageParlendo =
+    "usage: parlendo [--headless] [--keys SEQ] [--dump-screen FILE] [--speech-log FILE]\n"
+    "                [--audio system|null|dir:PATH] [--settings FILE] SCRIPT [ARGS...]\n";
+constexpr const char* kUsageSintonix =
+    "usage: sintonix [--headless] [--keys SEQ] [--dump-screen FILE] [--speech-log FILE]\n"
+    "                [--audio system|null|dir:PATH] [--settings FILE]\n";
+
+}  // namespace
+
+std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args, bool takesScript,
+                                            std::string& error) {
+    HostOptions o;
+    size_t i = 0;
+    auto value = [&](const std::string& name) -> std::optional<std::string> {
+        if (i + 1 >= args.size()) {
+            error = "missing value for " + name;
+            return std::nullopt;
+        }
+        return args[++i];
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--headless") {
+            o.headless = true;
+        } else if (a == "--keys" || a == "--dump-screen" || a == "--speech-log" || a == "--audio" ||
+                   a == "--settings") {
+            std::optional<std::string> v = value(a);
+            if (!v) return std::nullopt;
+            if (a == "--keys") o.keys = *v;
+            else if (a == "--dump-screen") o.dumpScreen = *v;
+            else if (a == "--speech-log") o.speechLog = *v;
+            else if (a == "--settings") o.settings = *v;
+            else {
+                if (*v != "system" && *v != "null" && !(v->rfind("dir:", 0) == 0 && v->size() > 4)) {
+                    error = "unknown audio device: " + *v;
+                    return std::nullopt;
+                }
+                o.audio = *v;
+            }
+        } else if (a == "--") {
+            ++i;
+            break;
+        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+            error = "unknown option: " + a;
+            return std::nullopt;
+        } else {
+            break;
+        }
+    }
+    if (takesScript) {
+        if (i >= args.size()) {
+            error = "no script given";
+            return std::nullopt;
+        }
+        o.script = args[i++];
+    }
+    for (; i < args.size(); ++i) o.params.push_back(args[i]);
+    if (o.keys && !parseKeyNotation(*o.keys)) {
+        error = "malformed key notation: " + *o.keys;
+        return std::nullopt;
+    }
+    return o;
+}
+
+std::vector<std::string> splitScript(std::string_view fileBytes) {
+    std::string text = text::externalToCp1252(fileBytes);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+int runScript(const HostOptions& options, const std::vector<std::string>& lines, std::string_view title) {
+    if (lines.size() > static_cast<size_t>(Interpreter::kStoreCapacity)) {
+        std::cerr << "the script has more than " << Interpreter::kStoreCapacity << " lines\n";
+        return 2;
+    }
+    std::ofstream speechLog;
+    if (options.speechLog) {
+        speechLog.open(*options.speechLog, std::ios::binary | std::ios::trunc);
+        if (!speechLog) {
+            std::cerr << "cannot write the speech log " << *options.speechLog << "\n";
+            return 2;
+        }
+    }
+    ConsoleGrid console;
+    TeletypeEcho echo;
+    if (!options.headless) console.setObserver(&echo);
+
+    ScriptedKeys typed(options.keys ? *parseKeyNotation(*options.keys) : std::vector<std::string>{});
+    StdinKeys standardInput;
+    ChainedKeys keySource;
+    keySource.add(&typed);
+    if (!options.headless) keySource.add(&standardInput);
+    KeyQueue keys(&keySource);
+    RecordingSpeech speech(keys, options.speechLog ? &speechLog : nullptr);
+
+    SettingsLocation where;
+    where.executableFolder = executableFolder();
+    where.explicitFile = options.settings;
+    where.userFolder = userSettingsFolder();
+    SettingsFile settings(where);
+    SystemClock clock;
+
+    Interpreter in(Services{console, keys, speech, settings, clock});
+    in.params = options.params;
+    // The interpreter folder is where recorded words are looked for once a voice speaks.
+    std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");
+    (void)interpreterFolder;
+    console.clearScreen();
+    console.setTitle("PARLENDO");
+    console.setTitle(std::string(title));
+    for (size_t i = 0; i < lines.size(); ++i) in.storeLine(lines[i], static_cast<int>(i + 1));
+
+    RunOutcome outcome = in.reportOutcome(in.run());
+
+    if (options.dumpScreen) {
+        std::ofstream dump(*options.dumpScreen, std::ios::binary | std::ios::trunc);
+        dump << console.dumpUtf8();
+    }
+    return Interpreter::exitStatus(outcome);
+}
+
+int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript, std::string_view title) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<HostOptions> options = parseHostOptions(args, takesScript, error);
+    if (!options) {
+        std::cerr << (takesScript ? "parlendo: " : "sintonix: ") << error << "\n"
+                  << (takesScript ? kUsageParlendo : kUsageSintonix);
+        return 2;
+    }
+    std::vector<std::string> lines;
+    if (takesScript) {
+        std::ifstream f(*options->script, std::ios::binary);
+        if (!f) {
+            std::cerr << "parlendo: cannot read the script " << *options->script << "\n";
+            return 2;
+        }
+        std::stringstream ss;
+        ss << f.rdbuf();
+        lines = splitScript(ss.str());
+    } else {
+        // The carried script is Windows-1252 already.
+        size_t start = 0;
+        while (start < embeddedScript.size()) {
+            size_t end = embeddedScript.find('\n', start);
+            if (end == std::string_view::npos) end = embeddedScript.size();
+            lines.emplace_back(embeddedScript.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    return runScript(*options, lines, title);
+}
+
+}  // namespace parlendo

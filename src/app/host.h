@@ -1,0 +1,41 @@
+// The host shared by parlendo and sintonix: the command line of the harness, the services, the
+// run and the exit status.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlendo {
+
+struct HostOptions {
+    bool headless = false;
+    std::optional<std::string> keys;        // key notation, UTF-8
+    std::optional<std::string> dumpScreen;  // file for the 25 rows at exit
+    std::optional<std::string> speechLog;   // file for the speech log
+    std::string audio = "system";           // system | null | dir:PATH
+    std::optional<std::string> settings;    // settings file
+    std::optional<std::string> script;      // parlendo: the script file
+    std::vector<std::string> params;        // arguments for PARAMS
+};
+
+// Parses the options; `takesScript` is true for parlendo, whose first non-option argument is the
+// script and everything after it the script's arguments. Nothing, with a message in `error`, on a
+// bad command line.
+std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args, bool takesScript,
+                                            std::string& error);
+
+// Splits script text into lines: UTF-8 is converted, anything else is taken as Windows-1252;
+// line ends are LF or CR LF.
+std::vector<std::string> splitScript(std::string_view fileBytes);
+
+// Runs a script with the options and returns the exit status: 0 finished, 1 execution error,
+// 2 bad command line, 3 keys exhausted.
+int runScript(const HostOptions& options, const std::vector<std::string>& lines, std::string_view title);
+
+// The whole of a main: parse, load, run.
+int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
+             std::string_view title);
+
+}  // namespace parlendo

@@ -1,0 +1,223 @@
+// Console commands: writing, speaking, beeping, reading keys and lines, the screen and colours.
+#include <optional>
+
+#include "console/console_grid.h"
+#include "console/key_queue.h"
+#include "console/settings_file.h"
+#include "console/speech_front.h"
+#include "interp/argument_reader.h"
+#include "interp/commands.h"
+#include "interp/interpreter.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+constexpr std::string_view kFileError = "Erro no processamento de arquivo";
+
+bool takeUpperPrefix(std::string_view& s, std::string_view upperWord) {
+    if (s.size() < upperWord.size()) return false;
+    for (size_t i = 0; i < upperWord.size(); ++i)
+        if (text::upperChar(s[i]) != upperWord[i]) return false;
+    s.remove_prefix(upperWord.size());
+    return true;
+}
+
+// Reads one key and gives its key text: "#13", "#0#59", "a", or with the modifier flags
+// "000#13". No modifier state reaches the program yet, so the flags are all "0".
+std::optional<std::string> readKeyText(Interpreter& in, bool echo, bool withFlags) {
+    std::optional<uint8_t> b = in.services.keys.readKey();
+    if (!b) return std::nullopt;
+    if (echo) {
+        in.services.speech.stopSpeech();
+        if (*b == 12 || *b >= 32) in.services.speech.playChar(*b);
+    }
+    std::string flags = withFlags ? "000" : "";
+    if (*b == 0) {
+        std::optional<uint8_t> code = in.services.keys.readKey();
+        if (!code) return std::nullopt;
+        return flags + "#0#" + std::to_string(*code);
+    }
+    if (*b < 32 || withFlags) return flags + "#" + std::to_string(*b);
+    return std::string(1, static_cast<char>(*b));
+}
+
+// The position of a word standing alone (between blanks or the ends), so that a variable
+// such as $tecla is not taken for the option.
+size_t findWord(const std::string& upper, std::string_view word) {
+    for (size_t at = upper.find(word); at != std::string::npos; at = upper.find(word, at + 1)) {
+        bool before = at == 0 || upper[at - 1] == ' ';
+        size_t end = at + word.size();
+        bool after = end == upper.size() || upper[end] == ' ' || upper[end] == '&';
+        if (before && after) return at;
+    }
+    return std::string::npos;
+}
+
+bool fixedColours(Interpreter& in) {
+    std::string v = in.services.settings.readRaw("VIDEO", "CORESFIXAS");
+    return !v.empty() && text::upperChar(v[0]) == 'S';
+}
+
+}  // namespace
+
+bool cmdEscreve(Interpreter& in, std::string_view args, int) {
+    in.ioStatus = 0;
+    bool sameLine = takeTrailingAmpersand(args);
+    if (!args.empty() && args[0] == '#') {
+        if (args.size() < 2 || !text::isDigit(args[1])) {
+            in.showMessage(kFileError);
+            return false;
+        }
+        // No channel can be open yet: the slot is reported and nothing is written.
+        in.showMessage(kFileError);
+        return true;
+    }
+    bool mute = takeUpperPrefix(args, "MUDO");
+    std::string textOut;
+    bool allRead = readValueList(in, args, textOut);
+    in.write(textOut);
+    if (!sameLine) in.write("\r\n");
+    if (!mute) in.speak(textOut);
+    in.services.speech.waitSpeech();
+    return allRead;
+}
+
+bool cmdFala(Interpreter& in, std::string_view args, int) {
+    bool noWait = takeTrailingAmpersand(args);
+    if (args.empty()) {
+        in.services.speech.stopSpeech();
+        if (!noWait) in.services.speech.waitSpeech();
+        return true;
+    }
+    std::string said;
+    bool allRead = readValueList(in, args, said);
+    in.speak(said);
+    if (!noWait) in.services.speech.waitSpeech();
+    return allRead;
+}
+
+bool cmdSoletra(Interpreter& in, std::string_view args, int) {
+    std::string value;
+    if (!readValue(in, args, value)) return false;
+    in.services.speech.spell(value);
+    in.write(value);
+    in.services.speech.waitSpeech();
+    return true;
+}
+
+bool cmdBipa(Interpreter& in, std::string_view args, int) {
+    std::string value = "0";
+    if (!args.empty() && !readValue(in, args, value)) return false;
+    if (value == "1") in.services.speech.click();
+    else in.services.speech.beep();
+    return true;
+}
+
+bool cmdLe(Interpreter& in, std::string_view args, int) {
+    in.ioStatus = 0;
+    if (args.empty()) {
+        std::string discarded;
+        return in.readLine(discarded);
+    }
+    std::string upper = text::upperCase(args);
+    if (upper.rfind("MOUSE", 0) == 0 || upper.rfind("RATO", 0) == 0) return cmdNotAvailable(in, args, 0);
+    std::string owned(args);
+    bool withFlags = false;
+    if (size_t at = findWord(upper, "TECLA"); at != std::string::npos) {
+        size_t len = 5 + (at + 5 < owned.size() && owned[at + 5] == ' ' ? 1 : 0);
+        owned.erase(at, len);
+        withFlags = true;
+        std::string_view t = text::trim(owned);
+        owned = std::string(t);
+        if (owned.empty() || owned.back() != '&') owned += '&';
+    }
+    std::string_view rest = owned;
+    if (takeTrailingAmpersand(rest)) {
+        rest = text::trim(rest);
+        if (rest.empty()) return in.services.keys.readKey().has_value();
+        bool silent = takeUpperPrefix(rest, "MUDO") || takeUpperPrefix(rest, "SENHA");
+        int slot;
+        if (!readVariable(in, rest, slot)) return false;
+        std::optional<std::string> key = readKeyText(in, !silent, withFlags);
+        if (!key) return false;
+        in.variables.at(slot) = std::move(*key);
+        return true;
+    }
+    if (rest[0] == '#') {
+        int channel;
+        if (!readChannel(rest, channel)) return false;
+        // No channel can be open yet: reading one is an error the user hears about.
+        in.showMessage(kFileError);
+        return false;
+    }
+    std::string_view word = rest;
+    if (takeUpperPrefix(word, "EDITA ") || takeUpperPrefix(word, "CONSOLE ")) return cmdNotAvailable(in, args, 0);
+    bool password = false;
+    if (takeUpperPrefix(word, "MUDO ") || (password = takeUpperPrefix(word, "SENHA "))) {
+        int slot;
+        if (!readVariable(in, word, slot)) return false;
+        std::string line;
+        uint8_t saved = in.services.console.attribute();
+        if (password) in.services.console.setAttribute(0);
+        bool got = in.readLine(line);
+        in.services.console.setAttribute(saved);
+        if (!got) return false;
+        in.variables.at(slot) = std::move(line);
+        return true;
+    }
+    // The spoken line editor reads the plain form.
+    return cmdNotAvailable(in, args, 0);
+}
+
+bool cmdTela(Interpreter& in, std::string_view args, int) {
+    if (args.empty()) return false;
+    std::string what = text::upperCase(args);
+    if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z') what = in.variables.at(VariableTable::letterSlot(what[0]));
+    ConsoleGrid& console = in.services.console;
+    if (what == "LIMPA") {
+        console.clearScreen();
+        return true;
+    }
+    if (what == "MINIMIZADA" || what == "NORMAL") return true;  // a grid has no window to hide
+    if (!what.empty() && what[0] == '@') {
+        std::string_view pos = std::string_view(what).substr(1);
+        size_t comma = pos.find(',');
+        if (comma == std::string_view::npos) return false;
+        std::optional<int32_t> column = toInteger(text::trim(pos.substr(0, comma)));
+        std::optional<int32_t> row = toInteger(text::trim(pos.substr(comma + 1)));
+        if (!column || !row) return false;
+        console.gotoXY(*column, *row);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool colourCommand(Interpreter& in, std::string_view args, bool background) {
+    std::string value;
+    if (!readValue(in, args, value)) return false;
+    std::optional<int32_t> v = toInteger(text::trim(value));
+    if (!v) return false;
+    if (fixedColours(in)) return true;
+    if (background) in.services.console.setBackground(*v & 15);
+    else in.services.console.setForeground(*v & 15);
+    return true;
+}
+
+}  // namespace
+
+bool cmdCor(Interpreter& in, std::string_view args, int) { return colourCommand(in, args, false); }
+
+bool cmdFundo(Interpreter& in, std::string_view args, int) { return colourCommand(in, args, true); }
+
+bool cmdTitulo(Interpreter& in, std::string_view args, int) {
+    std::string value;
+    if (!readValue(in, args, value)) return false;
+    in.services.console.setTitle(value);
+    return true;
+}
+
+}  // namespace parlendo

@@ -1,0 +1,70 @@
+// The 80 x 25 console grid: a byte and a colour attribute per cell, and a teletype write cursor.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace parlendo {
+
+// Receives what is written, for renderers that show it as it comes (the plain teletype
+// renderer echoes it to standard output).
+class ConsoleObserver {
+public:
+    virtual ~ConsoleObserver() = default;
+    virtual void written(std::string_view bytes) = 0;
+    virtual void cleared() {}
+    virtual void bell() {}
+};
+
+class ConsoleGrid {
+public:
+    static constexpr int kColumns = 80;
+    static constexpr int kRows = 25;
+
+    ConsoleGrid();
+
+    void setObserver(ConsoleObserver* observer) { observer_ = observer; }
+
+    // Writes bytes at the cursor: BEL beeps, BS steps back over one cell, LF starts a new line,
+    // CR returns to column 1, codes 32-255 are stored (wrapping before the 81st column); every
+    // other control byte, tab included, is ignored.
+    void write(std::string_view bytes);
+    void writeLine(std::string_view text);
+    void newLine();
+    void clearScreen();
+    void clearToEndOfLine();
+    // 1-based; clamped into the grid.
+    void gotoXY(int column, int row);
+    int cursorColumn() const { return column_ + 1; }
+    int cursorRow() const { return row_ + 1; }
+
+    void setForeground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0xF0) | (index & 15)); }
+    void setBackground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0x0F) | ((index & 15) << 4)); }
+    uint8_t attribute() const { return attribute_; }
+    void setAttribute(uint8_t a) { attribute_ = a; }
+
+    // 1-based; outside the grid a blank and attribute 0.
+    char cellChar(int row, int column) const;
+    uint8_t cellAttribute(int row, int column) const;
+    // Row text (1-based row), 80 bytes.
+    std::string rowText(int row) const;
+    // The 25 rows as UTF-8, trailing blanks of each row removed, one line each.
+    std::string dumpUtf8() const;
+
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title) { title_ = std::move(title); }
+
+private:
+    std::array<char, kColumns * kRows> text_;
+    std::array<uint8_t, kColumns * kRows> attributes_;
+    int column_ = 0;
+    int row_ = 0;
+    uint8_t attribute_ = 0x0F;
+    std::string title_;
+    ConsoleObserver* observer_ = nullptr;
+};
+
+}  // namespace parlendo

@@ -1,0 +1,37 @@
+// The recording speech front.
+#include "console/speech_front.h"
+
+#include "console/key_queue.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+void RecordingSpeech::record(std::string line) {
+    // One request is one log line: line breaks inside a text are logged as blanks.
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
+    if (log_) {
+        *log_ << text::cp1252ToUtf8(line) << '\n';
+        log_->flush();
+    }
+    lines_.push_back(std::move(line));
+}
+
+void RecordingSpeech::speak(std::string_view text) {
+    if (!text.empty()) record(std::string(text));
+}
+
+void RecordingSpeech::spell(std::string_view text) { record("spell " + std::string(text)); }
+
+void RecordingSpeech::playWord(std::string_view name) { record("word " + std::string(name)); }
+
+void RecordingSpeech::playChar(uint8_t code) { record("char " + std::to_string(code)); }
+
+void RecordingSpeech::click() { record("<click>"); }
+
+void RecordingSpeech::beep() {
+    keys_.flushKeys();
+    record("<beep>");
+}
+
+}  // namespace parlendo

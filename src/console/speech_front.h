@@ -1,0 +1,61 @@
+// The speech front: what the rest of the program asks to be said. The voices plug in behind it;
+// the recording front keeps the speech log the harness writes.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlendo {
+
+class KeyQueue;
+
+class SpeechFront {
+public:
+    virtual ~SpeechFront() = default;
+    // Speaks a text; returns when it is said or a key interrupted it.
+    virtual void speak(std::string_view text) = 0;
+    // Spells a text character by character.
+    virtual void spell(std::string_view text) = 0;
+    // Plays a recorded word by name, and the recording of one character.
+    virtual void playWord(std::string_view name) = 0;
+    virtual void playChar(uint8_t code) = 0;
+    virtual void click() = 0;
+    // The beep also discards every key waiting in the queue.
+    virtual void beep() = 0;
+    // True while speech or recorded sound plays; a waiting key stops it and gives false.
+    virtual bool isSpeaking() = 0;
+    virtual void waitSpeech() = 0;
+    virtual void stopSpeech() = 0;
+};
+
+// Says nothing aloud; keeps one line per request, as the speech log of the harness has them:
+// the text given to speak; "spell TEXT"; "word NAME"; "char CODE"; "<click>"; "<beep>".
+// Lines are Windows-1252 here; the log file gets them as UTF-8.
+class RecordingSpeech final : public SpeechFront {
+public:
+    explicit RecordingSpeech(KeyQueue& keys, std::ostream* log = nullptr) : keys_(keys), log_(log) {}
+
+    void speak(std::string_view text) override;
+    void spell(std::string_view text) override;
+    void playWord(std::string_view name) override;
+    void playChar(uint8_t code) override;
+    void click() override;
+    void beep() override;
+    bool isSpeaking() override { return false; }
+    void waitSpeech() override {}
+    void stopSpeech() override {}
+
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    void record(std::string line);
+
+    KeyQueue& keys_;
+    std::ostream* log_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace parlendo

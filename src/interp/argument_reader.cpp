@@ -1,0 +1,290 @@
+// The argument reader and the expression evaluator.
+#include "interp/argument_reader.h"
+
+#include <limits>
+
+#include "interp/interpreter.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+using text::isAsciiLetter;
+using text::isBlank;
+using text::isDigit;
+
+namespace {
+
+bool isNameChar(char c) { return isDigit(c) || isAsciiLetter(c) || c == '_'; }
+
+// Registers a named variable, telling the user when there is no slot left for it.
+bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
+    std::optional<int> s = in.variables.namedSlot(name);
+    if (!s) {
+        if (!in.scanning) in.showMessage("Muitas variáveis no programa (máximo 101)");
+        return false;
+    }
+    slot = *s;
+    return true;
+}
+
+}  // namespace
+
+void dropBlanks(std::string_view& rest) {
+    size_t i = 0;
+    while (i < rest.size() && isBlank(rest[i])) ++i;
+    rest.remove_prefix(i);
+}
+
+bool readVariable(Interpreter& in, std::string_view& rest, int& slot) {
+    dropBlanks(rest);
+    if (rest.empty()) return false;
+    if (rest[0] == '$') {
+        size_t n = 1;
+        while (n < rest.size() && isNameChar(rest[n])) ++n;
+        if (n == 1) return false;
+        if (!namedSlotOrMessage(in, rest.substr(1, n - 1), slot)) return false;
+        rest.remove_prefix(n);
+    } else if (isAsciiLetter(rest[0])) {
+        if (rest.size() > 1 && (isDigit(rest[1]) || isAsciiLetter(rest[1]))) return false;
+        slot = VariableTable::letterSlot(rest[0]);
+        rest.remove_prefix(1);
+    } else {
+        return false;
+    }
+    dropBlanks(rest);
+    return true;
+}
+
+bool readValue(Interpreter& in, std::string_view& rest, std::string& out) {
+    dropBlanks(rest);
+    if (rest.empty()) return false;
+    char c = rest[0];
+    if (c == '-' || isDigit(c)) {
+        size_t n = 1;
+        while (n < rest.size() && isDigit(rest[n])) ++n;
+        out.assign(rest.substr(0, n));
+        rest.remove_prefix(n);
+    } else if (c == '"') {
+        out.clear();
+        size_t i = 1;
+        for (;;) {
+            size_t q = rest.find('"', i);
+            if (q == std::string_view::npos) {  // no closing quote: the rest of the line
+                out.append(rest.substr(i));
+                i = rest.size();
+                break;
+            }
+            out.append(rest.substr(i, q - i));
+            if (q + 1 < rest.size() && rest[q + 1] == '"') {
+                out.push_back('"');
+                i = q + 2;
+                continue;
+            }
+            i = q + 1;
+            break;
+        }
+        rest.remove_prefix(i);
+    } else if (c == '$') {
+        int slot;
+        if (!readVariable(in, rest, slot)) return false;
+        out = in.variables.at(slot);
+    } else if (isAsciiLetter(c)) {
+        out = in.variables.at(VariableTable::letterSlot(c));
+        rest.remove_prefix(1);
+    } else if (c == '(') {
+        rest.remove_prefix(1);
+        std::optional<int64_t> v = evalExpression(in, rest);
+        if (!v) return false;
+        dropBlanks(rest);
+        if (rest.empty() || rest[0] != ')') return false;
+        rest.remove_prefix(1);
+        out = std::to_string(*v);
+    } else {
+        return false;
+    }
+    dropBlanks(rest);
+    return true;
+}
+
+bool readValueList(Interpreter& in, std::string_view& rest, std::string& out) {
+    out.clear();
+    std::string piece;
+    while (readValue(in, rest, piece)) {
+        out += piece;
+        if (out.size() > in.maxTextSize) return false;
+    }
+    dropBlanks(rest);
+    return rest.empty();
+}
+
+bool readChannel(std::string_view& rest, int& digit) {
+    dropBlanks(rest);
+    if (rest.size() < 2 || rest[0] != '#' || !isDigit(rest[1])) return false;
+    if (rest.size() > 2 && rest[2] != ' ') return false;
+    digit = rest[1] - '0';
+    rest.remove_prefix(2);
+    dropBlanks(rest);
+    return true;
+}
+
+bool readBracketName(std::string_view& rest, std::string& name) {
+    dropBlanks(rest);
+    if (rest.size() < 2 || rest[0] != '[') return false;
+    size_t close = rest.find(']', 2);
+    if (close == std::string_view::npos) return false;
+    name.assign(rest.substr(1, close - 1));
+    rest.remove_prefix(close + 1);
+    return true;
+}
+
+std::optional<int32_t> toInteger(std::string_view t) {
+    dropBlanks(t);
+    bool negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    int base = 10;
+    if (!t.empty() && (t[0] == '$' || t[0] == 'x' || t[0] == 'X')) {
+        base = 16;
+        t.remove_prefix(1);
+    } else if (t.size() >= 2 && t[0] == '0' && t[1] == 'x') {
+        base = 16;
+        t.remove_prefix(2);
+    }
+    if (t.empty()) return std::nullopt;
+    // Accumulate the magnitude; 2^31 is the largest allowed (for the negative end).
+    constexpr uint64_t kLimit = uint64_t{1} << 31;
+    uint64_t v = 0;
+    for (char c : t) {
+        int d;
+        if (isDigit(c)) d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return std::nullopt;
+        v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+        if (v > kLimit) return std::nullopt;
+    }
+    if (!negative && v == kLimit) return std::nullopt;
+    int64_t s = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    return static_cast<int32_t>(s);
+}
+
+bool takeTrailingAmpersand(std::string_view& args) {
+    if (args.empty() || args.back() != '&') return false;
+    args.remove_suffix(1);
+    while (!args.empty() && isBlank(args.back())) args.remove_suffix(1);
+    return true;
+}
+
+// Parenthesised arithmetic. Values are kept as unsigned 64-bit numbers so that every
+// operation wraps the way two's complement does, without undefined behaviour.
+namespace {
+
+constexpr int kMaxDepth = 200;
+
+struct Evaluator {
+    Interpreter& in;
+    std::string_view& s;
+    int depth = 0;
+
+    void blanks() { dropBlanks(s); }
+
+    std::optional<uint64_t> expression() {
+        if (++depth > kMaxDepth) return std::nullopt;
+        std::optional<uint64_t> v = term();
+        while (v) {
+            blanks();
+            if (s.empty() || (s[0] != '+' && s[0] != '-')) break;
+            char op = s[0];
+            s.remove_prefix(1);
+            std::optional<uint64_t> r = term();
+            if (!r) return std::nullopt;
+            v = op == '+' ? *v + *r : *v - *r;
+        }
+        --depth;
+        return v;
+    }
+
+    std::optional<uint64_t> term() {
+        std::optional<uint64_t> v = factor();
+        while (v) {
+            blanks();
+            if (s.empty() || (s[0] != '*' && s[0] != '/')) break;
+            char op = s[0];
+            s.remove_prefix(1);
+            std::optional<uint64_t> r = factor();
+            if (!r) return std::nullopt;
+            if (op == '*') {
+                v = *v * *r;
+            } else {
+                int64_t a = static_cast<int64_t>(*v), b = static_cast<int64_t>(*r);
+                if (b == 0) return std::nullopt;
+                if (a == std::numeric_limits<int64_t>::min() && b == -1) v = *v;  // wraps to itself
+                else v = static_cast<uint64_t>(a / b);
+            }
+        }
+        return v;
+    }
+
+    std::optional<uint64_t> variable(int slot) {
+        std::optional<int32_t> n = toInteger(in.variables.at(slot));
+        if (!n) return std::nullopt;
+        return static_cast<uint64_t>(static_cast<int64_t>(*n));
+    }
+
+    std::optional<uint64_t> factor() {
+        blanks();
+        if (s.empty()) return std::nullopt;
+        char c = s[0];
+        if (isDigit(c)) {
+            uint32_t acc = 0;
+            size_t n = 0;
+            while (n < s.size() && isDigit(s[n])) acc = acc * 10u + static_cast<uint32_t>(s[n++] - '0');
+            s.remove_prefix(n);
+            return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(acc)));
+        }
+        if (c == '-') {
+            if (++depth > kMaxDepth) return std::nullopt;
+            s.remove_prefix(1);
+            std::optional<uint64_t> v = factor();
+            --depth;
+            if (!v) return std::nullopt;
+            return uint64_t{0} - *v;
+        }
+        if (c == '(') {
+            s.remove_prefix(1);
+            std::optional<uint64_t> v = expression();
+            if (!v) return std::nullopt;
+            blanks();
+            if (s.empty() || s[0] != ')') return std::nullopt;
+            s.remove_prefix(1);
+            return v;
+        }
+        if (c == '$') {
+            size_t n = 1;
+            while (n < s.size() && (isAsciiLetter(s[n]) || isDigit(s[n]))) ++n;
+            if (n == 1) return std::nullopt;
+            int slot;
+            if (!namedSlotOrMessage(in, s.substr(1, n - 1), slot)) return std::nullopt;
+            s.remove_prefix(n);
+            return variable(slot);
+        }
+        if (isAsciiLetter(c)) {
+            s.remove_prefix(1);
+            return variable(VariableTable::letterSlot(c));
+        }
+        return std::nullopt;
+    }
+};
+
+}  // namespace
+
+std::optional<int64_t> evalExpression(Interpreter& in, std::string_view& rest) {
+    Evaluator e{in, rest};
+    std::optional<uint64_t> v = e.expression();
+    if (!v) return std::nullopt;
+    return static_cast<int64_t>(*v);
+}
+
+}  // namespace parlendo

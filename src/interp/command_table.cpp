@@ -1,0 +1,160 @@
+// The command table in the language's matching order, and dispatch.
+#include "interp/command_table.h"
+
+#include <array>
+#include <unordered_map>
+
+#include "interp/commands.h"
+#include "interp/interpreter.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+// Keywords are Windows-1252: "L\xCA" is LÊ, "T\xCDTULO" is TÍTULO, "SEN\xC3O" is SENÃO.
+constexpr std::array kTable = {
+    CommandEntry{"MIDI", cmdNotAvailable, 0},
+    CommandEntry{"DEBUG", cmdDebug, 0},
+    CommandEntry{"SEJA", cmdSeja, 0},
+    CommandEntry{"TELA", cmdTela, 0},
+    CommandEntry{"COR", cmdCor, 0},
+    CommandEntry{"FUNDO", cmdFundo, 0},
+    CommandEntry{"ABRE", cmdNotAvailable, 0},
+    CommandEntry{"FECHA", cmdNotAvailable, 0},
+    CommandEntry{"INTERNET", cmdNotAvailable, 0},
+    CommandEntry{"CONECTA", cmdNotAvailable, 0},
+    CommandEntry{"ATIVASSL", cmdNotAvailable, 0},
+    CommandEntry{"SERVE", cmdNotAvailable, 0},
+    CommandEntry{"OBSERVA", cmdNotAvailable, 0},
+    CommandEntry{"ESCREVE", cmdEscreve, 0},
+    CommandEntry{"BIPA", cmdBipa, 0},
+    CommandEntry{"SOMA", cmdSoma, 0},
+    CommandEntry{"SUBTRAI", cmdArithmetic, kSubtract},
+    CommandEntry{"MULTIPLICA", cmdArithmetic, kMultiply},
+    CommandEntry{"DIVIDE", cmdArithmetic, kDivide},
+    CommandEntry{"CONCATENA", cmdConcatena, 0},
+    CommandEntry{"COPIA", cmdCopia, 0},
+    CommandEntry{"SOLETRA", cmdSoletra, 0},
+    CommandEntry{"LISTA", cmdLista, 0},
+    CommandEntry{"FALAHORA", cmdNotAvailable, 0},
+    CommandEntry{"TITULO", cmdTitulo, 0},
+    CommandEntry{"T\xCDTULO", cmdTitulo, 0},
+    CommandEntry{"DELETA", cmdDeleta, 0},
+    CommandEntry{"SUBSTITUI", cmdSubstitui, 0},
+    CommandEntry{"TOCA", cmdNotAvailable, 0},
+    CommandEntry{"FALA", cmdFala, 0},
+    CommandEntry{"MCI", cmdNotAvailable, 0},
+    CommandEntry{"L\xCA", cmdLe, 0},
+    CommandEntry{"LE", cmdLe, 0},
+    CommandEntry{"CHECA", cmdNotAvailable, 0},
+    CommandEntry{"REMOVE", cmdNotAvailable, 0},
+    CommandEntry{"RENOMEIA", cmdNotAvailable, 0},
+    CommandEntry{"REPLICA", cmdNotAvailable, 0},
+    CommandEntry{"CMD", cmdNotAvailable, 0},
+    CommandEntry{"ESPERA", cmdNotAvailable, 0},
+    CommandEntry{"ENVIACMD", cmdNotAvailable, 0},
+    CommandEntry{"DIGITA", cmdNotAvailable, 0},
+    CommandEntry{"ACIONA", cmdNotAvailable, 0},
+    CommandEntry{"CLICA", cmdNotAvailable, 0},
+    CommandEntry{"CAPTURA", cmdNotAvailable, 0},
+    CommandEntry{"TRANSFERE", cmdNotAvailable, 0},
+    CommandEntry{"JANELA", cmdNotAvailable, 0},
+    CommandEntry{"DESVIA", cmdDesvia, 0},
+    CommandEntry{"SE", cmdSe, 0},
+    CommandEntry{"SENAO", cmdSenao, 0},
+    CommandEntry{"SEN\xC3O", cmdSenao, 0},
+    CommandEntry{"ENQUANTO", cmdEnquanto, 0},
+    CommandEntry{"REPETE", cmdRepete, 0},
+    CommandEntry{"FIM", cmdFim, 0},
+    CommandEntry{"EXECUTA", cmdNotAvailable, 0},
+    CommandEntry{"EXISTEPROG", cmdNotAvailable, 0},
+    CommandEntry{"ALARME", cmdNotAvailable, 0},
+    CommandEntry{"GRAVABYTES", cmdNotAvailable, 0},
+    CommandEntry{"ESCREVEBYTE", cmdNotAvailable, 0},
+    CommandEntry{"LEBYTE", cmdNotAvailable, 0},
+    CommandEntry{"LIMPABYTES", cmdNotAvailable, 0},
+    CommandEntry{"FECHABIN", cmdNotAvailable, 0},
+    CommandEntry{"CRIABIN", cmdNotAvailable, 0},
+    CommandEntry{"TAMARQ", cmdNotAvailable, 0},
+    CommandEntry{"HTAMARQ", cmdNotAvailable, 0},
+    CommandEntry{"DIR", cmdNotAvailable, 0},
+    CommandEntry{"BUSCA", cmdNotAvailable, 0},
+    CommandEntry{"TERMINA", cmdTermina, 0},
+    CommandEntry{"CHAMA", cmdChama, 0},
+    CommandEntry{"RETORNA", cmdRetorna, 0},
+    CommandEntry{"RANDOMIZA", cmdRandomiza, 0},
+    CommandEntry{"IP", cmdNotAvailable, 0},
+    CommandEntry{"MSAA", cmdNotAvailable, 0},
+    CommandEntry{"MENU", cmdNotAvailable, 0},
+    CommandEntry{"IMAGEM", cmdNotAvailable, 0},
+    CommandEntry{"SENSOR", cmdNotAvailable, 0},
+    CommandEntry{"ANSIPARAUTF8", cmdConvert, kAnsiToUtf8},
+    CommandEntry{"UTF8PARAANSI", cmdConvert, kUtf8ToAnsi},
+    CommandEntry{"HTTP", cmdNotAvailable, 0},
+    CommandEntry{"TRAZDAREDE", cmdNotAvailable, 0},
+    CommandEntry{"HANDLE", cmdNotAvailable, 0},
+    CommandEntry{"SINTCONFIG", cmdNotAvailable, 0},
+    CommandEntry{"MENSAGEM", cmdNotAvailable, 0},
+    CommandEntry{"CODBASE64", cmdConvert, kBase64Encode},
+    CommandEntry{"REMOVEQUOTED", cmdConvert, kQuotedDecode},
+    CommandEntry{"ADQUOTED", cmdConvert, kQuotedEncode},
+    CommandEntry{"CODARQBASE64", cmdCodArqBase64, 0},
+    CommandEntry{"DECODARQBASE64", cmdDecodArqBase64, 0},
+    CommandEntry{"DECODBASE64", cmdConvert, kBase64Decode},
+};
+
+static_assert(kTable.size() == 88, "85 entries, three of them with two spellings");
+
+// No two keywords are equal, so a hash lookup finds exactly the entry the ordered scan would.
+const std::unordered_map<std::string_view, const CommandEntry*>& index() {
+    static const auto* map = [] {
+        auto* m = new std::unordered_map<std::string_view, const CommandEntry*>();
+        for (const CommandEntry& e : kTable) m->emplace(e.keyword, &e);
+        return m;
+    }();
+    return *map;
+}
+
+constexpr size_t kLongestKeyword = 16;
+
+}  // namespace
+
+std::span<const CommandEntry> commandTable() { return kTable; }
+
+const CommandEntry* findCommand(std::string_view upperKeyword) {
+    const auto& m = index();
+    auto it = m.find(upperKeyword);
+    return it == m.end() ? nullptr : it->second;
+}
+
+bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
+    if (keyword.empty()) return false;
+    args = text::trim(args);
+    if (in.traceOn) {
+        std::string traced(keyword);
+        traced += ' ';
+        traced += args;
+        in.writeLine(traced);
+        in.speak(traced);
+    }
+    const CommandEntry* entry = nullptr;
+    if (keyword.size() <= kLongestKeyword) {
+        char buf[kLongestKeyword];
+        for (size_t i = 0; i < keyword.size(); ++i) buf[i] = text::upperChar(keyword[i]);
+        entry = findCommand(std::string_view(buf, keyword.size()));
+    }
+    if (!entry) {
+        in.showMessage("Comando inválido: " + text::upperCase(keyword));
+        return false;
+    }
+    in.currentKeyword.assign(entry->keyword);
+    return entry->handler(in, args, entry->param);
+}
+
+bool cmdNotAvailable(Interpreter& in, std::string_view, int) {
+    in.showMessage("Comando não disponível: " + in.currentKeyword);
+    return false;
+}
+
+}  // namespace parlendo

@@ -1,0 +1,31 @@
+// The command table: every keyword of the language and the handler that carries it out.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace parlendo {
+
+class Interpreter;
+
+// A handler takes the argument text (trimmed) and returns success. `param` is the fixed
+// parameter of the entry (the operator of the arithmetic family), 0 elsewhere.
+using Handler = bool (*)(Interpreter& in, std::string_view args, int param);
+
+struct CommandEntry {
+    std::string_view keyword;
+    Handler handler;
+    int param;
+};
+
+// The entries in matching order.
+std::span<const CommandEntry> commandTable();
+
+// Finds the handler for an upper-cased keyword; null when none matches.
+const CommandEntry* findCommand(std::string_view upperKeyword);
+
+// Writes the keyword line when tracing, upper-cases the keyword, runs its handler, or reports
+// "Comando inválido: " and fails.
+bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args);
+
+}  // namespace parlendo

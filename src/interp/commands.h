@@ -1,0 +1,51 @@
+// Handlers of the command table, grouped by the file that holds them.
+#pragma once
+
+#include <string_view>
+
+namespace parlendo {
+
+class Interpreter;
+
+// interp/control_flow.cpp
+bool cmdDebug(Interpreter&, std::string_view, int);
+bool cmdSe(Interpreter&, std::string_view, int);
+bool cmdSenao(Interpreter&, std::string_view, int);
+bool cmdFim(Interpreter&, std::string_view, int);
+bool cmdEnquanto(Interpreter&, std::string_view, int);
+bool cmdRepete(Interpreter&, std::string_view, int);
+bool cmdDesvia(Interpreter&, std::string_view, int);
+bool cmdChama(Interpreter&, std::string_view, int);
+bool cmdRetorna(Interpreter&, std::string_view, int);
+bool cmdTermina(Interpreter&, std::string_view, int);
+
+// interp/string_commands.cpp
+enum ArithmeticOp { kSubtract = 1, kMultiply = 2, kDivide = 3 };
+bool cmdSeja(Interpreter&, std::string_view, int);
+bool cmdSoma(Interpreter&, std::string_view, int);
+bool cmdArithmetic(Interpreter&, std::string_view, int op);
+bool cmdConcatena(Interpreter&, std::string_view, int);
+bool cmdCopia(Interpreter&, std::string_view, int);
+bool cmdDeleta(Interpreter&, std::string_view, int);
+bool cmdSubstitui(Interpreter&, std::string_view, int);
+bool cmdRandomiza(Interpreter&, std::string_view, int);
+enum Conversion { kAnsiToUtf8, kUtf8ToAnsi, kBase64Encode, kBase64Decode, kQuotedDecode, kQuotedEncode };
+bool cmdConvert(Interpreter&, std::string_view, int conversion);
+bool cmdCodArqBase64(Interpreter&, std::string_view, int);
+bool cmdDecodArqBase64(Interpreter&, std::string_view, int);
+
+// console/console_commands.cpp
+bool cmdEscreve(Interpreter&, std::string_view, int);
+bool cmdFala(Interpreter&, std::string_view, int);
+bool cmdSoletra(Interpreter&, std::string_view, int);
+bool cmdBipa(Interpreter&, std::string_view, int);
+bool cmdLe(Interpreter&, std::string_view, int);
+bool cmdTela(Interpreter&, std::string_view, int);
+bool cmdCor(Interpreter&, std::string_view, int);
+bool cmdFundo(Interpreter&, std::string_view, int);
+bool cmdTitulo(Interpreter&, std::string_view, int);
+
+// A command whose subsystem is not built yet: says so and fails.
+bool cmdNotAvailable(Interpreter&, std::string_view, int);
+
+}  // namespace parlendo

@@ -1,0 +1,333 @@
+// Conditions and control flow. Blocks have no structure kept between lines: every boundary is
+// found again by scanning the numbered lines of the store each time it is needed.
+#include "interp/control_flow.h"
+
+#include <cstring>
+
+#include "commands/lists.h"
+#include "interp/argument_reader.h"
+#include "interp/commands.h"
+#include "interp/interpreter.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+using text::upperChar;
+
+std::string normaliseOperand(std::string_view operand) {
+    if (operand.empty()) return std::string(20, '0');
+    bool digits = true;
+    for (char c : operand)
+        if (!text::isDigit(c)) {
+            digits = false;
+            break;
+        }
+    if (!digits) return text::upperCase(operand);
+    if (operand.size() >= 21) return std::string(operand.substr(operand.size() - 21));
+    return std::string(21 - operand.size(), '0') + std::string(operand);
+}
+
+namespace {
+
+bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+bool startsWithUpper(std::string_view s, std::string_view upperPrefix) {
+    if (s.size() < upperPrefix.size()) return false;
+    for (size_t i = 0; i < upperPrefix.size(); ++i)
+        if (upperChar(s[i]) != upperPrefix[i]) return false;
+    return true;
+}
+
+enum class Op { Ge, Le, ExactEq, Ne, Contains, StartsWith, EndsWith, In, Eq, Lt, Gt };
+
+struct OpText {
+    std::string_view text;
+    Op op;
+};
+
+constexpr OpText kOperators[] = {
+    {">=", Op::Ge},       {"<=", Op::Le},       {"==", Op::ExactEq}, {"<>", Op::Ne},
+    {"*=*", Op::Contains}, {"=*", Op::StartsWith}, {"*=", Op::EndsWith}, {"EM", Op::In},
+    {"=", Op::Eq},        {"<", Op::Lt},        {">", Op::Gt},
+};
+
+// Trimmed line of the store, blank runs collapsed and upper-cased, compared with a word
+// without building a copy.
+bool normalisedEquals(std::string_view line, std::string_view upperWords) {
+    std::string_view t = text::trim(line);
+    size_t j = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == ' ' && i > 0 && t[i - 1] == ' ') continue;
+        if (j >= upperWords.size() || upperChar(t[i]) != upperWords[j]) return false;
+        ++j;
+    }
+    return j == upperWords.size();
+}
+
+std::string normalisedLine(std::string_view line) {
+    std::string_view t = text::trim(line);
+    std::string out;
+    out.reserve(t.size());
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == ' ' && i > 0 && t[i - 1] == ' ') continue;
+        out.push_back(upperChar(t[i]));
+    }
+    return out;
+}
+
+// The first word of a trimmed, upper-cased line: up to its first blank. A line without a blank
+// has no first word.
+bool firstWordIs(std::string_view line, std::string_view upperWord) {
+    std::string_view t = text::trim(line);
+    size_t blank = t.find(' ');
+    if (blank == std::string_view::npos) return false;
+    return blank == upperWord.size() && startsWithUpper(t, upperWord);
+}
+
+// Continues after the first following line that reads "FIM " and the word; past the last line
+// when there is none, which ends the run as finished.
+void jumpForward(Interpreter& in, std::string_view blockWord) {
+    char target[16] = "FIM ";
+    std::memcpy(target + 4, blockWord.data(), blockWord.size());
+    std::string_view wanted(target, 4 + blockWord.size());
+    for (int n = in.currentLine + 1; n <= in.scriptSize; ++n) {
+        if (normalisedEquals(in.line(n), wanted)) {
+            in.currentLine = n;
+            return;
+        }
+    }
+    in.currentLine = in.scriptSize + 1;
+}
+
+// Skips a false block SE: to its else line or past its own FIM SE, counting nested block SEs.
+void skipFalseBlock(Interpreter& in) {
+    int depth = 1;
+    in.scanning = true;
+    for (int n = in.currentLine + 1; n <= in.scriptSize; ++n) {
+        std::string_view raw = in.line(n);
+        std::string_view t = text::trim(raw);
+        if (startsWithUpper(t, "SE ")) {
+            std::string norm = normalisedLine(raw);
+            ConditionResult c = evaluateCondition(in, std::string_view(norm).substr(3));
+            if (c.parsed && c.rest.empty()) ++depth;
+            continue;
+        }
+        if (normalisedEquals(raw, "FIM SE")) {
+            if (--depth == 0) {
+                in.currentLine = n;
+                in.scanning = false;
+                return;
+            }
+        } else if (depth == 1 && (normalisedEquals(raw, "SENAO") || normalisedEquals(raw, "SEN\xC3O"))) {
+            in.currentLine = n;
+            in.scanning = false;
+            return;
+        }
+    }
+    in.scanning = false;
+    in.currentLine = in.scriptSize + 1;
+}
+
+bool compare(Op op, const std::string& left, const std::string& right) {
+    switch (op) {
+    case Op::ExactEq: return left == right;
+    case Op::Contains: return !right.empty() && left.find(right) != std::string::npos;
+    case Op::StartsWith: return !right.empty() && startsWith(left, right);
+    case Op::EndsWith:
+        return !right.empty() && left.size() >= right.size() &&
+               left.compare(left.size() - right.size(), right.size(), right) == 0;
+    default: break;
+    }
+    std::string l = normaliseOperand(left), r = normaliseOperand(right);
+    // std::string compares char_traits<char>, which orders bytes as unsigned values.
+    int cmp = l.compare(r);
+    switch (op) {
+    case Op::Eq: return cmp == 0;
+    case Op::Ne: return cmp != 0;
+    case Op::Lt: return cmp < 0;
+    case Op::Gt: return cmp > 0;
+    case Op::Le: return cmp <= 0;
+    case Op::Ge: return cmp >= 0;
+    default: return false;
+    }
+}
+
+// The step REPETE makes at the loop head (start) or from FIM REPETE (continue).
+bool repeatStep(Interpreter& in, std::string_view args, bool start) {
+    int slot;
+    if (!readVariable(in, args, slot) || args.empty()) return false;
+    int64_t a = 0;
+    if (!start) {
+        std::optional<int32_t> v = toInteger(in.variables.at(slot));
+        if (!v) return false;
+        a = *v;
+    }
+    std::string count;
+    if (!readValue(in, args, count)) return false;
+    std::optional<int32_t> n = toInteger(count);
+    if (!n) return false;
+    in.variables.at(slot) = std::to_string(a + 1);
+    if (*n < a + 1) jumpForward(in, "REPETE");
+    return true;
+}
+
+// The label named by the argument of DESVIA and CHAMA.
+bool jumpTarget(Interpreter& in, std::string_view args, std::string& name) {
+    if (args.empty()) return false;
+    if (args[0] == '@') {
+        args.remove_prefix(1);
+        for (char c : args)
+            if (text::isBlank(c)) return false;
+        name.assign(args);
+        return true;
+    }
+    if (!readValue(in, args, name)) return false;
+    return args.empty();
+}
+
+}  // namespace
+
+ConditionResult evaluateCondition(Interpreter& in, std::string_view t) {
+    ConditionResult result;
+    bool negate = false;
+    if (startsWithUpper(t, "NAO") || startsWithUpper(t, "N\xC3O")) {
+        negate = true;
+        t.remove_prefix(3);
+        dropBlanks(t);
+        if (t.empty()) return result;
+    }
+    std::string left;
+    if (!readValue(in, t, left) || t.empty()) return result;
+    const OpText* found = nullptr;
+    for (const OpText& o : kOperators) {
+        if (o.op == Op::In ? startsWithUpper(t, "EM") : startsWith(t, o.text)) {
+            found = &o;
+            break;
+        }
+    }
+    if (!found) return result;
+    t.remove_prefix(found->text.size());
+    dropBlanks(t);
+    if (t.empty()) return result;
+    bool value;
+    if (found->op == Op::In) {
+        std::string name;
+        if (!readBracketName(t, name)) return result;
+        ListRecord* list = in.lists.find(name);
+        if (!list) return result;
+        std::string l = normaliseOperand(left);
+        value = false;
+        for (const std::string& item : list->items)
+            if (normaliseOperand(item) == l) {
+                value = true;
+                break;
+            }
+    } else {
+        std::string right;
+        if (!readValue(in, t, right)) return result;
+        value = compare(found->op, left, right);
+    }
+    result.parsed = true;
+    result.value = negate ? !value : value;
+    result.rest = text::trim(t);
+    return result;
+}
+
+bool cmdSe(Interpreter& in, std::string_view args, int) {
+    ConditionResult c = evaluateCondition(in, args);
+    if (!c.parsed) return false;
+    if (!c.rest.empty()) {
+        if (!c.value) return true;
+        // The command part runs as a line of its own; copy it, as it points into this line.
+        std::string command(c.rest);
+        return in.executeLine(command, true);
+    }
+    if (!c.value) skipFalseBlock(in);
+    return true;
+}
+
+bool cmdSenao(Interpreter& in, std::string_view args, int) {
+    if (!args.empty()) return false;
+    jumpForward(in, "SE");
+    return true;
+}
+
+bool cmdFim(Interpreter& in, std::string_view args, int) {
+    if (args.empty()) return false;
+    std::string x = text::upperCase(args);
+    if (x == "ENQUANTO") {
+        for (int n = in.currentLine - 1; n >= 1; --n)
+            if (firstWordIs(in.line(n), "ENQUANTO")) {
+                in.currentLine = n - 1;
+                return true;
+            }
+        return false;
+    }
+    if (x == "REPETE") {
+        for (int n = in.currentLine - 1; n >= 1; --n)
+            if (firstWordIs(in.line(n), "REPETE")) {
+                in.currentLine = n;
+                std::string_view head = text::trim(in.line(n));
+                std::string argsOfHead(text::trim(head.substr(head.find(' ') + 1)));
+                return repeatStep(in, argsOfHead, false);
+            }
+        return false;
+    }
+    return true;
+}
+
+bool cmdEnquanto(Interpreter& in, std::string_view args, int) {
+    ConditionResult c = evaluateCondition(in, args);
+    if (!c.parsed) return false;
+    if (!c.value) jumpForward(in, "ENQUANTO");
+    return true;
+}
+
+bool cmdRepete(Interpreter& in, std::string_view args, int) { return repeatStep(in, args, true); }
+
+bool cmdDesvia(Interpreter& in, std::string_view args, int) {
+    std::string name;
+    if (!jumpTarget(in, args, name)) return false;
+    return in.findLabel(name);
+}
+
+bool cmdChama(Interpreter& in, std::string_view args, int) {
+    std::string name;
+    if (!jumpTarget(in, args, name)) return false;
+    if (in.callStack.size() >= static_cast<size_t>(Interpreter::kCallDepth)) {
+        in.showMessage("Muitas chamadas sem retorno");
+        return false;
+    }
+    in.callStack.push_back(in.currentLine);
+    return in.findLabel(name);
+}
+
+bool cmdRetorna(Interpreter& in, std::string_view args, int) {
+    if (!args.empty()) return false;
+    if (in.callStack.empty()) {
+        in.showMessage("Retorno sem chamada");
+        return false;
+    }
+    in.currentLine = in.callStack.back();
+    in.callStack.pop_back();
+    return true;
+}
+
+bool cmdTermina(Interpreter& in, std::string_view args, int) {
+    in.stopRequested = true;
+    in.silentEnd = text::upperCase(args) == "MUDO";
+    return true;
+}
+
+bool cmdDebug(Interpreter& in, std::string_view args, int) {
+    if (args == "-" || (!args.empty() && args[0] == 'N')) {
+        in.traceOn = false;
+        in.showMessage("Debug desligado");
+    } else {
+        in.traceOn = true;
+        in.showMessage("Debug ligado");
+    }
+    return true;
+}
+
+}  // namespace parlendo

@@ -1,0 +1,202 @@
+// The run loop, line execution, label lookup and the end-of-run report.
+#include "interp/interpreter.h"
+
+#include "console/console_grid.h"
+#include "console/key_queue.h"
+#include "console/speech_front.h"
+#include "interp/command_table.h"
+#include "platform/clock.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+// Compares the upper-cased text with an upper-case word without building a copy.
+bool upperEquals(std::string_view s, std::string_view upperWord) {
+    if (s.size() != upperWord.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (text::upperChar(s[i]) != upperWord[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+Interpreter::Interpreter(Services s) : services(s) {
+    store_.resize(1);
+    reset();
+}
+
+void Interpreter::reset() {
+    currentLine = 1;
+    failed = false;
+    stopRequested = false;
+    silentEnd = false;
+    traceOn = false;
+    currentKeyword.clear();
+    callStack.clear();
+    ioStatus = 0;
+    variables.clear();
+    lists.clear();
+    LocalTime t = services.clock.now();
+    startDay = t.dayOfWeek;
+    startHundredths = int64_t{t.hour} * 360000 + t.minute * 6000 + t.second * 100 + t.millisecond / 10;
+}
+
+bool Interpreter::storeLine(std::string text, int number) {
+    if (number < 1 || number > kStoreCapacity) return false;
+    if (static_cast<size_t>(number) >= store_.size()) store_.resize(number + 1);
+    store_[number] = std::move(text);
+    scriptSize = number;
+    return true;
+}
+
+RunOutcome Interpreter::run() {
+    currentLine = 1;
+    failed = false;
+    stopRequested = false;
+    currentKeyword.clear();
+    callStack.clear();
+    ioStatus = 0;
+    steps = 0;
+    while (currentLine <= scriptSize && !stopRequested && !failed) {
+        if (stepLimit != 0 && ++steps > stepLimit) return {RunEnd::StepLimit, currentLine};
+        executeLine(store_[currentLine], false);
+        if (!stopRequested && !failed) ++currentLine;
+    }
+    if (failed) {
+        if (services.keys.exhausted()) return {RunEnd::InputEnded, currentLine};
+        return {RunEnd::Failed, currentLine};
+    }
+    return {RunEnd::Finished, currentLine};
+}
+
+bool Interpreter::executeLine(std::string_view line, bool restricted) {
+    std::string_view t = text::trim(line);
+    if (t.empty() || t[0] == '*' || t[0] == '@') return true;
+    size_t blank = t.find(' ');
+    std::string_view keywordPart = t.substr(0, blank);
+    std::string_view args = blank == std::string_view::npos ? std::string_view() : t.substr(blank + 1);
+    if (restricted && (upperEquals(keywordPart, "REPETE") || upperEquals(keywordPart, "ENQUANTO") ||
+                       upperEquals(keywordPart, "SENAO") || upperEquals(keywordPart, "SEN\xC3O") ||
+                       upperEquals(keywordPart, "FIM"))) {
+        failed = true;
+        return false;
+    }
+    // The keyword as split off has its letters a-z upper-cased; dispatch applies the full rule.
+    char buf[32];
+    std::string longKeyword;
+    std::string_view keyword;
+    if (keywordPart.size() <= sizeof buf) {
+        for (size_t i = 0; i < keywordPart.size(); ++i) {
+            char c = keywordPart[i];
+            buf[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        }
+        keyword = std::string_view(buf, keywordPart.size());
+    } else {
+        longKeyword.assign(keywordPart);
+        for (char& c : longKeyword)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        keyword = longKeyword;
+    }
+    bool ok = dispatch(*this, keyword, args);
+    failed = !ok;
+    return ok;
+}
+
+bool Interpreter::findLabel(std::string_view name) {
+    std::string upper = text::upperCase(name);
+    for (int n = 1; n <= scriptSize; ++n) {
+        const std::string& l = store_[n];
+        if (l.empty() || l[0] != '@') continue;
+        if (upperEquals(std::string_view(l).substr(1), upper)) {
+            currentLine = n;
+            return true;
+        }
+    }
+    return false;
+}
+
+RunOutcome Interpreter::reportOutcome(RunOutcome outcome) {
+    switch (outcome.end) {
+    case RunEnd::Finished:
+        if (!silentEnd) speak("Fim do script");
+        break;
+    case RunEnd::Failed: {
+        speak("Erro de execução na linha ");
+        std::string number = std::to_string(outcome.line);
+        write(number);
+        speak(number);
+        write("\r\n");
+        std::string discarded;
+        if (!readLine(discarded)) outcome.end = RunEnd::InputEnded;
+        break;
+    }
+    case RunEnd::InputEnded:
+    case RunEnd::StepLimit:
+        break;
+    }
+    return outcome;
+}
+
+int Interpreter::exitStatus(const RunOutcome& outcome) {
+    switch (outcome.end) {
+    case RunEnd::Finished: return 0;
+    case RunEnd::Failed: return 1;
+    case RunEnd::InputEnded: return 3;
+    case RunEnd::StepLimit: return 0;
+    }
+    return 1;
+}
+
+void Interpreter::write(std::string_view bytes) { services.console.write(bytes); }
+
+void Interpreter::writeLine(std::string_view text) { services.console.writeLine(text); }
+
+void Interpreter::speak(std::string_view text) { services.speech.speak(text); }
+
+void Interpreter::showMessage(std::string_view text) {
+    write(text);
+    speak(text);
+    write("\r\n");
+}
+
+bool Interpreter::assign(int slot, std::string value) {
+    if (value.size() > maxTextSize) {
+        showMessage("Texto longo demais para uma variável");
+        return false;
+    }
+    variables.at(slot) = std::move(value);
+    return true;
+}
+
+bool Interpreter::readLine(std::string& out, size_t bufferSize) {
+    out.clear();
+    for (;;) {
+        std::optional<uint8_t> key = services.keys.readKey();
+        if (!key) return false;
+        uint8_t b = *key;
+        if (b == 0) {
+            // An extended key: its code byte is not text.
+            if (!services.keys.readKey()) return false;
+            continue;
+        }
+        if (b == 13) {
+            write("\r\n");
+            return true;
+        }
+        if (b == 8) {
+            if (!out.empty()) {
+                out.pop_back();
+                write("\b");
+            }
+            continue;
+        }
+        if (b >= 32 && out.size() + 2 < bufferSize) {
+            out.push_back(static_cast<char>(b));
+            write(std::string_view(reinterpret_cast<const char*>(&b), 1));
+        }
+    }
+}
+
+}  // namespace parlendo

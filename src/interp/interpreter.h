@@ -1,0 +1,103 @@
+// The interpreter: the script store, the run loop, label lookup and the end-of-run report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands/lists.h"
+#include "interp/variables.h"
+
+namespace parlendo {
+
+class ConsoleGrid;
+class KeyQueue;
+class SpeechFront;
+class SettingsFile;
+class Clock;
+
+// The services the interpreter reaches the world through; the host owns them.
+struct Services {
+    ConsoleGrid& console;
+    KeyQueue& keys;
+    SpeechFront& speech;
+    SettingsFile& settings;
+    Clock& clock;
+};
+
+enum class RunEnd {
+    Finished,    // past the last line, or TERMINA
+    Failed,      // a command failed at `line`
+    InputEnded,  // the program waited for a key and none will ever come
+    StepLimit,   // the step limit set for fuzzing was reached
+};
+
+struct RunOutcome {
+    RunEnd end = RunEnd::Finished;
+    int line = 0;
+};
+
+class Interpreter {
+public:
+    static constexpr int kStoreCapacity = 5000;
+    static constexpr int kCallDepth = 20;
+
+    explicit Interpreter(Services services);
+
+    void reset();
+    // Puts a line at a number from 1 to 5000; returns false beyond the store.
+    bool storeLine(std::string text, int number);
+    RunOutcome run();
+    bool executeLine(std::string_view text, bool restricted);
+    bool findLabel(std::string_view name);
+    // Speaks the closing message or the execution-error report, which waits for Enter.
+    // Returns the outcome, turned into InputEnded when the wait found no key.
+    RunOutcome reportOutcome(RunOutcome outcome);
+    // The exit status of the harness for an outcome: 0 finished, 1 failed, 3 keys exhausted.
+    static int exitStatus(const RunOutcome& outcome);
+
+    const std::string& line(int number) const { return store_[number]; }
+
+    // Output shared by every command.
+    void write(std::string_view bytes);
+    void writeLine(std::string_view text);
+    void speak(std::string_view text);
+    // Writes the text, speaks it and ends the console line.
+    void showMessage(std::string_view text);
+    // A text is too long to keep: messages and fails.
+    bool assign(int slot, std::string value);
+    // The plain line input: keys until Enter, echoed without speech. False when no key came.
+    bool readLine(std::string& out, size_t bufferSize = 128);
+
+    Services services;
+
+    int currentLine = 1;
+    int scriptSize = 0;
+    bool stopRequested = false;
+    bool silentEnd = false;
+    bool failed = false;
+    bool traceOn = false;
+    // Set while the store is scanned for block boundaries: readers stay silent then.
+    bool scanning = false;
+    std::vector<int> callStack;
+    std::string currentKeyword;
+    VariableTable variables;
+    ListTable lists;
+    int32_t ioStatus = 0;
+    uint32_t randomSeed = 0;
+    std::vector<std::string> params;
+    // Day of week and hundredths of a second of the day at reset.
+    int startDay = 0;
+    int64_t startHundredths = 0;
+    // Longest text a variable may hold.
+    size_t maxTextSize = size_t{64} << 20;
+    // Commands run before the run stops with StepLimit; 0 means no limit (fuzzing sets one).
+    uint64_t stepLimit = 0;
+    uint64_t steps = 0;
+
+private:
+    std::vector<std::string> store_;
+};
+
+}  // namespace parlendo

@@ -1,0 +1,33 @@
+// Facts of the process's surroundings: environment variables, the executable's folder, and
+// keys typed on standard input.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "console/key_queue.h"
+
+namespace parlendo {
+
+std::optional<std::string> environmentVariable(const char* name);
+// Folder of the running executable (no trailing slash); "." when it cannot be found.
+std::string executableFolder();
+// $XDG_CONFIG_HOME/oralix, or ~/.config/oralix.
+std::string userSettingsFolder();
+
+// Keys typed on standard input, a line at a time: the line's characters (UTF-8 converted),
+// then Enter. Nothing once standard input is closed.
+class StdinKeys final : public KeySource {
+public:
+    std::optional<std::string> nextKey() override;
+
+private:
+    std::string pending_;
+    size_t next_ = 0;
+    bool ended_ = false;
+};
+
+// Writes to standard output.
+void writeStdout(const std::string& utf8);
+
+}  // namespace parlendo

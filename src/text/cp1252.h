@@ -1,0 +1,45 @@
+// Windows-1252 text: conversion to and from UTF-8, the upper-casing rule and small helpers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace parlendo::text {
+
+// A byte of code 32 or below counts as a blank wherever the language trims or splits.
+inline bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The language's upper-casing rule: bytes 97-122 and 224-255 are lowered by 32 places;
+// every other byte stays as it is.
+inline char upperChar(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 97 && u <= 122) || u >= 224) return static_cast<char>(u - 32);
+    return c;
+}
+
+std::string upperCase(std::string_view s);
+
+// Removes codes 32 and below from both ends.
+std::string_view trim(std::string_view s);
+std::string_view trimLeft(std::string_view s);
+
+// True when the bytes are well-formed UTF-8 (shortest forms, no surrogates).
+bool isValidUtf8(std::string_view s);
+
+// Windows-1252 bytes to UTF-8. The five bytes Windows-1252 leaves undefined map to the
+// C1 control characters of the same code, as the Windows conversion does.
+std::string cp1252ToUtf8(std::string_view s);
+
+// UTF-8 to Windows-1252. A character with no Windows-1252 byte becomes "?".
+// The input must be valid UTF-8; invalid sequences are converted byte by byte as "?".
+std::string utf8ToCp1252(std::string_view s);
+
+// For text arriving from outside (script files, typed input): valid UTF-8 is converted,
+// anything else is taken as Windows-1252 already.
+std::string externalToCp1252(std::string_view s);
+
+}  // namespace parlendo::text
