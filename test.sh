@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs every test: the unit and script tests of the normal build, the same tests built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# Expects ./setup.sh to have run (it installs the packages and builds build/).
+set -euo pipefail
+cd "$(dirname "$0")"
+jobs="${PARLENDO_JOBS:-2}"
+fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
+
+echo "== tests"
+ninja -C build
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLENDO_SANITIZE=ON >/dev/null
+ninja -C build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz targets, ${fuzz_seconds} s each"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPARLENDO_FUZZ=ON -DPARLENDO_TESTS=OFF >/dev/null
+  ninja -C build-fuzz
+  bash fuzz/run.sh build-fuzz "$fuzz_seconds"
+fi
