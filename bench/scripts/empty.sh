@@ -1,0 +1,1 @@
+# Nothing: the start-up and exit of the shell.

@@ -1,0 +1,2 @@
+# Waits for one line on standard input: the resident memory of an idle shell.
+read -r line
