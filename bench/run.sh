@@ -28,13 +28,14 @@ trap 'rm -rf "$work"' EXIT
 settings="$work/settings.ini"
 : >"$settings"
 
-# The current time in nanoseconds; bash 5 has it without starting a process.
+# Sets `now` to the current time in nanoseconds; bash 5 has it without starting a process
+# (a command substitution would fork and add its own cost to every measurement).
 now_ns() {
     if [[ -n ${EPOCHREALTIME:-} ]]; then
         local t=${EPOCHREALTIME/[.,]/}
-        echo $((10#$t * 1000))
+        now=$((10#$t * 1000))
     else
-        date +%s%N
+        now=$(date +%s%N)
     fi
 }
 
@@ -43,12 +44,14 @@ status=0
 # best_ns COMMAND...: the shortest wall time of RUNS runs, in nanoseconds. A run that exits
 # with a status other than 0 (a wrong result) is reported and marks the whole run as failed.
 best_ns() {
-    local best=-1 i start end rc
+    local best=-1 i start end rc now
     for ((i = 0; i < runs; i++)); do
-        start=$(now_ns)
+        now_ns
+        start=$now
         "$@" </dev/null >/dev/null 2>"$work/stderr"
         rc=$?
-        end=$(now_ns)
+        now_ns
+        end=$now
         if ((rc != 0)); then
             echo "run.sh: '$*' exited with $rc: $(head -c 300 "$work/stderr")" >&2
             status=1

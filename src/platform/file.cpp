@@ -5,12 +5,7 @@
 
 namespace parlendo {
 
-std::string nativePath(std::string_view scriptName) {
-    std::string p = text::cp1252ToUtf8(scriptName);
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    return p;
-}
+std::string nativePath(std::string_view scriptName) { return text::cp1252ToUtf8(scriptName); }
 
 std::unique_ptr<File> File::open(std::string_view scriptName, const char* mode) {
     std::string path = nativePath(scriptName);

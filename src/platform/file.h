@@ -8,7 +8,8 @@
 
 namespace parlendo {
 
-// A script's file name (Windows-1252, "\" or "/" as separators) as a name for the system.
+// A script's file name (Windows-1252) as a name for the system (UTF-8). Names are used exactly
+// as given: no separator is translated.
 std::string nativePath(std::string_view scriptName);
 
 // An open file, closed by its owner.

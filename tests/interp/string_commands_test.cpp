@@ -244,7 +244,7 @@ TEST(Conversions, FilesThroughBase64) {
         std::fclose(f);
     }
     std::string folder = m.folder.string();
-    ASSERT_TRUE(m.exec("codarqbase64 \"" + folder + "/origem.bin\" \"" + folder + "\\texto.b64\""));
+    ASSERT_TRUE(m.exec("codarqbase64 \"" + folder + "/origem.bin\" \"" + folder + "/texto.b64\""));
     std::string encoded;
     {
         std::FILE* f = std::fopen((m.folder / "texto.b64").c_str(), "rb");
