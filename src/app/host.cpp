@@ -130,7 +130,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     TeletypeEcho echo;
     if (!options.headless) console.setObserver(&echo);
 
-    ScriptedKeys typed(options.keys ? *parseKeyNotation(*options.keys) : std::vector<std::string>{});
+    ScriptedKeys typed(options.keys ? *parseKeyNotation(*options.keys) : std::vector<TypedKey>{});
     StdinKeys standardInput;
     ChainedKeys keySource;
     keySource.add(&typed);

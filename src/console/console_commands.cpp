@@ -24,8 +24,8 @@ bool takeUpperPrefix(std::string_view& s, std::string_view upperWord) {
     return true;
 }
 
-// Reads one key and gives its key text: "#13", "#0#59", "a", or with the modifier flags
-// "000#13". No modifier state reaches the program yet, so the flags are all "0".
+// Reads one key and gives its key text: "#13", "#0#59", "a", or with the flags of Shift, Ctrl
+// and Alt held when the key was typed, "000#13".
 std::optional<std::string> readKeyText(Interpreter& in, bool echo, bool withFlags) {
     std::optional<uint8_t> b = in.services.keys.readKey();
     if (!b) return std::nullopt;
@@ -33,7 +33,13 @@ std::optional<std::string> readKeyText(Interpreter& in, bool echo, bool withFlag
         in.services.speech.stopSpeech();
         if (*b == 12 || *b >= 32) in.services.speech.playChar(*b);
     }
-    std::string flags = withFlags ? "000" : "";
+    Modifiers held = in.services.keys.modifiers();
+    std::string flags;
+    if (withFlags) {
+        flags += held.shift ? '1' : '0';
+        flags += held.ctrl ? '1' : '0';
+        flags += held.alt ? '1' : '0';
+    }
     if (*b == 0) {
         std::optional<uint8_t> code = in.services.keys.readKey();
         if (!code) return std::nullopt;

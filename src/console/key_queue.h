@@ -1,40 +1,58 @@
-// The key queue: bytes of typed keys (an extended key is a 0 followed by its code), fed from a
-// source of keys that types the next key only when the program waits for one.
+// The key queue: bytes of typed keys (an extended key is a 0 followed by its code), fed by
+// sources of keys; keys typed by the harness arrive only when the program waits for one.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace parlendo {
 
+// The modifier keys held when a key was typed.
+struct Modifiers {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    bool operator==(const Modifiers&) const = default;
+};
+
+// One key: one byte, or 0 and a code for an extended key; and the modifiers held.
+struct TypedKey {
+    std::string bytes;
+    Modifiers modifiers;
+    bool operator==(const TypedKey&) const = default;
+};
+
 // Where typed keys come from. nextKey is asked only when the program blocks on an empty queue;
-// it gives the bytes of one key (one byte, or 0 and a code for an extended key), or nothing when
-// no key will ever come (the harness's keys ran out, standard input closed).
+// it waits for one key, or gives nothing when no key will ever come (the harness's keys ran out,
+// standard input closed).
 class KeySource {
 public:
     virtual ~KeySource() = default;
-    virtual std::optional<std::string> nextKey() = 0;
+    virtual std::optional<TypedKey> nextKey() = 0;
 };
 
 // Keys given in advance, typed one at a time.
 class ScriptedKeys final : public KeySource {
 public:
-    explicit ScriptedKeys(std::vector<std::string> keys) : keys_(keys.begin(), keys.end()) {}
-    std::optional<std::string> nextKey() override;
+    explicit ScriptedKeys(std::vector<TypedKey> keys) : keys_(keys.begin(), keys.end()) {}
+    // Plain keys without modifiers.
+    explicit ScriptedKeys(const std::vector<std::string>& keys);
+    std::optional<TypedKey> nextKey() override;
     bool empty() const { return keys_.empty(); }
 
 private:
-    std::deque<std::string> keys_;
+    std::deque<TypedKey> keys_;
 };
 
-// One source after another: the harness's keys first, then (without --headless) standard input.
+// One source after another: the harness's keys first, then the terminal or standard input.
 class ChainedKeys final : public KeySource {
 public:
     void add(KeySource* source) { sources_.push_back(source); }
-    std::optional<std::string> nextKey() override;
+    std::optional<TypedKey> nextKey() override;
 
 private:
     std::vector<KeySource*> sources_;
@@ -47,25 +65,41 @@ public:
 
     explicit KeyQueue(KeySource* source = nullptr) : source_(source) {}
     void setSource(KeySource* source) { source_ = source; }
+    // Called whenever the queue is looked at, so that keys arriving from a terminal or a window
+    // are collected (the event loop's pump).
+    void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
 
-    // Is a byte waiting? Never asks the source: a poll sees only keys already typed.
-    bool keyPressed() const { return !bytes_.empty(); }
+    // Is a byte waiting? Collects what has arrived, but never asks the source to type a key.
+    bool keyPressed();
     // Waits for a byte; nothing when no key will come any more.
     std::optional<uint8_t> readKey();
+    // The modifiers held when the last byte read was typed.
+    Modifiers modifiers() const { return lastModifiers_; }
     void flushKeys() { bytes_.clear(); }
-    // Adds a byte when the queue holds fewer than 64.
-    void pushKey(uint8_t byte);
+    // Adds a byte when the queue holds fewer than `limit` (64 for most producers).
+    void pushKey(uint8_t byte, Modifiers modifiers = {}, size_t limit = kCapacity);
+    // Adds every byte of a key, or none when they do not all fit.
+    void pushKey(const TypedKey& key);
+    size_t size() const { return bytes_.size(); }
     // Set once a read found no key and no source to type one.
     bool exhausted() const { return exhausted_; }
 
 private:
-    std::deque<uint8_t> bytes_;
+    struct Entry {
+        uint8_t byte;
+        Modifiers modifiers;
+    };
+    std::deque<Entry> bytes_;
     KeySource* source_ = nullptr;
+    std::function<void()> pump_;
+    Modifiers lastModifiers_;
     bool exhausted_ = false;
 };
 
 // Parses the key notation of --keys (UTF-8): each character is a key; "{...}" holds a key-code
-// text ("{#13}" Enter, "{#0#59}" F1); "{{" is a literal "{". Nothing on a malformed text.
-std::optional<std::vector<std::string>> parseKeyNotation(const std::string& utf8);
+// text: "{#13}" Enter, "{#0#59}" F1, and with the flags of Shift, Ctrl and Alt in front,
+// "{100#0#80}" Shift+Down, "{010#13}" Ctrl+Enter; "{{" is a literal "{". Nothing on a malformed
+// text.
+std::optional<std::vector<TypedKey>> parseKeyNotation(const std::string& utf8);
 
 }  // namespace parlendo

@@ -29,7 +29,7 @@ std::string userSettingsFolder() {
     return ".config/oralix";
 }
 
-std::optional<std::string> StdinKeys::nextKey() {
+std::optional<TypedKey> StdinKeys::nextKey() {
     if (next_ >= pending_.size()) {
         if (ended_) return std::nullopt;
         std::string line;
@@ -43,7 +43,7 @@ std::optional<std::string> StdinKeys::nextKey() {
         pending_ += '\r';
         next_ = 0;
     }
-    return std::string(1, pending_[next_++]);
+    return TypedKey{std::string(1, pending_[next_++]), {}};
 }
 
 void writeStdout(const std::string& utf8) {

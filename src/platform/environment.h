@@ -19,7 +19,7 @@ std::string userSettingsFolder();
 // then Enter. Nothing once standard input is closed.
 class StdinKeys final : public KeySource {
 public:
-    std::optional<std::string> nextKey() override;
+    std::optional<TypedKey> nextKey() override;
 
 private:
     std::string pending_;
