@@ -108,4 +108,40 @@ std::string ConsoleGrid::dumpUtf8() const {
     return out;
 }
 
+void ConsoleGrid::setMagnification(int factor, int letter, int background, int cursor) {
+    magnified_.factor = std::clamp(factor, 0, 10);
+    magnified_.letter = letter;
+    magnified_.background = background;
+    magnified_.cursor = cursor;
+    if (magnified_.factor == 0) magnified_.partOne = magnified_.partTwo = magnified_.partThree = "";
+    if (observer_) observer_->magnifiedLineChanged();
+}
+
+void ConsoleGrid::drawMagnifiedLine(std::string_view text, int cursorIndex) {
+    MagnifiedLine& m = magnified_;
+    if (m.factor == 0) return;
+    if (cursorIndex < 1) cursorIndex = 1;
+    const int w = kColumns / m.factor;
+    // Keep the cursor visible.
+    m.scroll = std::max(1, std::min(m.scroll, cursorIndex - 1));
+    if (m.scroll + w < cursorIndex) m.scroll = cursorIndex - w;
+    // Characters of the w-character window of the text that starts at the scroll position;
+    // past the window's end, blanks.
+    auto window = [&](int from, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) {
+            int pos = from + i;                // 0-based position in the window
+            int at = m.scroll - 1 + pos;       // 0-based index into the text
+            bool inside = pos < w && at < static_cast<int>(text.size());
+            out.push_back(inside ? text[at] : ' ');
+        }
+        return out;
+    };
+    const int n = cursorIndex - m.scroll + 1;
+    m.partOne = n > 2 ? window(0, n - 2) : "";
+    m.partTwo = n > 1 ? window(n - 2, 1) : "";
+    m.partThree = window(std::max(n - 1, 0), w);
+    if (observer_) observer_->magnifiedLineChanged();
+}
+
 }  // namespace parlendo

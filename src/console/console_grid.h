@@ -9,6 +9,18 @@
 
 namespace parlendo {
 
+// The low-vision line: the line being edited or reviewed, drawn large at the top of the window
+// (in a terminal, on the row below the grid). Parts one and three in the letter colour, part
+// two (the character before the cursor) in the cursor colour, all on the background colour.
+struct MagnifiedLine {
+    int factor = 0;  // 0 = off, 1-10
+    int letter = 14;
+    int background = 6;
+    int cursor = 3;
+    int scroll = 1;  // 1-based index of the first character shown
+    std::string partOne, partTwo, partThree;
+};
+
 // Receives what is written, for renderers that show it as it comes (the plain teletype
 // renderer echoes it to standard output).
 class ConsoleObserver {
@@ -17,6 +29,8 @@ public:
     virtual void written(std::string_view bytes) = 0;
     virtual void cleared() {}
     virtual void bell() {}
+    virtual void magnifiedLineChanged() {}
+    virtual void titleChanged() {}
 };
 
 class ConsoleGrid {
@@ -55,7 +69,16 @@ public:
     std::string dumpUtf8() const;
 
     const std::string& title() const { return title_; }
-    void setTitle(std::string title) { title_ = std::move(title); }
+    void setTitle(std::string title) {
+        title_ = std::move(title);
+        if (observer_) observer_->titleChanged();
+    }
+
+    // Builds the magnified font's colours and factor; 0 turns the line off.
+    void setMagnification(int factor, int letter, int background, int cursor);
+    // Draws the text with the cursor at a 1-based index; nothing while the factor is 0.
+    void drawMagnifiedLine(std::string_view text, int cursorIndex);
+    const MagnifiedLine& magnified() const { return magnified_; }
 
 private:
     std::array<char, kColumns * kRows> text_;
@@ -64,6 +87,7 @@ private:
     int row_ = 0;
     uint8_t attribute_ = 0x0F;
     std::string title_;
+    MagnifiedLine magnified_;
     ConsoleObserver* observer_ = nullptr;
 };
 

@@ -26,13 +26,18 @@ public:
     // The beep also discards every key waiting in the queue.
     virtual void beep() = 0;
     // True while speech or recorded sound plays; a waiting key stops it and gives false.
+    // The current time and date in recorded words, and a text as telephone tones.
+    virtual void sayNow() = 0;
+    virtual void sayToday() = 0;
+    virtual void playTones(std::string_view text) = 0;
     virtual bool isSpeaking() = 0;
     virtual void waitSpeech() = 0;
     virtual void stopSpeech() = 0;
 };
 
 // Says nothing aloud; keeps one line per request, as the speech log of the harness has them:
-// the text given to speak; "spell TEXT"; "word NAME"; "char CODE"; "<click>"; "<beep>".
+// the text given to speak; "spell TEXT"; "word NAME"; "char CODE"; "<click>"; "<beep>";
+// and, until the recorded voice says them in words, "<time>", "<date>" and "tones TEXT".
 // Lines are Windows-1252 here; the log file gets them as UTF-8.
 class RecordingSpeech final : public SpeechFront {
 public:
@@ -44,6 +49,9 @@ public:
     void playChar(uint8_t code) override;
     void click() override;
     void beep() override;
+    void sayNow() override { record("<time>"); }
+    void sayToday() override { record("<date>"); }
+    void playTones(std::string_view text) override { record("tones " + std::string(text)); }
     bool isSpeaking() override { return false; }
     void waitSpeech() override {}
     void stopSpeech() override {}

@@ -16,6 +16,9 @@ class KeyQueue;
 class SpeechFront;
 class SettingsFile;
 class Clock;
+class Clipboard;
+class Launcher;
+class EventLoop;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -24,6 +27,10 @@ struct Services {
     SpeechFront& speech;
     SettingsFile& settings;
     Clock& clock;
+    // Services a run can do without: tests leave them empty, the host fills them in.
+    Clipboard* clipboard = nullptr;  // the text clipboard
+    Launcher* launcher = nullptr;    // opens documents and addresses with their programs
+    EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
 };
 
 enum class RunEnd {

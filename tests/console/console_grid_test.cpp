@@ -103,3 +103,29 @@ TEST(KeyNotation, Parses) {
 
 }  // namespace
 }  // namespace parlendo
+
+namespace parlendo {
+namespace {
+
+TEST(MagnifiedLine, KeepsTheCursorVisible) {
+    ConsoleGrid g;
+    std::string text;
+    for (int i = 1; i <= 60; ++i) text.push_back(static_cast<char>('0' + i % 10));
+    g.drawMagnifiedLine(text, 50);
+    EXPECT_TRUE(g.magnified().partThree.empty()) << "nothing is drawn while the factor is 0";
+    g.setMagnification(2, 14, 6, 3);
+    g.drawMagnifiedLine(text, 50);
+    const MagnifiedLine& m = g.magnified();
+    EXPECT_EQ(m.scroll, 10);
+    EXPECT_EQ(m.partOne, text.substr(9, 39)) << "characters 10 to 48";
+    EXPECT_EQ(m.partTwo, text.substr(48, 1)) << "character 49 in the cursor colour";
+    EXPECT_EQ(m.partThree, std::string(40, ' '));
+    g.drawMagnifiedLine(text, 1);
+    EXPECT_EQ(m.scroll, 1);
+    EXPECT_EQ(m.partOne, "");
+    EXPECT_EQ(m.partTwo, "") << "with the cursor at 1 nothing is in the cursor colour";
+    EXPECT_EQ(m.partThree, text.substr(0, 40));
+}
+
+}  // namespace
+}  // namespace parlendo
