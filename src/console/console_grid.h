@@ -21,6 +21,19 @@ struct MagnifiedLine {
     std::string partOne, partTwo, partThree;
 };
 
+struct Rgb {
+    uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// The 16-colour palette of the console.
+inline constexpr std::array<Rgb, 16> kPalette = {{
+    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
+    {255, 0, 0},     {142, 0, 142},   {68, 34, 34},    {192, 192, 192},
+    {40, 40, 40},    {128, 128, 255}, {128, 255, 128}, {128, 255, 255},
+    {255, 128, 128}, {255, 128, 255}, {255, 255, 0},   {255, 255, 255},
+}};
+
 // Receives what is written, for renderers that show it as it comes (the plain teletype
 // renderer echoes it to standard output).
 class ConsoleObserver {
@@ -58,6 +71,17 @@ public:
     void setForeground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0xF0) | (index & 15)); }
     void setBackground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0x0F) | ((index & 15) << 4)); }
     uint8_t attribute() const { return attribute_; }
+
+    // Colour index -> palette entry (setting TABCORES); a map value outside 0-15 draws black.
+    void setColourMap(const std::array<int, 16>& map) { colourMap_ = map; }
+    const std::array<int, 16>& colourMap() const { return colourMap_; }
+    Rgb rgbOf(int colourIndex) const {
+        int entry = colourMap_[colourIndex & 15];
+        return entry >= 0 && entry < 16 ? kPalette[entry] : Rgb{0, 0, 0};
+    }
+    // Setting CORESFIXAS: COR and FUNDO change nothing.
+    bool fixedColours() const { return fixedColours_; }
+    void setFixedColours(bool on) { fixedColours_ = on; }
     void setAttribute(uint8_t a) { attribute_ = a; }
 
     // 1-based; outside the grid a blank and attribute 0.
@@ -88,6 +112,8 @@ private:
     uint8_t attribute_ = 0x0F;
     std::string title_;
     MagnifiedLine magnified_;
+    std::array<int, 16> colourMap_ = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    bool fixedColours_ = false;
     ConsoleObserver* observer_ = nullptr;
 };
 

@@ -81,6 +81,14 @@ public:
     // Adds every byte of a key, or none when they do not all fit.
     void pushKey(const TypedKey& key);
     size_t size() const { return bytes_.size(); }
+    // Where the mouse pointer was at its last report, in pixels from the window's origin
+    // (a terminal reports cells; its renderer multiplies by the cell size).
+    void setPointer(int x, int y) {
+        pointerX_ = x;
+        pointerY_ = y;
+    }
+    int pointerX() const { return pointerX_; }
+    int pointerY() const { return pointerY_; }
     // Set once a read found no key and no source to type one.
     bool exhausted() const { return exhausted_; }
 
@@ -93,6 +101,8 @@ private:
     KeySource* source_ = nullptr;
     std::function<void()> pump_;
     Modifiers lastModifiers_;
+    int pointerX_ = 0;
+    int pointerY_ = 0;
     bool exhausted_ = false;
 };
 

@@ -92,6 +92,10 @@ public:
     VariableTable variables;
     ListTable lists;
     int32_t ioStatus = 0;
+    // Speak typed characters (setting FALANDO, toggled by F4 in the editor) and speak in full
+    // (setting FALARTUDO); the host reads both at start.
+    bool speechEcho = true;
+    bool speakInFull = true;
     uint32_t randomSeed = 0;
     std::vector<std::string> params;
     // Day of week and hundredths of a second of the day at reset.
