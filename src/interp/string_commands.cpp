@@ -122,11 +122,12 @@ std::optional<std::string> functionWord(Interpreter& in, int word, std::string_v
 constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC", "TRIM", "POS",
                                                "RAND",    "PALAVRA", "CHR",  "ASC"};
 
-// Reads a number argument: a value that passes the integer conversion.
-std::optional<int32_t> readNumber(Interpreter& in, std::string_view& args) {
+// Reads a number argument: a value that passes the integer conversion. COPIA and DELETA trim
+// the value first; the arithmetic commands take it as it is.
+std::optional<int32_t> readNumber(Interpreter& in, std::string_view& args, bool trimmed = false) {
     std::string v;
     if (!readValue(in, args, v)) return std::nullopt;
-    return toInteger(text::trim(v));
+    return toInteger(trimmed ? text::trim(v) : std::string_view(v));
 }
 
 }  // namespace
@@ -206,9 +207,9 @@ bool cmdConcatena(Interpreter& in, std::string_view args, int) {
 bool cmdCopia(Interpreter& in, std::string_view args, int) {
     int target, source;
     if (!readVariable(in, args, target) || !readVariable(in, args, source)) return false;
-    std::optional<int32_t> from = readNumber(in, args);
+    std::optional<int32_t> from = readNumber(in, args, true);
     if (!from) return false;
-    std::optional<int32_t> to = readNumber(in, args);
+    std::optional<int32_t> to = readNumber(in, args, true);
     if (!to) return false;
     const std::string& s = in.variables.at(source);
     int64_t count = int64_t{*to} - *from + 1;
@@ -225,9 +226,9 @@ bool cmdCopia(Interpreter& in, std::string_view args, int) {
 bool cmdDeleta(Interpreter& in, std::string_view args, int) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
-    std::optional<int32_t> from = readNumber(in, args);
+    std::optional<int32_t> from = readNumber(in, args, true);
     if (!from) return false;
-    std::optional<int32_t> count = readNumber(in, args);
+    std::optional<int32_t> count = readNumber(in, args, true);
     if (!count) return false;
     std::string& s = in.variables.at(slot);
     if (*from >= 1 && static_cast<size_t>(*from) <= s.size() && *count > 0)
@@ -250,7 +251,7 @@ bool cmdSubstitui(Interpreter& in, std::string_view args, int) {
     size_t p = value.size() - m;
     std::string suffix(value.rbegin(), value.rbegin() + static_cast<std::ptrdiff_t>(m));
     for (;;) {
-        if (suffix.compare(suffix.size() - m, m, reversedOld) == 0) {
+        if (suffix.size() >= m && suffix.compare(suffix.size() - m, m, reversedOld) == 0) {
             suffix.resize(suffix.size() - m);
             suffix += reversedNew;
             if (suffix.size() + p > in.maxTextSize) return in.assign(slot, std::string(in.maxTextSize + 1, ' '));

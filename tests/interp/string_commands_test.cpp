@@ -275,3 +275,22 @@ TEST(Conversions, FilesThroughBase64) {
 
 }  // namespace
 }  // namespace parlendo
+
+namespace parlendo {
+namespace {
+
+TEST(TextEditing, SubstituiByAShorterTextReachesTheStart) {
+    testing::Machine m;
+    m.set("F", "aab");
+    ASSERT_TRUE(m.exec("substitui f \"ab\" \"\""));
+    EXPECT_EQ(m.var("F"), "a");
+    m.set("F", "xaxa");
+    ASSERT_TRUE(m.exec("substitui f \"xa\" \"\""));
+    EXPECT_EQ(m.var("F"), "");
+    m.set("F", "a");
+    ASSERT_TRUE(m.exec("substitui f \"a\" \"\""));
+    EXPECT_EQ(m.var("F"), "");
+}
+
+}  // namespace
+}  // namespace parlendo
