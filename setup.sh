@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl)
+packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncurses-dev tmux python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

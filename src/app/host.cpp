@@ -3,15 +3,21 @@
 
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "console/console_grid.h"
+#include "console/console_settings.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "console/speech_front.h"
+#include "console/terminal_renderer.h"
 #include "interp/interpreter.h"
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
+#include "platform/event_loop.h"
+#include "platform/launcher.h"
 #include "text/cp1252.h"
 
 namespace parlendo {
@@ -127,15 +133,28 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         }
     }
     ConsoleGrid console;
-    TeletypeEcho echo;
-    if (!options.headless) console.setObserver(&echo);
-
+    EventLoop loop;
     ScriptedKeys typed(options.keys ? *parseKeyNotation(*options.keys) : std::vector<TypedKey>{});
     StdinKeys standardInput;
     ChainedKeys keySource;
     keySource.add(&typed);
-    if (!options.headless) keySource.add(&standardInput);
     KeyQueue keys(&keySource);
+    keys.setPump([&loop] { loop.pump(); });
+    // The terminal renderer when standard input and output are a terminal (the harness's keys
+    // are typed before the terminal's); otherwise what is written is echoed to standard output
+    // and keys come from standard input a line at a time.
+    TeletypeEcho echo;
+    std::unique_ptr<TerminalRenderer> terminal;
+    if (!options.headless) terminal = TerminalRenderer::create(console, keys);
+    if (terminal) {
+        console.setObserver(terminal.get());
+        terminal->holdKeysWhile([&typed] { return !typed.empty(); });
+        keySource.add(terminal.get());
+        loop.add(terminal.get());
+    } else if (!options.headless) {
+        console.setObserver(&echo);
+        keySource.add(&standardInput);
+    }
     RecordingSpeech speech(keys, options.speechLog ? &speechLog : nullptr);
 
     SettingsLocation where;
@@ -146,10 +165,28 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     SystemClock clock;
 
     Interpreter in(Services{console, keys, speech, settings, clock});
-    in.params = options.params;
+    in.services.loop = &loop;
+    // The desktop's clipboard and the opener of documents; a headless run keeps to itself, with
+    // a clipboard inside the process and nothing opened.
+    std::unique_ptr<Clipboard> clipboard;
+    std::unique_ptr<Launcher> launcher;
+    if (options.headless) {
+        clipboard = std::make_unique<InProcessClipboard>();
+        launcher = std::make_unique<RecordingLauncher>();
+    } else {
+        clipboard = createClipboard();
+        launcher = createLauncher();
+    }
+    in.services.clipboard = clipboard.get();
+    in.services.launcher = launcher.get();
+    for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");
     (void)interpreterFolder;
+    // The console is created here: its settings give the colours the first clear paints with.
+    // The renderers read the rest (font, scrolling, placement, braille mode) from consoleSettings.
+    ConsoleSettings consoleSettings;
+    createConsole(settings, console, consoleSettings);
     console.clearScreen();
     console.setTitle("PARLENDO");
     console.setTitle(std::string(title));

@@ -1,8 +1,10 @@
 // Console commands: writing, speaking, beeping, reading keys and lines, the screen and colours.
 #include <optional>
 
+#include "commands/files.h"
 #include "console/console_grid.h"
 #include "console/key_queue.h"
+#include "console/line_editor.h"
 #include "console/settings_file.h"
 #include "console/speech_front.h"
 #include "interp/argument_reader.h"
@@ -31,7 +33,7 @@ std::optional<std::string> readKeyText(Interpreter& in, bool echo, bool withFlag
     if (!b) return std::nullopt;
     if (echo) {
         in.services.speech.stopSpeech();
-        if (*b == 12 || *b >= 32) in.services.speech.playChar(*b);
+        if (*b == 0 || *b == 12 || *b >= 32) in.services.speech.playChar(*b);
     }
     Modifiers held = in.services.keys.modifiers();
     std::string flags;
@@ -61,9 +63,47 @@ size_t findWord(const std::string& upper, std::string_view word) {
     return std::string::npos;
 }
 
-bool fixedColours(Interpreter& in) {
-    std::string v = in.services.settings.readRaw("VIDEO", "CORESFIXAS");
-    return !v.empty() && text::upperChar(v[0]) == 'S';
+// LE MOUSE [TELA] x y, or RATO: where the pointer was at the last mouse report. The position
+// is kept from the window's origin; a terminal's window starts at the screen's origin, so the
+// screen position of TELA is the same.
+bool readPointer(Interpreter& in, std::string_view rest) {
+    if (!takeUpperPrefix(rest, "MOUSE") && !takeUpperPrefix(rest, "RATO")) return false;
+    if (!rest.empty() && !text::isBlank(rest[0])) return false;
+    dropBlanks(rest);
+    std::string_view afterScreen = rest;
+    if (takeUpperPrefix(afterScreen, "TELA") && (afterScreen.empty() || text::isBlank(afterScreen[0]))) {
+        rest = afterScreen;
+        dropBlanks(rest);
+    }
+    int x, y;
+    if (!readVariable(in, rest, x) || !readVariable(in, rest, y) || !text::trim(rest).empty()) return false;
+    in.variables.at(x) = std::to_string(in.services.keys.pointerX());
+    in.variables.at(y) = std::to_string(in.services.keys.pointerY());
+    return true;
+}
+
+// LE EDITA var (the value proposed, up to 1024 characters, the cursor left on the line) and
+// LE var (an empty line of up to 255, then a line end) through the spoken line editor. Esc
+// gives the line up: the variable is left empty and the typed text erased.
+bool editVariable(Interpreter& in, std::string_view rest, bool proposeValue) {
+    dropBlanks(rest);
+    int slot;
+    if (!readVariable(in, rest, slot)) return false;
+    ConsoleGrid& console = in.services.console;
+    const int column = console.cursorColumn();
+    const int row = console.cursorRow();
+    std::string line = proposeValue ? in.variables.at(slot) : std::string();
+    EditExit exit = editLine(in, line, column, row, proposeValue ? 1024 : 255);
+    if (exit.inputEnded) return false;
+    if (!exit.extended && exit.code == 27) {
+        line.clear();
+        console.gotoXY(column, row);
+        console.clearToEndOfLine();
+        console.gotoXY(column, row);
+    }
+    in.variables.at(slot) = std::move(line);
+    if (!proposeValue) in.write("\r\n");
+    return true;
 }
 
 }  // namespace
@@ -72,13 +112,15 @@ bool cmdEscreve(Interpreter& in, std::string_view args, int) {
     in.ioStatus = 0;
     bool sameLine = takeTrailingAmpersand(args);
     if (!args.empty() && args[0] == '#') {
-        if (args.size() < 2 || !text::isDigit(args[1])) {
+        // "#12" is no channel: taking it as channel 1 would write a wrong line to its file.
+        int channel;
+        if (!readChannel(args, channel)) {
             in.showMessage(kFileError);
             return false;
         }
-        // No channel can be open yet: the slot is reported and nothing is written.
-        in.showMessage(kFileError);
-        return true;
+        bool ok = writeChannelText(in, channel, args, !sameLine);
+        in.services.speech.waitSpeech();
+        return ok;
     }
     bool mute = takeUpperPrefix(args, "MUDO");
     std::string textOut;
@@ -128,7 +170,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
         return in.readLine(discarded);
     }
     std::string upper = text::upperCase(args);
-    if (upper.rfind("MOUSE", 0) == 0 || upper.rfind("RATO", 0) == 0) return cmdNotAvailable(in, args, 0);
+    if (upper.rfind("MOUSE", 0) == 0 || upper.rfind("RATO", 0) == 0) return readPointer(in, args);
     std::string owned(args);
     bool withFlags = false;
     if (size_t at = findWord(upper, "TECLA"); at != std::string::npos) {
@@ -154,12 +196,11 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
     if (rest[0] == '#') {
         int channel;
         if (!readChannel(rest, channel)) return false;
-        // No channel can be open yet: reading one is an error the user hears about.
-        in.showMessage(kFileError);
-        return false;
+        return readChannelLine(in, channel, rest);
     }
     std::string_view word = rest;
-    if (takeUpperPrefix(word, "EDITA ") || takeUpperPrefix(word, "CONSOLE ")) return cmdNotAvailable(in, args, 0);
+    if (takeUpperPrefix(word, "CONSOLE ")) return cmdNotAvailable(in, args, 0);
+    if (takeUpperPrefix(word, "EDITA ")) return editVariable(in, word, true);
     bool password = false;
     if (takeUpperPrefix(word, "MUDO ") || (password = takeUpperPrefix(word, "SENHA "))) {
         int slot;
@@ -173,8 +214,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
         in.variables.at(slot) = std::move(line);
         return true;
     }
-    // The spoken line editor reads the plain form.
-    return cmdNotAvailable(in, args, 0);
+    return editVariable(in, rest, false);
 }
 
 bool cmdTela(Interpreter& in, std::string_view args, int) {
@@ -207,7 +247,8 @@ bool colourCommand(Interpreter& in, std::string_view args, bool background) {
     if (!readValue(in, args, value)) return false;
     std::optional<int32_t> v = toInteger(text::trim(value));
     if (!v) return false;
-    if (fixedColours(in)) return true;
+    // Fixed colours (setting CORESFIXAS) keep the user's colours whatever the script asks.
+    if (in.services.console.fixedColours()) return true;
     if (background) in.services.console.setBackground(*v & 15);
     else in.services.console.setForeground(*v & 15);
     return true;

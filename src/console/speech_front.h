@@ -30,6 +30,8 @@ public:
     virtual void sayNow() = 0;
     virtual void sayToday() = 0;
     virtual void playTones(std::string_view text) = 0;
+    // One 200 ms mode tone of the braille keyboard at a frequency in hertz.
+    virtual void playModeTone(int hertz) = 0;
     // Starts speech again at another speed of the built-in voice (1-5).
     virtual void restartSpeech(int speed) = 0;
     virtual bool isSpeaking() = 0;
@@ -39,7 +41,7 @@ public:
 
 // Says nothing aloud; keeps one line per request, as the speech log of the harness has them:
 // the text given to speak; "spell TEXT"; "word NAME"; "char CODE"; "<click>"; "<beep>";
-// and, until the voices come, "<time>", "<date>", "tones TEXT" and "<speed N>".
+// and, until the voices come, "<time>", "<date>", "tones TEXT", "tone HERTZ" and "<speed N>".
 // Lines are Windows-1252 here; the log file gets them as UTF-8.
 class RecordingSpeech final : public SpeechFront {
 public:
@@ -54,6 +56,7 @@ public:
     void sayNow() override { record("<time>"); }
     void sayToday() override { record("<date>"); }
     void playTones(std::string_view text) override { record("tones " + std::string(text)); }
+    void playModeTone(int hertz) override { record("tone " + std::to_string(hertz)); }
     void restartSpeech(int speed) override { record("<speed " + std::to_string(speed) + ">"); }
     bool isSpeaking() override { return false; }
     void waitSpeech() override {}

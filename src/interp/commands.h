@@ -45,6 +45,26 @@ bool cmdCor(Interpreter&, std::string_view, int);
 bool cmdFundo(Interpreter&, std::string_view, int);
 bool cmdTitulo(Interpreter&, std::string_view, int);
 
+// commands/files.cpp
+bool cmdAbre(Interpreter&, std::string_view, int);
+bool cmdFecha(Interpreter&, std::string_view, int);
+bool cmdCheca(Interpreter&, std::string_view, int);
+bool cmdRemove(Interpreter&, std::string_view, int);
+bool cmdRenomeia(Interpreter&, std::string_view, int);
+bool cmdReplica(Interpreter&, std::string_view, int);
+bool cmdDir(Interpreter&, std::string_view, int);
+bool cmdBusca(Interpreter&, std::string_view, int);
+bool cmdTamArq(Interpreter&, std::string_view, int humanReadable);
+bool cmdCriaBin(Interpreter&, std::string_view, int);
+bool cmdEscreveByte(Interpreter&, std::string_view, int);
+bool cmdLeByte(Interpreter&, std::string_view, int);
+bool cmdGravaBytes(Interpreter&, std::string_view, int);
+bool cmdLimpaBytes(Interpreter&, std::string_view, int);
+bool cmdFechaBin(Interpreter&, std::string_view, int);
+
+// commands/menus.cpp
+bool cmdMenu(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

@@ -38,6 +38,10 @@ void Interpreter::reset() {
     ioStatus = 0;
     variables.clear();
     lists.clear();
+    channels.closeAll();
+    byteBuffer.clear();
+    binaryFile.file.close();
+    directorySearch.close();
     LocalTime t = services.clock.now();
     startDay = t.dayOfWeek;
     startHundredths = int64_t{t.hour} * 360000 + t.minute * 6000 + t.second * 100 + t.millisecond / 10;
@@ -57,6 +61,8 @@ RunOutcome Interpreter::run() {
     stopRequested = false;
     currentKeyword.clear();
     callStack.clear();
+    // Files left open by an earlier run are closed, not abandoned with what was written.
+    channels.closeAll();
     ioStatus = 0;
     steps = 0;
     while (currentLine <= scriptSize && !stopRequested && !failed) {

@@ -2,11 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "commands/byte_buffer.h"
+#include "commands/directory_search.h"
+#include "commands/file_slots.h"
 #include "commands/lists.h"
+#include "commands/menus.h"
 #include "interp/variables.h"
 
 namespace parlendo {
@@ -91,11 +96,19 @@ public:
     std::string currentKeyword;
     VariableTable variables;
     ListTable lists;
+    FileSlotTable channels;
+    ByteBuffer byteBuffer;
+    BinaryOutputFile binaryFile;
+    DirectorySearch directorySearch;
+    // The one menu of the process: none until MENU CRIA.
+    std::optional<Menu> menu;
     int32_t ioStatus = 0;
     // Speak typed characters (setting FALANDO, toggled by F4 in the editor) and speak in full
     // (setting FALARTUDO); the host reads both at start.
     bool speechEcho = true;
     bool speakInFull = true;
+    // The text last searched for in the screen review, repeated by Ctrl+F5.
+    std::string reviewSearch;
     uint32_t randomSeed = 0;
     std::vector<std::string> params;
     // Day of week and hundredths of a second of the day at reset.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace parlendo {
 
@@ -30,5 +31,10 @@ private:
 
 // wl-copy/wl-paste under Wayland, xclip or xsel under X, when present; otherwise in-process.
 std::unique_ptr<Clipboard> createClipboard();
+
+// A clipboard kept by two commands: one that takes the text on its input and one that writes it
+// on its output (UTF-8 on their side).
+std::unique_ptr<Clipboard> createCommandClipboard(std::vector<std::string> copyCommand,
+                                                  std::vector<std::string> pasteCommand);
 
 }  // namespace parlendo

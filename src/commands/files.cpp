@@ -1,0 +1,339 @@
+// File and directory commands: channels, removing, renaming and copying files, directories,
+// directory search, file sizes, and the binary output file fed from the byte buffer.
+#include "commands/files.h"
+
+#include <cerrno>
+#include <charconv>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "commands/byte_buffer.h"
+#include "commands/directory_search.h"
+#include "commands/file_slots.h"
+#include "interp/argument_reader.h"
+#include "interp/commands.h"
+#include "interp/interpreter.h"
+#include "platform/file_system.h"
+#include "platform/locale.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+constexpr std::string_view kOpenError = "Erro na abertura do arquivo ";
+constexpr std::string_view kCloseError = "Erro no fechamento do arquivo";
+constexpr std::string_view kRemoveError = "Erro no apagamento do arquivo ";
+constexpr std::string_view kReadError = "Erro no processamento de arquivo ";
+constexpr std::string_view kWriteError = "Erro na escrita de arquivo ";
+constexpr std::string_view kDirectoryError = "Erro no processamento do diretório ";
+constexpr std::string_view kChannelError = "Erro no processamento de arquivo";
+
+// REPLICA copies through the program in blocks of this size; the system, which copies without
+// handing the bytes over, is given larger pieces.
+constexpr size_t kCopyBlock = 30000;
+constexpr size_t kSystemCopyPiece = size_t{1} << 30;
+
+std::string message(std::string_view text, std::string_view name) {
+    std::string m(text);
+    m += name;
+    return m;
+}
+
+// True, removing it, when the text starts with the upper-case word in any letter case.
+bool takeWord(std::string_view& s, std::string_view upperWord) {
+    if (s.size() < upperWord.size()) return false;
+    for (size_t i = 0; i < upperWord.size(); ++i)
+        if (text::upperChar(s[i]) != upperWord[i]) return false;
+    s.remove_prefix(upperWord.size());
+    return true;
+}
+
+bool nothingLeft(std::string_view rest) {
+    dropBlanks(rest);
+    return rest.empty();
+}
+
+}  // namespace
+
+// ---- The channel forms of LE and ESCREVE -------------------------------------------------
+
+bool readChannelLine(Interpreter& in, int slot, std::string_view rest) {
+    int variable;
+    if (!readVariable(in, rest, variable) || !in.channels.isOpen(slot)) {
+        in.showMessage(kChannelError);
+        return false;
+    }
+    std::string line;
+    in.ioStatus = in.channels.channel(slot)->readLine(line, in.maxTextSize);
+    return in.assign(variable, std::move(line));
+}
+
+bool writeChannelText(Interpreter& in, int slot, std::string_view rest, bool endLine) {
+    std::string out;
+    bool allRead = readValueList(in, rest, out);
+    if (!in.channels.isOpen(slot)) {
+        // Nothing is written; the user hears why, and a script that checks sees it too.
+        in.showMessage(kChannelError);
+        in.ioStatus = EBADF;
+        return allRead;
+    }
+    // A line with a value that could not be read would be a wrong line in the file.
+    if (!allRead) return false;
+    in.ioStatus = in.channels.channel(slot)->writeText(out, endLine);
+    return true;
+}
+
+// ---- Channels ------------------------------------------------------------------------------
+
+bool cmdAbre(Interpreter& in, std::string_view args, int) {
+    bool append = takeTrailingAmpersand(args);
+    int slot;
+    std::string name;
+    if (!readChannel(args, slot) || !readValue(in, args, name) || name.empty()) {
+        in.showMessage(kOpenError);
+        return false;
+    }
+    // Whatever the slot held is closed first, so nothing written to it is lost.
+    if (in.channels.close(slot) != 0) {
+        in.showMessage(kCloseError);
+        return false;
+    }
+    SysError error = 0;
+    auto mode = append ? TextFileChannel::Mode::Append : TextFileChannel::Mode::Read;
+    std::unique_ptr<TextFileChannel> channel = TextFileChannel::open(name, mode, error);
+    if (!channel) {
+        in.showMessage(message(kOpenError, name));
+        return false;
+    }
+    in.channels.bind(slot, std::move(channel));
+    return true;
+}
+
+bool cmdFecha(Interpreter& in, std::string_view args, int) {
+    int slot;
+    if (!readChannel(args, slot) || in.channels.close(slot) != 0) {
+        in.showMessage(kCloseError);
+        return false;
+    }
+    return true;
+}
+
+bool cmdCheca(Interpreter& in, std::string_view args, int) {
+    int variable;
+    if (!readVariable(in, args, variable) || !args.empty()) return false;
+    return in.assign(variable, std::to_string(in.ioStatus));
+}
+
+// ---- Files ---------------------------------------------------------------------------------
+
+bool cmdRemove(Interpreter& in, std::string_view args, int) {
+    bool ignoreFailure = takeTrailingAmpersand(args);
+    std::string name;
+    if (!readValue(in, args, name) || name.empty()) return false;
+    if (removeFile(name) == 0 || ignoreFailure) return true;
+    in.showMessage(message(kRemoveError, name));
+    return false;
+}
+
+bool cmdRenomeia(Interpreter& in, std::string_view args, int) {
+    bool ignoreFailure = takeTrailingAmpersand(args);
+    std::string from, to;
+    if (!readValue(in, args, from) || !readValue(in, args, to) || !nothingLeft(args)) return false;
+    return renameFile(from, to) == 0 || ignoreFailure;
+}
+
+namespace {
+
+// The close is the last chance to hear that a copy did not reach the disk.
+bool closeCopy(Interpreter& in, FileHandle& target, const std::string& targetName, bool ignoreErrors) {
+    if (target.close() == 0 || ignoreErrors) return true;
+    in.showMessage(message(kWriteError, targetName));
+    return false;
+}
+
+}  // namespace
+
+bool cmdReplica(Interpreter& in, std::string_view args, int) {
+    bool ignoreErrors = takeTrailingAmpersand(args);
+    std::string sourceName, targetName;
+    if (!readValue(in, args, sourceName) || !readValue(in, args, targetName) || !nothingLeft(args))
+        return false;
+    // Emptying the destination would destroy the source when both are one file.
+    if (sameFile(sourceName, targetName)) return ignoreErrors;
+    SysError error = 0;
+    FileHandle source = FileHandle::open(sourceName, FileHandle::Mode::Read, error);
+    // The destination is created only once there is something to copy into it.
+    if (!source.isOpen()) return ignoreErrors;
+    FileHandle target = FileHandle::open(targetName, FileHandle::Mode::Truncate, error);
+    if (!target.isOpen()) return ignoreErrors;
+    // The system copies the bytes itself where it can. Where it cannot, or meets an error, the
+    // copy goes on from the same place through the program, which tells a read error from a
+    // write error; the end the system reports is confirmed there too, since some files (those
+    // of /proc) look empty to the system's copy.
+    for (;;) {
+        std::optional<size_t> copied = source.copyTo(target, kSystemCopyPiece);
+        if (!copied || *copied == 0) break;
+    }
+    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    for (;;) {
+        IoResult got = source.read(block.get(), kCopyBlock);
+        if (got.error != 0) {
+            if (ignoreErrors) return true;
+            in.showMessage(message(kReadError, sourceName));
+            return false;
+        }
+        if (got.count == 0) break;
+        IoResult put = target.write(std::string_view(block.get(), got.count));
+        if (put.count < got.count && !ignoreErrors) {
+            in.showMessage(message(kWriteError, targetName));
+            return false;
+        }
+    }
+    return closeCopy(in, target, targetName, ignoreErrors);
+}
+
+// ---- Directories ---------------------------------------------------------------------------
+
+bool cmdDir(Interpreter& in, std::string_view args, int) {
+    bool ignoreFailure = takeTrailingAmpersand(args);
+    std::string_view rest = args;
+    SysError (*operation)(std::string_view);
+    if (takeWord(rest, "CRIA "))
+        operation = createDirectory;
+    else if (takeWord(rest, "REMOVE "))
+        operation = removeDirectory;
+    else if (takeWord(rest, "TROCA "))
+        operation = changeDirectory;
+    else
+        return false;
+    std::string path;
+    if (!readValue(in, rest, path) || !rest.empty()) return false;
+    if (operation(path) == 0 || ignoreFailure) return true;
+    in.showMessage(message(kDirectoryError, path));
+    return false;
+}
+
+bool cmdBusca(Interpreter& in, std::string_view args, int) {
+    int variable;
+    if (!readVariable(in, args, variable) || args.empty()) return false;
+    bool directories = false;
+    if (args.size() >= 3 && (args.size() == 3 || text::isBlank(args[3])) && takeWord(args, "DIR")) {
+        directories = true;
+        dropBlanks(args);
+    }
+    DirectorySearch& search = in.directorySearch;
+    std::string found;
+    if (takeWord(args, "FIM")) {
+        search.close();
+        return true;
+    }
+    if (takeWord(args, "PROXIMO") || takeWord(args, "PR\xD3XIMO")) {
+        if (!nothingLeft(args)) return false;
+        found = search.next();
+    } else if (!args.empty()) {
+        std::string pattern;
+        if (!readValue(in, args, pattern) || !args.empty()) return false;
+        found = search.start(pattern, directories);
+    } else {
+        found = currentDirectory();
+    }
+    return in.assign(variable, std::string(text::trim(found)));
+}
+
+// ---- Sizes ---------------------------------------------------------------------------------
+
+std::string formatHumanSize(uint64_t size, char decimalSeparator) {
+    static constexpr std::string_view kUnits[] = {" B", "KB", " MB", "GB", " TB"};
+    double x = static_cast<double>(size);
+    size_t k = 0;
+    while (x >= 1024) {
+        x /= 1024;
+        ++k;
+    }
+    char digits[64];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, x, std::chars_format::fixed, 2);
+    std::string out(digits, r.ptr);
+    for (char& c : out)
+        if (c == '.') c = decimalSeparator;
+    if (k < std::size(kUnits)) out += kUnits[k];
+    return out;
+}
+
+bool cmdTamArq(Interpreter& in, std::string_view args, int humanReadable) {
+    std::string name;
+    int variable;
+    if (!readValue(in, args, name) || !readVariable(in, args, variable)) return false;
+    SysError error = 0;
+    FileHandle file = FileHandle::open(name, FileHandle::Mode::Read, error);
+    if (!file.isOpen()) return false;
+    std::optional<uint64_t> size = file.size(error);
+    if (!size) return false;
+    return in.assign(variable,
+                     humanReadable ? formatHumanSize(*size, decimalSeparator()) : std::to_string(*size));
+}
+
+// ---- The byte buffer and the binary output file ---------------------------------------------
+
+bool cmdCriaBin(Interpreter& in, std::string_view args, int) {
+    std::string name;
+    if (!readValue(in, args, name) || name.empty() || pathExists(name)) return false;
+    if (in.binaryFile.isOpen()) return false;
+    SysError error = 0;
+    // Created only when nothing of that name exists, even if one appeared since the look.
+    FileHandle file = FileHandle::open(name, FileHandle::Mode::CreateNew, error);
+    if (!file.isOpen()) return false;
+    in.binaryFile.file = std::move(file);
+    return true;
+}
+
+bool cmdEscreveByte(Interpreter& in, std::string_view args, int) {
+    std::string value;
+    if (!readValue(in, args, value)) return false;
+    return in.byteBuffer.append(value);
+}
+
+bool cmdLeByte(Interpreter& in, std::string_view args, int) {
+    std::string name, firstText, lastText;
+    if (!readValue(in, args, name) || !readValue(in, args, firstText) || !readValue(in, args, lastText))
+        return false;
+    if (in.byteBuffer.full()) return false;
+    std::optional<int32_t> first = toInteger(firstText);
+    std::optional<int32_t> last = toInteger(lastText);
+    if (!first || !last) return false;
+    SysError error = 0;
+    FileHandle file = FileHandle::open(name, FileHandle::Mode::Read, error);
+    if (!file.isOpen()) return false;
+    std::optional<uint64_t> size = file.size(error);
+    if (!size || *size > ByteBuffer::kCapacity) return false;
+    if (*first > *last) return false;
+    // From `first` up to `last`, not including it; a range of one position reads that byte.
+    int64_t count = *first == *last ? 1 : int64_t{*last} - *first;
+    if (*first < 0 || static_cast<uint64_t>(*first) >= *size) return false;
+    if (file.seek(static_cast<uint64_t>(*first)) != 0) return false;
+    // Room is asked only for the bytes the file holds from there.
+    uint64_t available = *size - static_cast<uint64_t>(*first);
+    if (static_cast<uint64_t>(count) > available) count = static_cast<int64_t>(available);
+    return in.byteBuffer.appendFrom(file, static_cast<size_t>(count));
+}
+
+bool cmdGravaBytes(Interpreter& in, std::string_view, int) {
+    if (!in.binaryFile.isOpen()) return false;
+    // Bytes that did not reach the file stay in the buffer.
+    if (in.binaryFile.file.write(in.byteBuffer.contents()).error != 0) return false;
+    in.byteBuffer.markWritten();
+    return true;
+}
+
+bool cmdLimpaBytes(Interpreter& in, std::string_view, int) {
+    in.byteBuffer.clear();
+    return true;
+}
+
+bool cmdFechaBin(Interpreter& in, std::string_view, int) {
+    if (!in.binaryFile.isOpen()) return false;
+    return in.binaryFile.file.close() == 0;
+}
+
+}  // namespace parlendo

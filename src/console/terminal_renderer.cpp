@@ -1,0 +1,428 @@
+// The terminal renderer over ncursesw; the keys are read and decoded here, not by curses.
+#include "console/terminal_renderer.h"
+
+#define NCURSES_WIDECHAR 1
+#define NCURSES_NOMACROS 1
+#include <ncursesw/curses.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "console/terminal_keys.h"
+#include "platform/environment.h"
+#include "platform/terminal.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// While output streams, the screen is brought up to date at most this often; every wait for a
+// key brings it up to date at once.
+constexpr auto kStreamingInterval = std::chrono::milliseconds(40);
+// Changes the grid does not announce (a cursor moved, a line cleared) are looked for this often.
+constexpr auto kQuietInterval = std::chrono::milliseconds(50);
+// Keys typed ahead beyond this many are dropped.
+constexpr size_t kTypedAheadLimit = 4096;
+// A character cell, in pixels, when the terminal does not say.
+constexpr int kDefaultCellWidth = 8;
+constexpr int kDefaultCellHeight = 16;
+
+constexpr const char* kMouseOn = "\x1b[?1000h\x1b[?1006h";
+constexpr const char* kMouseOff = "\x1b[?1006l\x1b[?1000l";
+// xterm's title stack: the title the terminal had is put back at the end.
+constexpr const char* kTitlePush = "\x1b[22;0t";
+constexpr const char* kTitlePop = "\x1b[23;0t";
+
+// The 16 colours of a terminal as xterm draws them by default, for choosing the nearest.
+constexpr std::array<Rgb, 16> kTerminal16 = {{
+    {0, 0, 0},       {205, 0, 0},   {0, 205, 0},   {205, 205, 0},   {0, 0, 238},   {205, 0, 205},
+    {0, 205, 205},   {229, 229, 229}, {127, 127, 127}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
+    {92, 92, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+}};
+
+int distance(Rgb a, Rgb b) {
+    int dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
+    return dr * dr + dg * dg + db * db;
+}
+
+Rgb xterm256(int i) {
+    if (i < 16) return kTerminal16[i];
+    if (i >= 232) {
+        uint8_t v = static_cast<uint8_t>(8 + 10 * (i - 232));
+        return {v, v, v};
+    }
+    static constexpr uint8_t kLevels[6] = {0, 95, 135, 175, 215, 255};
+    int c = i - 16;
+    return {kLevels[c / 36], kLevels[(c / 6) % 6], kLevels[c % 6]};
+}
+
+// Glyphs of the Windows-1252 bytes; control codes and the five undefined bytes show as blanks.
+std::array<wchar_t, 256> glyphTable() {
+    std::array<wchar_t, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        char c = static_cast<char>(b);
+        std::string u = text::cp1252ToUtf8(std::string_view(&c, 1));
+        char32_t cp = static_cast<unsigned char>(u[0]);
+        if (u.size() == 2) cp = ((cp & 0x1F) << 6) | (u[1] & 0x3F);
+        if (u.size() == 3) cp = ((cp & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F);
+        bool control = cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
+        t[b] = control ? L' ' : static_cast<wchar_t>(cp);
+    }
+    return t;
+}
+
+// A title for the terminal: UTF-8 without control characters.
+std::string printableTitle(const std::string& cp1252) {
+    std::string clean;
+    for (char c : cp1252) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 32 && u != 127 && u != 0x81 && u != 0x8D && u != 0x8F && u != 0x90 && u != 0x9D) clean += c;
+    }
+    return text::cp1252ToUtf8(clean);
+}
+
+std::string capability(const char* name) {
+    char* s = tigetstr(name);
+    if (s == nullptr || s == reinterpret_cast<char*>(-1)) return {};
+    return s;
+}
+
+}  // namespace
+
+int terminalColourOf(Rgb c, int colours) {
+    if (colours >= 0x1000000) return (c.r << 16) | (c.g << 8) | c.b;
+    int first = colours >= 256 ? 16 : 0;
+    int last = colours >= 256 ? 256 : colours >= 16 ? 16 : 8;
+    int best = first, bestDistance = distance(c, xterm256(first));
+    for (int i = first + 1; i < last; ++i) {
+        int d = distance(c, xterm256(i));
+        if (d < bestDistance) best = i, bestDistance = d;
+    }
+    return best;
+}
+
+struct TerminalRenderer::Impl {
+    ConsoleGrid& grid;
+    KeyQueue& keys;
+    std::unique_ptr<RawTerminal> term;
+    SCREEN* screen = nullptr;
+    TerminalKeyDecoder decoder;
+    std::deque<TerminalInput> typed;
+    std::function<bool()> hold;
+    bool inputEnded = false;
+    Clock::time_point lastByte{};
+
+    // What the terminal shows, to send only what changed.
+    std::array<char, ConsoleGrid::kColumns * ConsoleGrid::kRows> shownText{};
+    std::array<uint8_t, ConsoleGrid::kColumns * ConsoleGrid::kRows> shownAttributes{};
+    std::array<int, 16> shownColourMap{};
+    MagnifiedLine shownMagnified;
+    bool shownValid = false;
+    bool changed = true;  // the grid announced a change since the last update
+    Clock::time_point lastUpdate{};
+    bool titlePending = false;
+    bool titleSupported = false;
+    bool titlePushed = false;
+    std::string titleStart, titleEnd;
+
+    int colours = 0;  // 0: no colours
+    std::map<std::pair<int, int>, int> pairs;
+    int nextPair = 1;
+    std::array<wchar_t, 256> glyphs = glyphTable();
+
+    Impl(ConsoleGrid& g, KeyQueue& k, std::unique_ptr<RawTerminal> t)
+        : grid(g), keys(k), term(std::move(t)), decoder(term->eraseByte()) {}
+
+    ~Impl() {
+        if (screen == nullptr) return;
+        update(true);
+        std::string bye = kMouseOff;
+        if (titlePushed) bye += kTitlePop;
+        term->write(bye);
+        endwin();
+        delscreen(screen);
+        screen = nullptr;
+        term->restore();
+    }
+
+    bool start() {
+        useUtf8Characters();
+        screen = newterm(nullptr, stdout, stdin);
+        if (screen == nullptr) return false;
+        set_term(screen);
+        raw();
+        noecho();
+        nonl();
+        intrflush(stdscr, FALSE);
+        keypad(stdscr, FALSE);
+        typeahead(-1);  // our own reads take the input; curses must not look at it
+        scrollok(stdscr, FALSE);
+        idlok(stdscr, TRUE);
+        leaveok(stdscr, FALSE);
+        term->enterRawMode();
+        def_prog_mode();
+        if (has_colors() && start_color() == OK) colours = COLORS;
+        curs_set(1);
+
+        std::string hello = kMouseOn;
+        titleStart = capability("tsl");
+        titleEnd = capability("fsl");
+        if (titleStart.empty() && tigetflag("XT") > 0) {
+            titleStart = "\x1b]2;";
+            titleEnd = "\a";
+        }
+        titleSupported = !titleStart.empty() && !titleEnd.empty();
+        if (titleSupported && tigetflag("XT") > 0) {
+            hello += kTitlePush;
+            titlePushed = true;
+        }
+        term->write(hello);
+        term->setRestoreBytes(std::string(kMouseOff) + (titlePushed ? kTitlePop : "") + capability("sgr0") +
+                              capability("cnorm") + capability("rmcup"));
+        titlePending = true;
+        return true;
+    }
+
+    // A colour pair for a foreground and background colour index (through the colour map).
+    int pairOf(int foreground, int background, attr_t& extra) {
+        if (colours == 0) {
+            // Without colours, a light background is shown in reverse video.
+            Rgb f = grid.rgbOf(foreground), b = grid.rgbOf(background);
+            if (b.r + b.g + b.b > f.r + f.g + f.b) extra |= A_REVERSE;
+            return 0;
+        }
+        int fg = terminalColourOf(grid.rgbOf(foreground), colours < 8 ? 8 : colours);
+        int bg = terminalColourOf(grid.rgbOf(background), colours < 16 ? 8 : colours);
+        if (colours < 16) {
+            // Eight colours: the bright ones are the bold of the dark ones.
+            int nearest16 = terminalColourOf(grid.rgbOf(foreground), 16);
+            if (nearest16 >= 8) extra |= A_BOLD;
+            fg = nearest16 & 7;
+        }
+        auto key = std::make_pair(fg, bg);
+        if (auto it = pairs.find(key); it != pairs.end()) return it->second;
+        if (nextPair >= COLOR_PAIRS) {
+            // Out of pairs (only on terminals with few): start over and draw everything again.
+            pairs.clear();
+            nextPair = 1;
+            shownValid = false;
+        }
+        int pair = nextPair++;
+        init_extended_pair(pair, fg, bg);
+        pairs[key] = pair;
+        return pair;
+    }
+
+    void cell(cchar_t& out, uint8_t byte, int foreground, int background) {
+        wchar_t w[2] = {glyphs[byte], L'\0'};
+        attr_t extra = A_NORMAL;
+        int pair = pairOf(foreground, background, extra);
+        setcchar(&out, w, extra, 0, &pair);
+    }
+
+    void drawRow(int row) {
+        std::array<cchar_t, ConsoleGrid::kColumns> cells{};
+        for (int c = 0; c < ConsoleGrid::kColumns; ++c) {
+            uint8_t a = grid.cellAttribute(row + 1, c + 1);
+            cell(cells[c], static_cast<uint8_t>(grid.cellChar(row + 1, c + 1)), a & 15, a >> 4);
+        }
+        mvwadd_wchnstr(stdscr, row, 0, cells.data(), ConsoleGrid::kColumns);
+    }
+
+    // The magnified line on the row below the grid, at the normal size: the large print is the
+    // window's.
+    void drawMagnified(int row) {
+        const MagnifiedLine& m = grid.magnified();
+        wmove(stdscr, row, 0);
+        wclrtoeol(stdscr);
+        if (m.factor == 0) return;
+        std::array<cchar_t, ConsoleGrid::kColumns> cells{};
+        int n = 0;
+        auto put = [&](const std::string& part, int foreground) {
+            for (char ch : part)
+                if (n < ConsoleGrid::kColumns) cell(cells[n++], static_cast<uint8_t>(ch), foreground, m.background);
+        };
+        put(m.partOne, m.letter);
+        put(m.partTwo, m.cursor);
+        put(m.partThree, m.letter);
+        mvwadd_wchnstr(stdscr, row, 0, cells.data(), n);
+    }
+
+    static bool sameMagnified(const MagnifiedLine& a, const MagnifiedLine& b) {
+        return a.factor == b.factor && a.letter == b.letter && a.background == b.background &&
+               a.cursor == b.cursor && a.partOne == b.partOne && a.partTwo == b.partTwo &&
+               a.partThree == b.partThree;
+    }
+
+    // Sends what changed. `full` compares the whole grid even when nothing was announced.
+    void update(bool full) {
+        auto now = Clock::now();
+        if (!full && !changed && now - lastUpdate < kQuietInterval) return;
+        lastUpdate = now;
+        changed = false;
+        if (term->takeResized()) resize();
+        if (grid.colourMap() != shownColourMap) {
+            shownColourMap = grid.colourMap();
+            pairs.clear();
+            nextPair = 1;
+            shownValid = false;
+        }
+        bool any = !shownValid;
+        for (int r = 0; r < ConsoleGrid::kRows; ++r) {
+            bool differs = !shownValid;
+            for (int c = 0; c < ConsoleGrid::kColumns && !differs; ++c) {
+                size_t i = static_cast<size_t>(r * ConsoleGrid::kColumns + c);
+                differs = shownText[i] != grid.cellChar(r + 1, c + 1) ||
+                          shownAttributes[i] != grid.cellAttribute(r + 1, c + 1);
+            }
+            if (!differs) continue;
+            any = true;
+            for (int c = 0; c < ConsoleGrid::kColumns; ++c) {
+                size_t i = static_cast<size_t>(r * ConsoleGrid::kColumns + c);
+                shownText[i] = grid.cellChar(r + 1, c + 1);
+                shownAttributes[i] = grid.cellAttribute(r + 1, c + 1);
+            }
+            drawRow(r);
+        }
+        if (LINES > ConsoleGrid::kRows && (!shownValid || !sameMagnified(grid.magnified(), shownMagnified))) {
+            shownMagnified = grid.magnified();
+            drawMagnified(ConsoleGrid::kRows);
+            any = true;
+        }
+        shownValid = true;
+        int row = grid.cursorRow() - 1, column = std::min(grid.cursorColumn(), ConsoleGrid::kColumns) - 1;
+        row = std::min(row, LINES - 1);
+        column = std::min(column, COLS - 1);
+        int y = getcury(stdscr), x = getcurx(stdscr);
+        if (any || y != row || x != column) {
+            wmove(stdscr, row < 0 ? 0 : row, column < 0 ? 0 : column);
+            wnoutrefresh(stdscr);
+            doupdate();
+        }
+        if (titlePending) {
+            titlePending = false;
+            if (titleSupported) term->write(titleStart + printableTitle(grid.title()) + titleEnd);
+        }
+    }
+
+    void resize() {
+        TerminalSize s = term->size();
+        resizeterm(s.rows, s.columns);
+        clearok(curscr, TRUE);
+        shownValid = false;
+    }
+
+    // Reads what has arrived and decodes it.
+    void readInput() {
+        std::vector<TerminalInput> decoded;
+        for (int reads = 0; reads < 16 && !inputEnded; ++reads) {
+            std::optional<std::string> bytes = term->readAvailable();
+            if (!bytes) {
+                inputEnded = true;
+                decoder.flush(decoded);
+                break;
+            }
+            if (bytes->empty()) break;
+            decoder.feed(*bytes, decoded);
+            lastByte = Clock::now();
+        }
+        if (decoder.pending() &&
+            Clock::now() - lastByte >= std::chrono::milliseconds(TerminalKeyDecoder::kEscapeTimeoutMs))
+            decoder.flush(decoded);
+        for (TerminalInput& in : decoded)
+            if (typed.size() < kTypedAheadLimit) typed.push_back(std::move(in));
+    }
+
+    void notePointer(const TerminalInput& in) {
+        if (!in.mouse) return;
+        TerminalSize s = term->size();
+        int w = s.cellWidth > 0 ? s.cellWidth : kDefaultCellWidth;
+        int h = s.cellHeight > 0 ? s.cellHeight : kDefaultCellHeight;
+        keys.setPointer(in.column * w, in.row * h);
+    }
+
+    // Moves typed keys into the queue while it has room for them.
+    void deliver() {
+        while (!typed.empty() && !(hold && hold())) {
+            const TerminalInput& in = typed.front();
+            if (keys.size() + in.key.bytes.size() > KeyQueue::kCapacity) break;
+            notePointer(in);
+            keys.pushKey(in.key);
+            typed.pop_front();
+        }
+    }
+
+    std::optional<TypedKey> nextKey() {
+        update(true);
+        for (;;) {
+            if (!typed.empty()) {
+                TerminalInput in = std::move(typed.front());
+                typed.pop_front();
+                notePointer(in);
+                return std::move(in.key);
+            }
+            if (inputEnded) return std::nullopt;
+            int timeout = -1;
+            if (decoder.pending()) {
+                auto due = lastByte + std::chrono::milliseconds(TerminalKeyDecoder::kEscapeTimeoutMs);
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
+                timeout = left > 0 ? static_cast<int>(left) + 1 : 0;
+            }
+            if (term->wait(timeout) == RawTerminal::Wait::Resized) update(true);
+            readInput();
+        }
+    }
+};
+
+std::unique_ptr<TerminalRenderer> TerminalRenderer::create(ConsoleGrid& grid, KeyQueue& keys) {
+    std::optional<std::string> termName = environmentVariable("TERM");
+    if (!termName || *termName == "dumb") return nullptr;
+    std::unique_ptr<RawTerminal> term = RawTerminal::open();
+    if (!term) return nullptr;
+    auto impl = std::make_unique<Impl>(grid, keys, std::move(term));
+    if (!impl->start()) return nullptr;
+    return std::unique_ptr<TerminalRenderer>(new TerminalRenderer(std::move(impl)));
+}
+
+TerminalRenderer::TerminalRenderer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+TerminalRenderer::~TerminalRenderer() = default;
+
+void TerminalRenderer::holdKeysWhile(std::function<bool()> hold) { impl_->hold = std::move(hold); }
+
+void TerminalRenderer::update() { impl_->update(true); }
+
+void TerminalRenderer::written(std::string_view) {
+    impl_->changed = true;
+    if (Clock::now() - impl_->lastUpdate >= kStreamingInterval) impl_->update(false);
+}
+
+void TerminalRenderer::cleared() { impl_->changed = true; }
+
+void TerminalRenderer::bell() { beep(); }
+
+void TerminalRenderer::magnifiedLineChanged() { impl_->changed = true; }
+
+void TerminalRenderer::titleChanged() {
+    impl_->titlePending = true;
+    impl_->changed = true;
+}
+
+void TerminalRenderer::pump() {
+    impl_->readInput();
+    impl_->deliver();
+    impl_->update(false);
+}
+
+int TerminalRenderer::waitHandle() const { return impl_->term->inputHandle(); }
+
+std::optional<TypedKey> TerminalRenderer::nextKey() { return impl_->nextKey(); }
+
+}  // namespace parlendo

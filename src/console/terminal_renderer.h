@@ -1,0 +1,59 @@
+// The terminal renderer: the console grid drawn in the terminal, and the keys typed there.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "console/console_grid.h"
+#include "console/key_queue.h"
+#include "platform/event_loop.h"
+
+namespace parlendo {
+
+// Draws the 80 x 25 grid at the top left of the terminal with its colours (through the colour
+// map and the palette: true colour or 256 colours where the terminal has them, the nearest of
+// its 16 or 8 otherwise), the console cursor, the window title, and the magnified line on the
+// row below the grid when the terminal has one. Only rows that changed are sent.
+//
+// As an event source it collects what was typed and keeps the screen current; as a key source it
+// waits for the next key when the program blocks on an empty queue. Typed keys move into the
+// queue only while it has room for them, so nothing typed ahead is lost to a full queue.
+class TerminalRenderer final : public ConsoleObserver, public EventSource, public KeySource {
+public:
+    // Takes over the terminal: nothing when standard input and output are not both a terminal
+    // the screen library knows. The terminal is given back when the renderer is destroyed, or
+    // by the signal handlers of the platform on an abnormal end.
+    static std::unique_ptr<TerminalRenderer> create(ConsoleGrid& grid, KeyQueue& keys);
+    ~TerminalRenderer() override;
+
+    // Keys typed on the terminal wait while `hold` gives true: the harness's keys come first.
+    void holdKeysWhile(std::function<bool()> hold);
+    // Brings the terminal up to date with the grid now.
+    void update();
+
+    void written(std::string_view bytes) override;
+    void cleared() override;
+    void bell() override;
+    void magnifiedLineChanged() override;
+    void titleChanged() override;
+
+    void pump() override;
+    int waitHandle() const override;
+
+    std::optional<TypedKey> nextKey() override;
+
+    struct Impl;
+
+private:
+    explicit TerminalRenderer(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// The colour number a terminal of `colours` colours draws an RGB colour with: the colour itself
+// on a direct-colour terminal, otherwise the nearest one it has (of the 256-colour cube and grey
+// ramp, or of the usual 16 or 8).
+int terminalColourOf(Rgb colour, int colours);
+
+}  // namespace parlendo
