@@ -22,5 +22,5 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPARLENDO_FUZZ=ON -DPARLENDO_TESTS=OFF >/dev/null
   ninja -C build-fuzz
-  bash fuzz/run.sh build-fuzz "$fuzz_seconds"
+  bash fuzz/run.sh "$fuzz_seconds" build-fuzz
 fi

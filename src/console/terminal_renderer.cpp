@@ -24,8 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// While output streams, the screen is brought up to date at most this often; every wait for a
-// key brings it up to date at once.
+// While output streams, the screen is brought up to date this often; every look for a key and
+// every wait brings it up to date at once.
 constexpr auto kStreamingInterval = std::chrono::milliseconds(40);
 // Changes the grid does not announce (a cursor moved, a line cleared) are looked for this often.
 constexpr auto kQuietInterval = std::chrono::milliseconds(50);
@@ -89,10 +89,17 @@ std::string printableTitle(const std::string& cp1252) {
     return text::cp1252ToUtf8(clean);
 }
 
+// A terminfo string capability as bytes to write directly: padding ("$<5>") is removed.
 std::string capability(const char* name) {
     char* s = tigetstr(name);
     if (s == nullptr || s == reinterpret_cast<char*>(-1)) return {};
-    return s;
+    std::string out = s;
+    for (size_t at = out.find("$<"); at != std::string::npos; at = out.find("$<", at)) {
+        size_t end = out.find('>', at);
+        if (end == std::string::npos) break;
+        out.erase(at, end - at + 1);
+    }
+    return out;
 }
 
 }  // namespace
@@ -127,6 +134,7 @@ struct TerminalRenderer::Impl {
     MagnifiedLine shownMagnified;
     bool shownValid = false;
     bool changed = true;  // the grid announced a change since the last update
+    Clock::time_point changedSince{};
     Clock::time_point lastUpdate{};
     bool titlePending = false;
     bool titleSupported = false;
@@ -191,41 +199,59 @@ struct TerminalRenderer::Impl {
         return true;
     }
 
-    // A colour pair for a foreground and background colour index (through the colour map).
-    int pairOf(int foreground, int background, attr_t& extra) {
+    // How an attribute is drawn: its colour pair, and bold or reverse video where colours are few.
+    struct Look {
+        int pair = 0;
+        attr_t extra = A_NORMAL;
+        bool known = false;
+    };
+    std::array<Look, 256> looks{};  // by attribute: background x 16 + foreground
+
+    // Forgets the pairs made so far (the colour map changed, or the terminal has no more pairs).
+    void forgetColours() {
+        pairs.clear();
+        nextPair = 1;
+        looks.fill(Look{});
+        shownValid = false;
+    }
+
+    // The look of a foreground and background colour index, through the colour map.
+    Look lookOf(int foreground, int background) {
+        Look& cached = looks[static_cast<size_t>((background & 15) << 4 | (foreground & 15))];
+        if (cached.known) return cached;
+        Look look;
+        look.known = true;
+        Rgb f = grid.rgbOf(foreground), b = grid.rgbOf(background);
         if (colours == 0) {
             // Without colours, a light background is shown in reverse video.
-            Rgb f = grid.rgbOf(foreground), b = grid.rgbOf(background);
-            if (b.r + b.g + b.b > f.r + f.g + f.b) extra |= A_REVERSE;
-            return 0;
+            if (b.r + b.g + b.b > f.r + f.g + f.b) look.extra = A_REVERSE;
+            return cached = look;
         }
-        int fg = terminalColourOf(grid.rgbOf(foreground), colours < 8 ? 8 : colours);
-        int bg = terminalColourOf(grid.rgbOf(background), colours < 16 ? 8 : colours);
+        int fg = terminalColourOf(f, colours < 8 ? 8 : colours);
+        int bg = terminalColourOf(b, colours < 16 ? 8 : colours);
         if (colours < 16) {
             // Eight colours: the bright ones are the bold of the dark ones.
-            int nearest16 = terminalColourOf(grid.rgbOf(foreground), 16);
-            if (nearest16 >= 8) extra |= A_BOLD;
+            int nearest16 = terminalColourOf(f, 16);
+            if (nearest16 >= 8) look.extra = A_BOLD;
             fg = nearest16 & 7;
         }
         auto key = std::make_pair(fg, bg);
-        if (auto it = pairs.find(key); it != pairs.end()) return it->second;
-        if (nextPair >= COLOR_PAIRS) {
-            // Out of pairs (only on terminals with few): start over and draw everything again.
-            pairs.clear();
-            nextPair = 1;
-            shownValid = false;
+        if (auto it = pairs.find(key); it != pairs.end()) {
+            look.pair = it->second;
+        } else {
+            // Out of pairs (only on terminals with few): start again and draw everything anew.
+            if (nextPair >= COLOR_PAIRS) forgetColours();
+            look.pair = nextPair++;
+            init_extended_pair(look.pair, fg, bg);
+            pairs[key] = look.pair;
         }
-        int pair = nextPair++;
-        init_extended_pair(pair, fg, bg);
-        pairs[key] = pair;
-        return pair;
+        return cached = look;
     }
 
     void cell(cchar_t& out, uint8_t byte, int foreground, int background) {
         wchar_t w[2] = {glyphs[byte], L'\0'};
-        attr_t extra = A_NORMAL;
-        int pair = pairOf(foreground, background, extra);
-        setcchar(&out, w, extra, 0, &pair);
+        Look look = lookOf(foreground, background);
+        setcchar(&out, w, look.extra, 0, &look.pair);
     }
 
     void drawRow(int row) {
@@ -262,6 +288,12 @@ struct TerminalRenderer::Impl {
                a.partThree == b.partThree;
     }
 
+    void noteChange() {
+        if (changed) return;
+        changed = true;
+        changedSince = Clock::now();
+    }
+
     // Sends what changed. `full` compares the whole grid even when nothing was announced.
     void update(bool full) {
         auto now = Clock::now();
@@ -271,9 +303,7 @@ struct TerminalRenderer::Impl {
         if (term->takeResized()) resize();
         if (grid.colourMap() != shownColourMap) {
             shownColourMap = grid.colourMap();
-            pairs.clear();
-            nextPair = 1;
-            shownValid = false;
+            forgetColours();
         }
         bool any = !shownValid;
         for (int r = 0; r < ConsoleGrid::kRows; ++r) {
@@ -400,19 +430,21 @@ void TerminalRenderer::holdKeysWhile(std::function<bool()> hold) { impl_->hold =
 void TerminalRenderer::update() { impl_->update(true); }
 
 void TerminalRenderer::written(std::string_view) {
-    impl_->changed = true;
-    if (Clock::now() - impl_->lastUpdate >= kStreamingInterval) impl_->update(false);
+    // A write is shown when the program next looks for keys or waits; only output that goes on
+    // and on is shown while it streams.
+    impl_->noteChange();
+    if (Clock::now() - impl_->changedSince >= kStreamingInterval) impl_->update(false);
 }
 
-void TerminalRenderer::cleared() { impl_->changed = true; }
+void TerminalRenderer::cleared() { impl_->noteChange(); }
 
 void TerminalRenderer::bell() { beep(); }
 
-void TerminalRenderer::magnifiedLineChanged() { impl_->changed = true; }
+void TerminalRenderer::magnifiedLineChanged() { impl_->noteChange(); }
 
 void TerminalRenderer::titleChanged() {
     impl_->titlePending = true;
-    impl_->changed = true;
+    impl_->noteChange();
 }
 
 void TerminalRenderer::pump() {

@@ -104,6 +104,8 @@ escreve "mouse " k
 le tecla k &
 escreve "alt " k
 le tecla k &
+escreve "ctrl-seta " k
+le tecla k &
 escreve "acento " k
 tela @10,20
 le tecla k &
@@ -120,7 +122,8 @@ line1=$(tmx capture-pane -e -p -t keys | head -1)
 [[ $(tmx display -p -t keys '#{cursor_x},#{cursor_y}') == 0,1 ]] ||
     fail "cursor at $(tmx display -p -t keys '#{cursor_x},#{cursor_y}'), expected 0,1"
 
-# Keys: a letter, an arrow, Ctrl+C (a key, not a signal), Esc alone, a mouse click, Alt+x.
+# Keys: a letter, an arrow, Ctrl+C (a key, not a signal), Esc alone, a mouse click, Alt+x,
+# Ctrl+Right.
 tmx send-keys -t keys a
 wait_for keys "^tecla 000#97$" || fail "the letter a"
 tmx send-keys -t keys Up
@@ -133,6 +136,8 @@ tmx send-keys -t keys -H 1b 5b 3c 30 3b 35 3b 33 4d 1b 5b 3c 30 3b 35 3b 33 6d
 wait_for keys "^mouse 000#13$" || fail "a left click"
 tmx send-keys -t keys M-x
 wait_for keys "^alt 001#0#45$" || fail "Alt+x"
+tmx send-keys -t keys C-Right
+wait_for keys "^ctrl-seta 010#0#116$" || fail "Ctrl+Right"
 tmx send-keys -t keys -l 'á'
 wait_for keys "^acento 000#225$" || fail "a letter typed as UTF-8"
 sleep 0.1
@@ -144,7 +149,7 @@ check_restored keys 0
 # An execution error: the report waits for Enter, then the program ends with status 1.
 printf 'escreve "antes"\ncomando_que_nao_existe\n' >"$work/error.plo"
 start error error.plo
-wait_for error "^Comando inválido" || fail "error: no report of the error"
+wait_for error "^Comando inv" || fail "error: no report of the error"
 tmx send-keys -t error Enter
 check_restored error 1
 
