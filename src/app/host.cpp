@@ -155,7 +155,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         console.setObserver(&echo);
         keySource.add(&standardInput);
     }
-    RecordingSpeech speech(keys, options.speechLog ? &speechLog : nullptr);
+    RecordingSpeech speech(keys, options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
 
     SettingsLocation where;
     where.executableFolder = executableFolder();

@@ -14,7 +14,7 @@ void RecordingSpeech::record(std::string line) {
         *log_ << text::cp1252ToUtf8(line) << '\n';
         log_->flush();
     }
-    lines_.push_back(std::move(line));
+    if (keepLines_) lines_.push_back(std::move(line));
 }
 
 void RecordingSpeech::speak(std::string_view text) {

@@ -45,7 +45,10 @@ public:
 // Lines are Windows-1252 here; the log file gets them as UTF-8.
 class RecordingSpeech final : public SpeechFront {
 public:
-    explicit RecordingSpeech(KeyQueue& keys, std::ostream* log = nullptr) : keys_(keys), log_(log) {}
+    // keepLines: keep every line in memory for lines() (tests); a long run of the program
+    // does not, so that speaking all day costs no memory.
+    explicit RecordingSpeech(KeyQueue& keys, std::ostream* log = nullptr, bool keepLines = true)
+        : keys_(keys), log_(log), keepLines_(keepLines) {}
 
     void speak(std::string_view text) override;
     void spell(std::string_view text) override;
@@ -70,6 +73,7 @@ private:
     KeyQueue& keys_;
     std::ostream* log_;
     std::vector<std::string> lines_;
+    bool keepLines_;
 };
 
 }  // namespace parlendo

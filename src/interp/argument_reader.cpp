@@ -106,6 +106,28 @@ bool readValue(Interpreter& in, std::string_view& rest, std::string& out) {
     return true;
 }
 
+std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed) {
+    dropBlanks(rest);
+    if (rest.empty()) return std::nullopt;
+    char c = rest[0];
+    std::string_view token;
+    if (c == '-' || isDigit(c)) {
+        size_t n = 1;
+        while (n < rest.size() && isDigit(rest[n])) ++n;
+        token = rest.substr(0, n);
+        rest.remove_prefix(n);
+    } else if (isAsciiLetter(c)) {
+        token = in.variables.at(VariableTable::letterSlot(c));
+        rest.remove_prefix(1);
+    } else {
+        std::string v;
+        if (!readValue(in, rest, v)) return std::nullopt;
+        return toInteger(trimmed ? text::trim(v) : std::string_view(v));
+    }
+    dropBlanks(rest);
+    return toInteger(trimmed ? text::trim(token) : token);
+}
+
 bool readValueList(Interpreter& in, std::string_view& rest, std::string& out) {
     out.clear();
     std::string piece;
@@ -156,6 +178,17 @@ std::optional<int32_t> toInteger(std::string_view t) {
     // Accumulate the magnitude; 2^31 is the largest allowed (for the negative end).
     constexpr uint64_t kLimit = uint64_t{1} << 31;
     uint64_t v = 0;
+    if (base == 10) {
+        // Decimal, the common case: one subtraction tells a digit; at most ten digits fit.
+        for (char c : t) {
+            unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
+            if (d > 9) return std::nullopt;
+            v = v * 10 + d;
+            if (v > kLimit) return std::nullopt;
+        }
+        if (!negative && v == kLimit) return std::nullopt;
+        return static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+    }
     for (char c : t) {
         int d;
         if (isDigit(c)) d = c - '0';

@@ -20,6 +20,9 @@ void dropBlanks(std::string_view& rest);
 bool readVariable(Interpreter& in, std::string_view& rest, int& slot);
 // One value token: a number, a quoted text, a variable or a parenthesised expression.
 bool readValue(Interpreter& in, std::string_view& rest, std::string& out);
+// One value token taken as a number by toInteger (trimmed first when asked): the same as
+// readValue and toInteger, without copying a literal number or a letter variable's text.
+std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed = false);
 // Value tokens one after another, joined. `out` holds what was read even when something that
 // is not a value is left over, in which case the result is false.
 bool readValueList(Interpreter& in, std::string_view& rest, std::string& out);

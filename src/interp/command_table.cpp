@@ -2,7 +2,6 @@
 #include "interp/command_table.h"
 
 #include <array>
-#include <unordered_map>
 
 #include "interp/commands.h"
 #include "interp/interpreter.h"
@@ -107,13 +106,32 @@ constexpr std::array kTable = {
 static_assert(kTable.size() == 88, "85 entries, three of them with two spellings");
 
 // No two keywords are equal, so a hash lookup finds exactly the entry the ordered scan would.
-const std::unordered_map<std::string_view, const CommandEntry*>& index() {
-    static const auto* map = [] {
-        auto* m = new std::unordered_map<std::string_view, const CommandEntry*>();
-        for (const CommandEntry& e : kTable) m->emplace(e.keyword, &e);
-        return m;
+// An open-addressed table of 256 slots keyed on the length and the first, middle and last bytes: one
+// multiply-free hash and, for the 88 keywords, a probe or two, where std::hash runs a full
+// byte hash and a division on every executed line.
+constexpr size_t kSlots = 256;
+
+constexpr size_t slotOf(std::string_view k) {
+    if (k.empty()) return 0;
+    return (static_cast<unsigned char>(k.front()) * 8u + static_cast<unsigned char>(k.back()) * 2u +
+            static_cast<unsigned char>(k[k.size() / 2]) + k.size() * 37u) % kSlots;
+}
+
+struct KeywordIndex {
+    std::array<const CommandEntry*, kSlots> slots{};
+};
+
+const KeywordIndex& index() {
+    static const KeywordIndex built = [] {
+        KeywordIndex ix;
+        for (const CommandEntry& e : kTable) {
+            size_t s = slotOf(e.keyword);
+            while (ix.slots[s]) s = (s + 1) % kSlots;
+            ix.slots[s] = &e;
+        }
+        return ix;
     }();
-    return *map;
+    return built;
 }
 
 constexpr size_t kLongestKeyword = 16;
@@ -123,9 +141,12 @@ constexpr size_t kLongestKeyword = 16;
 std::span<const CommandEntry> commandTable() { return kTable; }
 
 const CommandEntry* findCommand(std::string_view upperKeyword) {
-    const auto& m = index();
-    auto it = m.find(upperKeyword);
-    return it == m.end() ? nullptr : it->second;
+    const KeywordIndex& ix = index();
+    for (size_t s = slotOf(upperKeyword);; s = (s + 1) % kSlots) {
+        const CommandEntry* e = ix.slots[s];
+        if (!e) return nullptr;
+        if (e->keyword == upperKeyword) return e;
+    }
 }
 
 bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
@@ -148,12 +169,12 @@ bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) 
         in.showMessage("Comando inválido: " + text::upperCase(keyword));
         return false;
     }
-    in.currentKeyword.assign(entry->keyword);
+    in.currentKeyword = entry->keyword;
     return entry->handler(in, args, entry->param);
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {
-    in.showMessage("Comando não disponível: " + in.currentKeyword);
+    in.showMessage("Comando não disponível: " + std::string(in.currentKeyword));
     return false;
 }
 

@@ -2,6 +2,7 @@
 // found again by scanning the numbered lines of the store each time it is needed.
 #include "interp/control_flow.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "commands/lists.h"
@@ -162,11 +163,11 @@ bool repeatStep(Interpreter& in, std::string_view args, bool start) {
         if (!v) return false;
         a = *v;
     }
-    std::string count;
-    if (!readValue(in, args, count)) return false;
-    std::optional<int32_t> n = toInteger(count);
+    std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
-    in.variables.at(slot) = std::to_string(a + 1);
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, a + 1);
+    in.variables.at(slot).assign(digits, end);
     if (*n < a + 1) jumpForward(in, "REPETE");
     return true;
 }
@@ -254,8 +255,8 @@ bool cmdSenao(Interpreter& in, std::string_view args, int) {
 
 bool cmdFim(Interpreter& in, std::string_view args, int) {
     if (args.empty()) return false;
-    std::string x = text::upperCase(args);
-    if (x == "ENQUANTO") {
+    auto is = [&](std::string_view word) { return args.size() == word.size() && startsWithUpper(args, word); };
+    if (is("ENQUANTO")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "ENQUANTO")) {
                 in.currentLine = n - 1;
@@ -263,13 +264,13 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
             }
         return false;
     }
-    if (x == "REPETE") {
+    if (is("REPETE")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "REPETE")) {
                 in.currentLine = n;
                 std::string_view head = text::trim(in.line(n));
-                std::string argsOfHead(text::trim(head.substr(head.find(' ') + 1)));
-                return repeatStep(in, argsOfHead, false);
+                // The store is not changed while the step reads its arguments.
+                return repeatStep(in, text::trim(head.substr(head.find(' ') + 1)), false);
             }
         return false;
     }

@@ -33,7 +33,7 @@ void Interpreter::reset() {
     stopRequested = false;
     silentEnd = false;
     traceOn = false;
-    currentKeyword.clear();
+    currentKeyword = {};
     callStack.clear();
     ioStatus = 0;
     variables.clear();
@@ -59,7 +59,7 @@ RunOutcome Interpreter::run() {
     currentLine = 1;
     failed = false;
     stopRequested = false;
-    currentKeyword.clear();
+    currentKeyword = {};
     callStack.clear();
     // Files left open by an earlier run are closed, not abandoned with what was written.
     channels.closeAll();

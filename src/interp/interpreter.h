@@ -93,7 +93,7 @@ public:
     // Set while the store is scanned for block boundaries: readers stay silent then.
     bool scanning = false;
     std::vector<int> callStack;
-    std::string currentKeyword;
+    std::string_view currentKeyword;  // points into the command table
     VariableTable variables;
     ListTable lists;
     FileSlotTable channels;

@@ -1,4 +1,5 @@
 // Assignment, value words, integer arithmetic, text editing and encoding conversions.
+#include <charconv>
 #include <cstdint>
 #include <optional>
 
@@ -125,9 +126,7 @@ constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC", "TRIM", "POS
 // Reads a number argument: a value that passes the integer conversion. COPIA and DELETA trim
 // the value first; the arithmetic commands take it as it is.
 std::optional<int32_t> readNumber(Interpreter& in, std::string_view& args, bool trimmed = false) {
-    std::string v;
-    if (!readValue(in, args, v)) return std::nullopt;
-    return toInteger(trimmed ? text::trim(v) : std::string_view(v));
+    return readInteger(in, args, trimmed);
 }
 
 }  // namespace
@@ -165,8 +164,12 @@ bool cmdSoma(Interpreter& in, std::string_view args, int) {
     if (tail > 0 && tail < value.size() && value[tail - 1] == '-') --tail;
     std::optional<int32_t> t = toInteger(std::string_view(value).substr(tail));
     uint32_t sum = static_cast<uint32_t>(t.value_or(0)) + static_cast<uint32_t>(*n);
+    char digits[12];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<int32_t>(sum));
+    if (tail + static_cast<size_t>(end - digits) > in.maxTextSize)
+        return in.assign(slot, std::string(in.maxTextSize + 1, ' '));  // says so and fails
     value.resize(tail);
-    value += std::to_string(static_cast<int32_t>(sum));
+    value.append(digits, end);
     return true;
 }
 

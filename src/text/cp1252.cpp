@@ -90,16 +90,6 @@ std::string upperCase(std::string_view s) {
     return out;
 }
 
-std::string_view trim(std::string_view s) {
-    s = trimLeft(s);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    return s;
-}
 
 bool isValidUtf8(std::string_view s) {
     size_t i = 0;

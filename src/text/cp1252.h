@@ -23,9 +23,16 @@ inline char upperChar(char c) {
 
 std::string upperCase(std::string_view s);
 
-// Removes codes 32 and below from both ends.
-std::string_view trim(std::string_view s);
-std::string_view trimLeft(std::string_view s);
+// Removes codes 32 and below from both ends. Inline: every executed line is trimmed several times.
+inline std::string_view trimLeft(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    return s;
+}
+inline std::string_view trim(std::string_view s) {
+    s = trimLeft(s);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
 
 // True when the bytes are well-formed UTF-8 (shortest forms, no surrogates).
 bool isValidUtf8(std::string_view s);

@@ -294,3 +294,17 @@ TEST(TextEditing, SubstituiByAShorterTextReachesTheStart) {
 
 }  // namespace
 }  // namespace parlendo
+
+namespace parlendo {
+namespace {
+
+TEST(Arithmetic, SomaStaysWithinTheLongestText) {
+    testing::Machine m;
+    m.in.maxTextSize = 8;
+    m.set("S", "abcdefgh");
+    EXPECT_FALSE(m.exec("soma s 1234567"));
+    EXPECT_EQ(m.var("S"), "abcdefgh");
+}
+
+}  // namespace
+}  // namespace parlendo
