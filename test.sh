@@ -10,12 +10,14 @@ fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
 echo "== tests"
 ninja -C build
 ctest --test-dir build --output-on-failure -j"$jobs"
+plain=$(ctest --test-dir build -N | sed -n 's/^Total Tests: //p')
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLENDO_SANITIZE=ON >/dev/null
 ninja -C build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+sanitized=$(ctest --test-dir build-asan -N | sed -n 's/^Total Tests: //p')
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== fuzz targets, ${fuzz_seconds} s each"
@@ -24,3 +26,6 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   ninja -C build-fuzz
   bash fuzz/run.sh "$fuzz_seconds" build-fuzz
 fi
+
+# Every test above passed (any failure stops this script first).
+echo "tests: $((plain + sanitized)) passed, 0 failed"
