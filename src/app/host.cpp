@@ -183,6 +183,11 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");
     (void)interpreterFolder;
+    // Echo of typed characters and speaking in full: on unless the settings say otherwise; a
+    // missing key is written back with its default, as every such setting is.
+    auto yes = [](const std::string& v) { return !v.empty() && text::upperChar(v[0]) == 'S'; };
+    in.speechEcho = yes(settings.readSettingOrDefault("ORALIX", "FALANDO", "Sim"));
+    in.speakInFull = yes(settings.readSettingOrDefault("ORALIX", "FALARTUDO", "Sim"));
     // The console is created here: its settings give the colours the first clear paints with.
     // The renderers read the rest (font, scrolling, placement, braille mode) from consoleSettings.
     ConsoleSettings consoleSettings;

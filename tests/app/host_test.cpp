@@ -92,3 +92,21 @@ TEST_F(HostRun, TooLongAScriptIsRefused) {
 
 }  // namespace
 }  // namespace parlendo
+
+namespace parlendo {
+namespace {
+
+TEST_F(HostRun, TypedCharactersAreEchoedUnlessTheSettingsSayNo) {
+    options.keys = "ab{#13}";
+    EXPECT_EQ(run({"le x", "termina mudo"}), 0);
+    EXPECT_EQ(readFile(dir / "speech.txt"), "char 97\nchar 98\n");
+    std::string written = readFile(dir / "oralix.ini");
+    EXPECT_NE(written.find("FALANDO=Sim"), std::string::npos) << "the default is written back";
+
+    std::ofstream(dir / "oralix.ini", std::ios::trunc) << "[oralix]\r\nfalando=Nao\r\n";
+    EXPECT_EQ(run({"le x", "termina mudo"}), 0);
+    EXPECT_EQ(readFile(dir / "speech.txt"), "");
+}
+
+}  // namespace
+}  // namespace parlendo
