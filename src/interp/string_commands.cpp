@@ -291,13 +291,24 @@ bool cmdConvert(Interpreter& in, std::string_view args, int conversion) {
     return in.assign(slot, std::move(converted));
 }
 
-bool cmdCodArqBase64(Interpreter& in, std::string_view args, int) {
+namespace {
+
+// The two files of a file conversion: the source, which must exist, and the target, replaced.
+bool openConversionFiles(Interpreter& in, std::string_view args, std::unique_ptr<File>& source,
+                         std::unique_ptr<File>& target) {
     std::string sourceName, targetName;
     if (!readValue(in, args, sourceName) || !readValue(in, args, targetName)) return false;
-    std::unique_ptr<File> source = File::open(sourceName, "rb");
+    source = File::open(sourceName, "rb");
     if (!source) return false;
-    std::unique_ptr<File> target = File::open(targetName, "wb");
-    if (!target) return false;
+    target = File::open(targetName, "wb");
+    return target != nullptr;
+}
+
+}  // namespace
+
+bool cmdCodArqBase64(Interpreter& in, std::string_view args, int) {
+    std::unique_ptr<File> source, target;
+    if (!openConversionFiles(in, args, source, target)) return false;
     text::Base64LineEncoder encoder;
     char block[1024];
     std::string lines;
@@ -315,12 +326,8 @@ bool cmdCodArqBase64(Interpreter& in, std::string_view args, int) {
 }
 
 bool cmdDecodArqBase64(Interpreter& in, std::string_view args, int) {
-    std::string sourceName, targetName;
-    if (!readValue(in, args, sourceName) || !readValue(in, args, targetName)) return false;
-    std::unique_ptr<File> source = File::open(sourceName, "rb");
-    if (!source) return false;
-    std::unique_ptr<File> target = File::open(targetName, "wb");
-    if (!target) return false;
+    std::unique_ptr<File> source, target;
+    if (!openConversionFiles(in, args, source, target)) return false;
     text::Base64Decoder decoder;
     std::string out;
     char block[1024];
