@@ -13,6 +13,7 @@
 #include "console/console_grid.h"
 #include "console/console_settings.h"
 #include "console/settings_file.h"
+#include "fuzz_scratch.h"
 
 namespace {
 
@@ -23,19 +24,7 @@ using namespace parlendo;
     std::abort();
 }
 
-const std::string& scratchFolder() {
-    static const std::string* folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "parlendo-fuzz-console-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-        auto* name = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(scratchFolder(), ec);
-        });
-        return name;
-    }();
-    return *folder;
-}
+const std::string& scratchFolder() { return parlendo::fuzzScratchFolder("parlendo-fuzz-console"); }
 
 void checkParsers(const std::string& text) {
     using namespace console_settings;

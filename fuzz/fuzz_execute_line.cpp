@@ -13,6 +13,7 @@
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
+#include "fuzz_scratch.h"
 #include "console/speech_front.h"
 #include "interp/interpreter.h"
 #include "platform/clock.h"
@@ -28,22 +29,7 @@ constexpr size_t kMaxTextSize = size_t{1} << 20;
     std::abort();
 }
 
-// A folder of our own for everything the settings service might write, made once and removed at
-// exit. Nothing a script does may reach files outside it.
-const std::string& scratchFolder() {
-    // Never destroyed, so that the removal at exit still has the name.
-    static const std::string* folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "parlendo-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-        auto* name = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(scratchFolder(), ec);
-        });
-        return name;
-    }();
-    return *folder;
-}
+const std::string& scratchFolder() { return parlendo::fuzzScratchFolder("parlendo-fuzz"); }
 
 // Keywords of commands that reach files, programs, the network, sound or other windows, and of
 // CMD, which runs a computed text as a line. A line that holds one of them anywhere (in any letter

@@ -14,6 +14,7 @@
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
+#include "fuzz_scratch.h"
 #include "console/speech_front.h"
 #include "interp/interpreter.h"
 #include "platform/clock.h"
@@ -30,19 +31,7 @@ constexpr size_t kMaxKeys = 256;
     std::abort();
 }
 
-const std::string& scratchFolder() {
-    static const std::string* folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "parlendo-fuzz-menu-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-        auto* name = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(scratchFolder(), ec);
-        });
-        return name;
-    }();
-    return *folder;
-}
+const std::string& scratchFolder() { return parlendo::fuzzScratchFolder("parlendo-fuzz-menu"); }
 
 std::vector<TypedKey> keysFrom(FuzzedDataProvider& in) {
     std::vector<TypedKey> keys;
