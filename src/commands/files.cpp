@@ -41,14 +41,7 @@ std::string message(std::string_view text, std::string_view name) {
     return m;
 }
 
-// True, removing it, when the text starts with the upper-case word in any letter case.
-bool takeWord(std::string_view& s, std::string_view upperWord) {
-    if (s.size() < upperWord.size()) return false;
-    for (size_t i = 0; i < upperWord.size(); ++i)
-        if (text::upperChar(s[i]) != upperWord[i]) return false;
-    s.remove_prefix(upperWord.size());
-    return true;
-}
+using text::takeUpperPrefix;
 
 bool nothingLeft(std::string_view rest) {
     dropBlanks(rest);
@@ -200,11 +193,11 @@ bool cmdDir(Interpreter& in, std::string_view args, int) {
     bool ignoreFailure = takeTrailingAmpersand(args);
     std::string_view rest = args;
     SysError (*operation)(std::string_view);
-    if (takeWord(rest, "CRIA "))
+    if (takeUpperPrefix(rest, "CRIA "))
         operation = createDirectory;
-    else if (takeWord(rest, "REMOVE "))
+    else if (takeUpperPrefix(rest, "REMOVE "))
         operation = removeDirectory;
-    else if (takeWord(rest, "TROCA "))
+    else if (takeUpperPrefix(rest, "TROCA "))
         operation = changeDirectory;
     else
         return false;
@@ -219,17 +212,17 @@ bool cmdBusca(Interpreter& in, std::string_view args, int) {
     int variable;
     if (!readVariable(in, args, variable) || args.empty()) return false;
     bool directories = false;
-    if (args.size() >= 3 && (args.size() == 3 || text::isBlank(args[3])) && takeWord(args, "DIR")) {
+    if (args.size() >= 3 && (args.size() == 3 || text::isBlank(args[3])) && takeUpperPrefix(args, "DIR")) {
         directories = true;
         dropBlanks(args);
     }
     DirectorySearch& search = in.directorySearch;
     std::string found;
-    if (takeWord(args, "FIM")) {
+    if (takeUpperPrefix(args, "FIM")) {
         search.close();
         return true;
     }
-    if (takeWord(args, "PROXIMO") || takeWord(args, "PR\xD3XIMO")) {
+    if (takeUpperPrefix(args, "PROXIMO") || takeUpperPrefix(args, "PR\xD3XIMO")) {
         if (!nothingLeft(args)) return false;
         found = search.next();
     } else if (!args.empty()) {

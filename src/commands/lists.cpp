@@ -21,21 +21,6 @@ void ListTable::clear() {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (text::upperChar(a[i]) != text::upperChar(b[i])) return false;
-    return true;
-}
-
-bool takeWord(std::string_view& rest, std::string_view upperWord) {
-    if (rest.size() < upperWord.size()) return false;
-    for (size_t i = 0; i < upperWord.size(); ++i)
-        if (text::upperChar(rest[i]) != upperWord[i]) return false;
-    rest.remove_prefix(upperWord.size());
-    return true;
-}
-
 bool onlyBlanks(std::string_view rest) { return text::trim(rest).empty(); }
 
 }  // namespace
@@ -45,7 +30,7 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
     if (!readBracketName(args, name)) return false;
     dropBlanks(args);
     ListTable& lists = in.lists;
-    if (takeWord(args, "CRIA")) {
+    if (text::takeUpperPrefix(args, "CRIA")) {
         if (!onlyBlanks(args)) return false;
         if (lists.find(name)) {
             in.showMessage("A lista especificada já existe");
@@ -60,7 +45,7 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
         in.showMessage("Muitas listas no programa (máximo 20)");
         return false;
     }
-    if (takeWord(args, "APAGA")) {
+    if (text::takeUpperPrefix(args, "APAGA")) {
         if (!onlyBlanks(args)) return false;
         bool found = false;
         for (auto& slot : lists.slots)
@@ -70,14 +55,14 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
             }
         return found;
     }
-    if (takeWord(args, "TAMANHO")) {
+    if (text::takeUpperPrefix(args, "TAMANHO")) {
         ListRecord* list = lists.find(name);
         int slot;
         if (!list || !readVariable(in, args, slot)) return false;
         in.variables.at(slot) = std::to_string(list->items.size());
         return true;
     }
-    if (takeWord(args, "ITEM")) {
+    if (text::takeUpperPrefix(args, "ITEM")) {
         ListRecord* list = lists.find(name);
         if (!list) return false;
         std::string position;
@@ -89,19 +74,19 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
         in.variables.at(slot) = list->items[static_cast<size_t>(*k)];
         return true;
     }
-    if (takeWord(args, "ADICIONA")) {
+    if (text::takeUpperPrefix(args, "ADICIONA")) {
         ListRecord* list = lists.find(name);
         std::string value;
         if (!list || !readValue(in, args, value)) return false;
         list->items.push_back(std::move(value));
         return true;
     }
-    if (takeWord(args, "DELETA")) {
+    if (text::takeUpperPrefix(args, "DELETA")) {
         ListRecord* list = lists.find(name);
         std::string value;
         if (!list || !readValue(in, args, value)) return false;
         for (auto it = list->items.begin(); it != list->items.end(); ++it)
-            if (equalsIgnoringCase(*it, value)) {
+            if (text::equalsIgnoringCase(*it, value)) {
                 list->items.erase(it);
                 return true;
             }

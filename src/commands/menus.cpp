@@ -243,18 +243,14 @@ namespace {
 
 // The sub-command word, matched on the first characters of the argument text.
 bool takeSubcommand(std::string_view& rest, std::string_view upperWord) {
-    if (rest.size() < upperWord.size()) return false;
-    for (size_t i = 0; i < upperWord.size(); ++i)
-        if (text::upperChar(rest[i]) != upperWord[i]) return false;
-    rest.remove_prefix(upperWord.size());
+    if (!text::takeUpperPrefix(rest, upperWord)) return false;
     dropBlanks(rest);
     return true;
 }
 
-bool readInteger(Interpreter& in, std::string_view& rest, int& out) {
-    std::string value;
-    if (!readValue(in, rest, value)) return false;
-    std::optional<int32_t> v = toInteger(value);
+// One number argument of CRIA.
+bool readCorner(Interpreter& in, std::string_view& rest, int& out) {
+    std::optional<int32_t> v = readInteger(in, rest);
     if (!v) return false;
     out = *v;
     return true;
@@ -262,8 +258,8 @@ bool readInteger(Interpreter& in, std::string_view& rest, int& out) {
 
 bool menuCreateCommand(Interpreter& in, std::string_view rest) {
     int left, top, right, bottom;
-    if (!readInteger(in, rest, left) || !readInteger(in, rest, top) || !readInteger(in, rest, right) ||
-        !readInteger(in, rest, bottom))
+    if (!readCorner(in, rest, left) || !readCorner(in, rest, top) || !readCorner(in, rest, right) ||
+        !readCorner(in, rest, bottom))
         return false;
     // A rectangle with no row or no column could show nothing.
     if (!rest.empty() || right < left || bottom < top) return false;

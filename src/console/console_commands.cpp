@@ -18,13 +18,7 @@ namespace {
 
 constexpr std::string_view kFileError = "Erro no processamento de arquivo";
 
-bool takeUpperPrefix(std::string_view& s, std::string_view upperWord) {
-    if (s.size() < upperWord.size()) return false;
-    for (size_t i = 0; i < upperWord.size(); ++i)
-        if (text::upperChar(s[i]) != upperWord[i]) return false;
-    s.remove_prefix(upperWord.size());
-    return true;
-}
+using text::takeUpperPrefix;
 
 // Reads one key and gives its key text: "#13", "#0#59", "a", or with the flags of Shift, Ctrl
 // and Alt held when the key was typed, "000#13".

@@ -54,12 +54,6 @@ Kind kindOf(char c) {
     return Kind::Other;
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view upperPrefix) {
-    if (s.size() < upperPrefix.size()) return false;
-    for (size_t i = 0; i < upperPrefix.size(); ++i)
-        if (text::upperChar(s[i]) != upperPrefix[i]) return false;
-    return true;
-}
 
 EditExit inputEnded() {
     EditExit e;
@@ -537,12 +531,7 @@ void LineEditor::copy() {
     const std::string what = hasSelection()
                                  ? text_.substr(selectionLow() - 1, selectionHigh() - selectionLow())
                                  : trimmed() + "\r\n";
-    Clipboard* clipboard = in_.services.clipboard;
-    if (!clipboard || !clipboard->copy(what)) {
-        speech_.beep();
-        return;
-    }
-    speech_.click();
+    copyWithSound(in_, what);
 }
 
 void LineEditor::paste(bool firstKey) {
@@ -602,8 +591,8 @@ void LineEditor::openWord() {
     const std::string folder = currentDirectory();
     std::string program;
     std::string target = word;
-    const bool www = startsWithNoCase(word, "WWW.");
-    if (www || startsWithNoCase(word, "HTTP://") || startsWithNoCase(word, "HTTPS://")) {
+    const bool www = text::startsWithUpper(word, "WWW.");
+    if (www || text::startsWithUpper(word, "HTTP://") || text::startsWithUpper(word, "HTTPS://")) {
         program = settings.readSetting("ORALIX", "PROG.HTM");
         // The desktop's handler needs a scheme to know an address from a file name.
         if (program.empty() && www) target = "http://" + word;
@@ -627,6 +616,15 @@ void LineEditor::openWord() {
 EditExit editLine(Interpreter& in, std::string& text, int column, int row, int maxLength) {
     LineEditor editor(in, text, column, row, maxLength);
     return editor.run(text);
+}
+
+void copyWithSound(Interpreter& in, std::string_view text) {
+    Clipboard* clipboard = in.services.clipboard;
+    if (!clipboard || !clipboard->copy(text)) {
+        in.services.speech.beep();
+        return;
+    }
+    in.services.speech.click();
 }
 
 std::optional<uint8_t> readKeyWithEcho(Interpreter& in) {

@@ -25,6 +25,10 @@ EditExit editLine(Interpreter& in, std::string& text, int column, int row, int m
 // silent, and so is the 0 that starts an extended key). Nothing when no key will come.
 std::optional<uint8_t> readKeyWithEcho(Interpreter& in);
 
+// Copies a text to the clipboard with a click, or beeps when there is no clipboard or the copy
+// failed. Used by the editor and the screen review.
+void copyWithSound(Interpreter& in, std::string_view text);
+
 // Letters of words, for moving and reading by word: A-Z, a-z and the bytes 128-255, where
 // Windows-1252 keeps the accented letters of Portuguese.
 inline bool isWordLetter(char c) {

@@ -451,12 +451,7 @@ bool ScreenReview::letterPair(int first) {
 void ScreenReview::copyScreen() {
     std::string screen;
     for (int r = 1; r <= kRows; ++r) screen += console_.rowText(r) + "\r\n";
-    Clipboard* clipboard = in_.services.clipboard;
-    if (!clipboard || !clipboard->copy(screen)) {
-        speech_.beep();
-        return;
-    }
-    speech_.click();
+    copyWithSound(in_, screen);
 }
 
 // F5 asks for a text, Ctrl+F5 repeats the last one; found from after the cursor downwards.

@@ -32,12 +32,7 @@ namespace {
 
 bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
-bool startsWithUpper(std::string_view s, std::string_view upperPrefix) {
-    if (s.size() < upperPrefix.size()) return false;
-    for (size_t i = 0; i < upperPrefix.size(); ++i)
-        if (upperChar(s[i]) != upperPrefix[i]) return false;
-    return true;
-}
+using text::startsWithUpper;
 
 enum class Op { Ge, Le, ExactEq, Ne, Contains, StartsWith, EndsWith, In, Eq, Lt, Gt };
 
@@ -255,8 +250,7 @@ bool cmdSenao(Interpreter& in, std::string_view args, int) {
 
 bool cmdFim(Interpreter& in, std::string_view args, int) {
     if (args.empty()) return false;
-    auto is = [&](std::string_view word) { return args.size() == word.size() && startsWithUpper(args, word); };
-    if (is("ENQUANTO")) {
+    if (text::equalsUpper(args, "ENQUANTO")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "ENQUANTO")) {
                 in.currentLine = n - 1;
@@ -264,7 +258,7 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
             }
         return false;
     }
-    if (is("REPETE")) {
+    if (text::equalsUpper(args, "REPETE")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "REPETE")) {
                 in.currentLine = n;

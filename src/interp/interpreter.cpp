@@ -10,17 +10,7 @@
 
 namespace parlendo {
 
-namespace {
-
-// Compares the upper-cased text with an upper-case word without building a copy.
-bool upperEquals(std::string_view s, std::string_view upperWord) {
-    if (s.size() != upperWord.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i)
-        if (text::upperChar(s[i]) != upperWord[i]) return false;
-    return true;
-}
-
-}  // namespace
+using text::equalsUpper;
 
 Interpreter::Interpreter(Services s) : services(s) {
     store_.resize(1);
@@ -83,9 +73,9 @@ bool Interpreter::executeLine(std::string_view line, bool restricted) {
     size_t blank = t.find(' ');
     std::string_view keywordPart = t.substr(0, blank);
     std::string_view args = blank == std::string_view::npos ? std::string_view() : t.substr(blank + 1);
-    if (restricted && (upperEquals(keywordPart, "REPETE") || upperEquals(keywordPart, "ENQUANTO") ||
-                       upperEquals(keywordPart, "SENAO") || upperEquals(keywordPart, "SEN\xC3O") ||
-                       upperEquals(keywordPart, "FIM"))) {
+    if (restricted && (equalsUpper(keywordPart, "REPETE") || equalsUpper(keywordPart, "ENQUANTO") ||
+                       equalsUpper(keywordPart, "SENAO") || equalsUpper(keywordPart, "SEN\xC3O") ||
+                       equalsUpper(keywordPart, "FIM"))) {
         failed = true;
         return false;
     }
@@ -115,7 +105,7 @@ bool Interpreter::findLabel(std::string_view name) {
     for (int n = 1; n <= scriptSize; ++n) {
         const std::string& l = store_[n];
         if (l.empty() || l[0] != '@') continue;
-        if (upperEquals(std::string_view(l).substr(1), upper)) {
+        if (equalsUpper(std::string_view(l).substr(1), upper)) {
             currentLine = n;
             return true;
         }

@@ -21,10 +21,7 @@ std::string twoDigits(int v) {
 }
 
 bool startsWithWordAndBlank(std::string_view s, std::string_view upperWord) {
-    if (s.size() <= upperWord.size() || s[upperWord.size()] != ' ') return false;
-    for (size_t i = 0; i < upperWord.size(); ++i)
-        if (text::upperChar(s[i]) != upperWord[i]) return false;
-    return true;
+    return s.size() > upperWord.size() && s[upperWord.size()] == ' ' && text::startsWithUpper(s, upperWord);
 }
 
 // The value words recognised only as the whole remaining text.
@@ -123,11 +120,6 @@ std::optional<std::string> functionWord(Interpreter& in, int word, std::string_v
 constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC", "TRIM", "POS",
                                                "RAND",    "PALAVRA", "CHR",  "ASC"};
 
-// Reads a number argument: a value that passes the integer conversion. COPIA and DELETA trim
-// the value first; the arithmetic commands take it as it is.
-std::optional<int32_t> readNumber(Interpreter& in, std::string_view& args, bool trimmed = false) {
-    return readInteger(in, args, trimmed);
-}
 
 }  // namespace
 
@@ -156,7 +148,7 @@ bool cmdSeja(Interpreter& in, std::string_view args, int) {
 bool cmdSoma(Interpreter& in, std::string_view args, int) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
-    std::optional<int32_t> n = readNumber(in, args);
+    std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
     std::string& value = in.variables.at(slot);
     size_t tail = value.size();
@@ -178,7 +170,7 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     if (!readVariable(in, args, slot)) return false;
     std::optional<int32_t> a = toInteger(in.variables.at(slot));
     if (!a) return false;
-    std::optional<int32_t> n = readNumber(in, args);
+    std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
     uint32_t ua = static_cast<uint32_t>(*a), un = static_cast<uint32_t>(*n);
     int32_t result;
@@ -210,9 +202,9 @@ bool cmdConcatena(Interpreter& in, std::string_view args, int) {
 bool cmdCopia(Interpreter& in, std::string_view args, int) {
     int target, source;
     if (!readVariable(in, args, target) || !readVariable(in, args, source)) return false;
-    std::optional<int32_t> from = readNumber(in, args, true);
+    std::optional<int32_t> from = readInteger(in, args, /*trimmed=*/true);
     if (!from) return false;
-    std::optional<int32_t> to = readNumber(in, args, true);
+    std::optional<int32_t> to = readInteger(in, args, /*trimmed=*/true);
     if (!to) return false;
     const std::string& s = in.variables.at(source);
     int64_t count = int64_t{*to} - *from + 1;
@@ -229,9 +221,9 @@ bool cmdCopia(Interpreter& in, std::string_view args, int) {
 bool cmdDeleta(Interpreter& in, std::string_view args, int) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
-    std::optional<int32_t> from = readNumber(in, args, true);
+    std::optional<int32_t> from = readInteger(in, args, /*trimmed=*/true);
     if (!from) return false;
-    std::optional<int32_t> count = readNumber(in, args, true);
+    std::optional<int32_t> count = readInteger(in, args, /*trimmed=*/true);
     if (!count) return false;
     std::string& s = in.variables.at(slot);
     if (*from >= 1 && static_cast<size_t>(*from) <= s.size() && *count > 0)

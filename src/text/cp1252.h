@@ -23,6 +23,34 @@ inline char upperChar(char c) {
 
 std::string upperCase(std::string_view s);
 
+// Comparisons of a text, upper-cased by the rule above, with an upper-case word, without
+// building the upper-cased copy: keywords, option words and sub-command words.
+inline bool startsWithUpper(std::string_view s, std::string_view upperPrefix) {
+    if (s.size() < upperPrefix.size()) return false;
+    for (size_t i = 0; i < upperPrefix.size(); ++i)
+        if (upperChar(s[i]) != upperPrefix[i]) return false;
+    return true;
+}
+
+inline bool equalsUpper(std::string_view s, std::string_view upperWord) {
+    return s.size() == upperWord.size() && startsWithUpper(s, upperWord);
+}
+
+// True, removing it, when the text starts with the word in any letter case.
+inline bool takeUpperPrefix(std::string_view& s, std::string_view upperWord) {
+    if (!startsWithUpper(s, upperWord)) return false;
+    s.remove_prefix(upperWord.size());
+    return true;
+}
+
+// Two texts equal when both are upper-cased.
+inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upperChar(a[i]) != upperChar(b[i])) return false;
+    return true;
+}
+
 // Removes codes 32 and below from both ends. Inline: every executed line is trimmed several times.
 inline std::string_view trimLeft(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
