@@ -4,7 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncurses-dev tmux python3)
+# Build: compilers, CMake, GoogleTest, the libraries linked (ncursesw, OpenSSL, SDL2, espeak-ng,
+# libxdo). Run time and tests: the programs the tuner starts (wget, mpv, ffmpeg), the clipboard
+# tools, an X server for the desktop tests, and the tools the tests and benchmarks compare with.
+packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncurses-dev tmux python3
+          libssl-dev openssl libsdl2-dev libespeak-ng-dev espeak-ng-data libxdo-dev libx11-dev
+          wget curl mpv ffmpeg sox xclip xsel xvfb x11-utils xterm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
