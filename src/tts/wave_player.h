@@ -5,11 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace parlendo {
+
+class KeyQueue;
+class EventLoop;
 
 // The 44-byte header put in front of PCM built in memory.
 std::vector<uint8_t> wavHeader(uint32_t dataSize, int rate, int channels, int bits);
@@ -33,5 +37,12 @@ public:
     bool fastPlayback = false;   // rates taken 1.5 times
     bool rapidPlayback = false;  // mono pieces shortened; the "rapido" recordings preferred
 };
+
+// The player on the device named by --audio: "system" (the sound card; "null", with a warning in
+// `warning`, when there is none), "null" (plays nothing, takes no time) or "dir:PATH" (every sound
+// becomes a numbered WAV file there). deviceName is the SAIDADEAUDIO setting; empty for the
+// default device. Keys are polled through `keys`; waits pump `loop` when it is given.
+std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
+                                             KeyQueue& keys, EventLoop* loop, std::string& warning);
 
 }  // namespace parlendo
