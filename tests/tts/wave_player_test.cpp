@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 #include "../interp/fixture.h"
 #include "console/key_queue.h"
@@ -401,6 +402,30 @@ TEST(SystemDevice, NoSoundCardFallsBackToSilence) {
     Bytes sound(1000, 150);
     EXPECT_EQ(player->playPcm(sound.data(), sound.size(), 11025, 1, 8), 0);
     EXPECT_FALSE(player->playerBusy());
+}
+
+// SDL's dummy driver plays into nothing at the pace of a card: the queue fills and drains.
+TEST(SystemDevice, QueuesPlaysAndClearsOnSdlsDummyDriver) {
+    const char* old = std::getenv("SDL_AUDIODRIVER");
+    std::string saved = old ? old : "";
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string error;
+    std::unique_ptr<AudioDevice> device = createSystemAudioDevice("no such device", error);
+    if (old) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else unsetenv("SDL_AUDIODRIVER");
+    if (!device) GTEST_SKIP() << "SDL has no dummy audio driver here: " << error;
+    ASSERT_EQ(device->open(AudioFormat{11025, 1, 8}), 0);
+    Bytes sound(22050, 150);  // two seconds
+    ASSERT_EQ(device->queue(sound.data(), sound.size()), 0);
+    size_t first = device->queuedBytes();
+    EXPECT_GT(first, 11025u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_LT(device->queuedBytes(), first) << "the queue does not drain";
+    device->clear();
+    EXPECT_EQ(device->queuedBytes(), 0u);
+    EXPECT_EQ(device->open(AudioFormat{22050, 2, 16}), 0) << "another format";
+    EXPECT_EQ(device->open(AudioFormat{11025, 1, 12}), kAudioBadFormat);
+    EXPECT_FALSE(device->isOpen());
 }
 
 TEST(Tones, ClickBeepAndSines) {
