@@ -8,6 +8,8 @@
 //
 //   audio_bench [ROUNDS]
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,9 +20,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "console/key_queue.h"
 #include "platform/event_loop.h"
@@ -123,7 +122,8 @@ int main(int argc, char** argv) {
         std::vector<uint8_t> pcm = toneSamples(500, 10000);
         std::vector<uint8_t> bytes = wavHeader(static_cast<uint32_t>(pcm.size()), kVoiceRate, 1, 8);
         bytes.insert(bytes.end(), pcm.begin(), pcm.end());
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
 
     EventLoop loop;
@@ -213,9 +213,9 @@ int main(int argc, char** argv) {
     auto line = [](const char* what, const std::vector<double>& ours, const std::vector<double>& peer) {
         double a = median(ours);
         double b = median(peer);
-        std::printf("%-36s median %7.3f ms  worst %7.3f ms   SDL direct %7.3f ms   ratio %6.1f  (%zu runs)\n", what, a,
-                    ours.empty() ? 0 : *std::max_element(ours.begin(), ours.end()), b, b > 0 ? a / b : 0,
-                    ours.size());
+        std::printf("%-36s median %7.3f ms  worst %7.3f ms   SDL direct %7.3f ms   ratio %6.1f  (%zu runs)\n",
+                    what, a, ours.empty() ? 0 : *std::max_element(ours.begin(), ours.end()), b,
+                    b > 0 ? a / b : 0, ours.size());
     };
     line("start, device open (playPcm)", warm, sdlQueue);
     line("start, device reopened (playPcm)", cold, sdlReopenQueue);

@@ -21,13 +21,15 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace parlendo;
     static KeyQueue keys;
-    static std::unique_ptr<WavePlayer> player = createWavePlayerOn(std::make_unique<NullAudioDevice>(), keys, nullptr);
+    static std::unique_ptr<WavePlayer> player =
+        createWavePlayerOn(std::make_unique<NullAudioDevice>(), keys, nullptr);
     uint8_t flags = size > 0 ? data[0] : 0;
     player->fastPlayback = flags & 1;
     player->rapidPlayback = flags & 2;
 
     if (std::optional<WavData> wav = findWavData(data, size)) {
-        if (wav->dataOffset > size || wav->dataLength > size - wav->dataOffset) fail("data chunk outside the image");
+        if (wav->dataOffset > size || wav->dataLength > size - wav->dataOffset)
+            fail("data chunk outside the image");
     }
     int rc = player->playWavImage(data, size);
     if (rc != 0 && rc != -1 && rc != kAudioBadFormat) fail("unexpected result from playWavImage");

@@ -26,64 +26,166 @@ namespace fs = std::filesystem;
 
 // Names of the Windows-1252 characters that have one (UTF-8); letters of both cases share a name.
 const std::pair<int, const char*> kCharacterNames[] = {
-    {32, "espaço"}, {33, "exclamação"}, {34, "aspas"}, {35, "sustenido"}, {36, "cifrão"},
-    {37, "por cento"}, {38, "e comercial"}, {39, "apóstrofo"}, {40, "abre parênteses"},
-    {41, "fecha parênteses"}, {42, "asterisco"}, {43, "mais"}, {44, "vírgula"}, {45, "hífen"},
-    {46, "ponto"}, {47, "barra"}, {48, "zero"}, {49, "um"}, {50, "dois"}, {51, "três"},
-    {52, "quatro"}, {53, "cinco"}, {54, "seis"}, {55, "sete"}, {56, "oito"}, {57, "nove"},
-    {58, "dois pontos"}, {59, "ponto e vírgula"}, {60, "menor que"}, {61, "igual"},
-    {62, "maior que"}, {63, "interrogação"}, {64, "arroba"}, {91, "abre colchetes"},
-    {92, "barra invertida"}, {93, "fecha colchetes"}, {94, "circunflexo"}, {95, "sublinhado"},
-    {96, "crase"}, {123, "abre chaves"}, {124, "barra vertical"}, {125, "fecha chaves"},
-    {126, "til"}, {128, "euro"}, {130, "vírgula baixa"}, {131, "florim"}, {132, "aspas baixas"},
-    {133, "reticências"}, {134, "adaga"}, {135, "adaga dupla"}, {136, "acento circunflexo"},
-    {137, "por mil"}, {138, "ésse com caron"}, {139, "aspa angular esquerda"},
-    {140, "ó e ligados"}, {142, "zê com caron"}, {145, "aspa simples esquerda"},
-    {146, "aspa simples direita"}, {147, "abre aspas"}, {148, "fecha aspas"}, {149, "marcador"},
-    {150, "meia risca"}, {151, "travessão"}, {152, "til pequeno"}, {153, "marca comercial"},
-    {154, "ésse com caron"}, {155, "aspa angular direita"}, {156, "ó e ligados"},
-    {158, "zê com caron"}, {159, "ípsilon trema"}, {160, "espaço fixo"},
-    {161, "exclamação invertida"}, {162, "centavo"}, {163, "libra"}, {164, "moeda"},
-    {165, "iene"}, {166, "barra interrompida"}, {167, "parágrafo"}, {168, "trema"},
-    {169, "direitos autorais"}, {170, "ordinal feminino"}, {171, "abre aspas angulares"},
-    {172, "negação"}, {173, "hífen opcional"}, {174, "marca registrada"}, {175, "mácron"},
-    {176, "grau"}, {177, "mais ou menos"}, {178, "dois elevado"}, {179, "três elevado"},
-    {180, "acento agudo"}, {181, "micro"}, {182, "fim de parágrafo"}, {183, "ponto médio"},
-    {184, "cedilha"}, {185, "um elevado"}, {186, "ordinal masculino"},
-    {187, "fecha aspas angulares"}, {188, "um quarto"}, {189, "um meio"}, {190, "três quartos"},
-    {191, "interrogação invertida"}, {192, "á crase"}, {193, "á agudo"}, {194, "á circunflexo"},
-    {195, "á til"}, {196, "á trema"}, {197, "á com anel"}, {198, "á e ligados"},
-    {199, "cê cedilha"}, {200, "é crase"}, {201, "é agudo"}, {202, "ê circunflexo"},
-    {203, "é trema"}, {204, "í crase"}, {205, "í agudo"}, {206, "í circunflexo"},
-    {207, "í trema"}, {208, "dê cortado"}, {209, "êne til"}, {210, "ó crase"}, {211, "ó agudo"},
-    {212, "ô circunflexo"}, {213, "ó til"}, {214, "ó trema"}, {215, "vezes"}, {216, "ó cortado"},
-    {217, "u crase"}, {218, "u agudo"}, {219, "u circunflexo"}, {220, "u trema"},
-    {221, "ípsilon agudo"}, {222, "tórn"}, {223, "ésse alemão"}, {247, "dividido por"},
+    {32, "espaço"},
+    {33, "exclamação"},
+    {34, "aspas"},
+    {35, "sustenido"},
+    {36, "cifrão"},
+    {37, "por cento"},
+    {38, "e comercial"},
+    {39, "apóstrofo"},
+    {40, "abre parênteses"},
+    {41, "fecha parênteses"},
+    {42, "asterisco"},
+    {43, "mais"},
+    {44, "vírgula"},
+    {45, "hífen"},
+    {46, "ponto"},
+    {47, "barra"},
+    {48, "zero"},
+    {49, "um"},
+    {50, "dois"},
+    {51, "três"},
+    {52, "quatro"},
+    {53, "cinco"},
+    {54, "seis"},
+    {55, "sete"},
+    {56, "oito"},
+    {57, "nove"},
+    {58, "dois pontos"},
+    {59, "ponto e vírgula"},
+    {60, "menor que"},
+    {61, "igual"},
+    {62, "maior que"},
+    {63, "interrogação"},
+    {64, "arroba"},
+    {91, "abre colchetes"},
+    {92, "barra invertida"},
+    {93, "fecha colchetes"},
+    {94, "circunflexo"},
+    {95, "sublinhado"},
+    {96, "crase"},
+    {123, "abre chaves"},
+    {124, "barra vertical"},
+    {125, "fecha chaves"},
+    {126, "til"},
+    {128, "euro"},
+    {130, "vírgula baixa"},
+    {131, "florim"},
+    {132, "aspas baixas"},
+    {133, "reticências"},
+    {134, "adaga"},
+    {135, "adaga dupla"},
+    {136, "acento circunflexo"},
+    {137, "por mil"},
+    {138, "ésse com caron"},
+    {139, "aspa angular esquerda"},
+    {140, "ó e ligados"},
+    {142, "zê com caron"},
+    {145, "aspa simples esquerda"},
+    {146, "aspa simples direita"},
+    {147, "abre aspas"},
+    {148, "fecha aspas"},
+    {149, "marcador"},
+    {150, "meia risca"},
+    {151, "travessão"},
+    {152, "til pequeno"},
+    {153, "marca comercial"},
+    {154, "ésse com caron"},
+    {155, "aspa angular direita"},
+    {156, "ó e ligados"},
+    {158, "zê com caron"},
+    {159, "ípsilon trema"},
+    {160, "espaço fixo"},
+    {161, "exclamação invertida"},
+    {162, "centavo"},
+    {163, "libra"},
+    {164, "moeda"},
+    {165, "iene"},
+    {166, "barra interrompida"},
+    {167, "parágrafo"},
+    {168, "trema"},
+    {169, "direitos autorais"},
+    {170, "ordinal feminino"},
+    {171, "abre aspas angulares"},
+    {172, "negação"},
+    {173, "hífen opcional"},
+    {174, "marca registrada"},
+    {175, "mácron"},
+    {176, "grau"},
+    {177, "mais ou menos"},
+    {178, "dois elevado"},
+    {179, "três elevado"},
+    {180, "acento agudo"},
+    {181, "micro"},
+    {182, "fim de parágrafo"},
+    {183, "ponto médio"},
+    {184, "cedilha"},
+    {185, "um elevado"},
+    {186, "ordinal masculino"},
+    {187, "fecha aspas angulares"},
+    {188, "um quarto"},
+    {189, "um meio"},
+    {190, "três quartos"},
+    {191, "interrogação invertida"},
+    {192, "á crase"},
+    {193, "á agudo"},
+    {194, "á circunflexo"},
+    {195, "á til"},
+    {196, "á trema"},
+    {197, "á com anel"},
+    {198, "á e ligados"},
+    {199, "cê cedilha"},
+    {200, "é crase"},
+    {201, "é agudo"},
+    {202, "ê circunflexo"},
+    {203, "é trema"},
+    {204, "í crase"},
+    {205, "í agudo"},
+    {206, "í circunflexo"},
+    {207, "í trema"},
+    {208, "dê cortado"},
+    {209, "êne til"},
+    {210, "ó crase"},
+    {211, "ó agudo"},
+    {212, "ô circunflexo"},
+    {213, "ó til"},
+    {214, "ó trema"},
+    {215, "vezes"},
+    {216, "ó cortado"},
+    {217, "u crase"},
+    {218, "u agudo"},
+    {219, "u circunflexo"},
+    {220, "u trema"},
+    {221, "ípsilon agudo"},
+    {222, "tórn"},
+    {223, "ésse alemão"},
+    {247, "dividido por"},
     {255, "ípsilon trema"},
 };
 
-const char* const kLetterNames[26] = {"á", "bê", "cê", "dê", "é", "éfe", "gê", "agá", "í",
-                                       "jóta", "cá", "éle", "ême", "êne", "ó", "pê", "quê", "érre",
-                                       "ésse", "tê", "u", "vê", "dáblio", "xis", "ípsilon", "zê"};
+const char* const kLetterNames[26] = {"á",    "bê", "cê",  "dê",  "é",      "éfe", "gê",      "agá", "í",
+                                      "jóta", "cá", "éle", "ême", "êne",    "ó",   "pê",      "quê", "érre",
+                                      "ésse", "tê", "u",   "vê",  "dáblio", "xis", "ípsilon", "zê"};
 
 // The phonetic names, for telling letters apart that sound alike.
 const char* const kPhoneticNames[26] = {
-    "á de amor",    "bê de bola",    "cê de casa",  "dê de dado",     "é de elefante",
-    "éfe de faca",  "gê de gato",    "agá de hotel", "í de igreja",   "jóta de janela",
-    "cá de quilo",  "éle de lua",    "ême de mala", "êne de navio",   "ó de ovo",
-    "pê de pato",   "quê de queijo", "érre de rato", "ésse de sapo",  "tê de tatu",
-    "u de uva",     "vê de vaca",    "dáblio de web", "xis de xícara", "ípsilon de yoga",
-    "zê de zebra"};
+    "á de amor",       "bê de bola",   "cê de casa",  "dê de dado",     "é de elefante", "éfe de faca",
+    "gê de gato",      "agá de hotel", "í de igreja", "jóta de janela", "cá de quilo",   "éle de lua",
+    "ême de mala",     "êne de navio", "ó de ovo",    "pê de pato",     "quê de queijo", "érre de rato",
+    "ésse de sapo",    "tê de tatu",   "u de uva",    "vê de vaca",     "dáblio de web", "xis de xícara",
+    "ípsilon de yoga", "zê de zebra"};
 
 // The words numbers are said with, as the number tables write them.
 const char* const kNumberWords[] = {
-    "zero",      "um",        "dois",       "três",         "quatro",     "cinco",     "seis",
-    "sete",      "oito",      "nove",       "dez",          "onze",       "doze",      "treze",
-    "quatorze",  "quinze",    "dezesseis",  "dezessete",    "dezoito",    "dezenove",  "vinte",
-    "trinta",    "quarenta",  "cinqüenta",  "sessenta",     "setenta",    "oitenta",   "noventa",
-    "cento",     "duzentos",  "trezentos",  "quatrocentos", "quinhentos", "seiscentos",
-    "setecentos", "oitocentos", "novecentos", "cem",        "trilhão",    "bilhão",    "milhão",
-    "mil",       "trilhões",  "bilhões",    "milhões",      "e",          "uma",       "duas"};
+    "zero",       "um",           "dois",       "três",       "quatro",     "cinco",
+    "seis",       "sete",         "oito",       "nove",       "dez",        "onze",
+    "doze",       "treze",        "quatorze",   "quinze",     "dezesseis",  "dezessete",
+    "dezoito",    "dezenove",     "vinte",      "trinta",     "quarenta",   "cinqüenta",
+    "sessenta",   "setenta",      "oitenta",    "noventa",    "cento",      "duzentos",
+    "trezentos",  "quatrocentos", "quinhentos", "seiscentos", "setecentos", "oitocentos",
+    "novecentos", "cem",          "trilhão",    "bilhão",     "milhão",     "mil",
+    "trilhões",   "bilhões",      "milhões",    "e",          "uma",        "duas"};
 
 // Named words: file name and what is said.
 const std::pair<const char*, const char*> kNamedWords[] = {
@@ -110,14 +212,14 @@ const std::pair<const char*, const char*> kNamedWords[] = {
 };
 
 const std::pair<const char*, const char*> kWeekdays[] = {
-    {"Domingo", "domingo"},      {"Segunda", "segunda-feira"}, {"Terca", "terça-feira"},
-    {"Quarta", "quarta-feira"},  {"Quinta", "quinta-feira"},   {"Sexta", "sexta-feira"},
+    {"Domingo", "domingo"},     {"Segunda", "segunda-feira"}, {"Terca", "terça-feira"},
+    {"Quarta", "quarta-feira"}, {"Quinta", "quinta-feira"},   {"Sexta", "sexta-feira"},
     {"Sabado", "sábado"}};
 
 const std::pair<const char*, const char*> kMonths[] = {
-    {"Janeiro", "janeiro"}, {"Fevereiro", "fevereiro"}, {"Marco", "março"},      {"Abril", "abril"},
-    {"Maio", "maio"},       {"Junho", "junho"},         {"Julho", "julho"},      {"Agosto", "agosto"},
-    {"Setembro", "setembro"}, {"Outubro", "outubro"},   {"Novembro", "novembro"}, {"Dezembro", "dezembro"}};
+    {"Janeiro", "janeiro"},   {"Fevereiro", "fevereiro"}, {"Marco", "março"},       {"Abril", "abril"},
+    {"Maio", "maio"},         {"Junho", "junho"},         {"Julho", "julho"},       {"Agosto", "agosto"},
+    {"Setembro", "setembro"}, {"Outubro", "outubro"},     {"Novembro", "novembro"}, {"Dezembro", "dezembro"}};
 
 // UTF-8 to code points and back: file names are cut by characters, as the program cuts its
 // single-byte names.
@@ -263,13 +365,15 @@ int main(int argc, char** argv) {
     }
     // Accented letters of both cases: the lower-case ones share the upper-case names.
     for (const auto& [code, name] : kCharacterNames)
-        if (code >= 192 && code <= 222 && code != 215) spoken.emplace_back("_" + std::to_string(code + 32), name);
+        if (code >= 192 && code <= 222 && code != 215)
+            spoken.emplace_back("_" + std::to_string(code + 32), name);
     spoken.emplace_back("_FON199", "cê cedilha");
     spoken.emplace_back("_FON231", "cê cedilha");
     for (const char* word : kNumberWords) spoken.emplace_back(numberFileName(word), word);
     for (const auto& [file, words] : kNamedWords) spoken.emplace_back(file, words);
     for (const auto& [file, words] : kWeekdays) spoken.emplace_back(std::string("_") + file, words);
-    for (const auto& [file, words] : kMonths) spoken.emplace_back(("_" + std::string(file)).substr(0, 8), words);
+    for (const auto& [file, words] : kMonths)
+        spoken.emplace_back(("_" + std::string(file)).substr(0, 8), words);
 
     int failures = 0;
     for (const auto& [file, words] : spoken) {

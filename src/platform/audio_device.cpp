@@ -195,7 +195,8 @@ std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName
         int n = SDL_GetNumAudioDevices(0);
         for (int i = 0; i < n && sdlName.empty(); ++i) {
             const char* name = SDL_GetAudioDeviceName(i, 0);
-            if (name && text::equalsIgnoringCase(text::trim(text::utf8ToCp1252(name)), wanted)) sdlName = name;
+            if (name && text::equalsIgnoringCase(text::trim(text::utf8ToCp1252(name)), wanted))
+                sdlName = name;
         }
     }
     auto device = std::make_unique<SdlAudioDevice>(sdlName);

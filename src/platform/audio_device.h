@@ -20,9 +20,9 @@ struct AudioFormat {
 };
 
 // Error codes the device gives back, in the numbering the wave player reports.
-constexpr int kAudioError = 1;        // the device failed
-constexpr int kAudioNoDevice = 2;     // no such device, or none open
-constexpr int kAudioBadFormat = 32;   // the device cannot play this format
+constexpr int kAudioError = 1;       // the device failed
+constexpr int kAudioNoDevice = 2;    // no such device, or none open
+constexpr int kAudioBadFormat = 32;  // the device cannot play this format
 
 class AudioDevice {
 public:

@@ -22,11 +22,13 @@ namespace {
 
 constexpr size_t kPieceBytes = 8192;
 constexpr int kSlots = 16;
-constexpr int kSlotWaits = 40;      // a piece waits for a free slot at most 40 times 50 ms
-constexpr int kShortPiece = 256;    // 8-bit mono pieces are padded to this with silence
+constexpr int kSlotWaits = 40;    // a piece waits for a free slot at most 40 times 50 ms
+constexpr int kShortPiece = 256;  // 8-bit mono pieces are padded to this with silence
 constexpr int kMaxRate = 384000;
 
-uint32_t read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint32_t read32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 uint16_t read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 bool sameTag(const uint8_t* p, const char* tag) {
@@ -46,7 +48,8 @@ void readFormat(const uint8_t* fmt, size_t size, WavData& out) {
 size_t frameBytes(const AudioFormat& f) { return static_cast<size_t>(f.channels) * (f.bits / 8); }
 
 bool playable(const AudioFormat& f) {
-    return (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) && f.rate > 0 && f.rate <= kMaxRate;
+    return (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) && f.rate > 0 &&
+           f.rate <= kMaxRate;
 }
 
 class DeviceWavePlayer final : public WavePlayer {
@@ -64,8 +67,10 @@ public:
 private:
     bool keyWaiting() { return interruptible && keys_.keyPressed(); }
     void wait(int milliseconds) {
-        if (loop_) loop_->sleep(milliseconds);
-        else std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        if (loop_)
+            loop_->sleep(milliseconds);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
     void pump() {
         if (loop_) loop_->pump();
@@ -164,8 +169,10 @@ int DeviceWavePlayer::playPieces(const uint8_t* data, size_t length, AudioFormat
             stopPlayer();
             break;
         }
-        if (shorten) piece = shortenPiece(data + offset, n, dataBits, format.rate);
-        else piece.assign(data + offset, data + offset + n);
+        if (shorten)
+            piece = shortenPiece(data + offset, n, dataBits, format.rate);
+        else
+            piece.assign(data + offset, data + offset + n);
         if (int e = queuePiece(piece, format)) lastError = e;
         offset += n;
     }
@@ -197,7 +204,8 @@ int DeviceWavePlayer::playWavFile(std::string_view fileName) {
         // A recording made for quick speech, kept under the same name in "rapido/", plays as it is.
         size_t slash = fileName.rfind('/');
         size_t cut = slash == std::string_view::npos ? 0 : slash + 1;
-        std::string quick = std::string(fileName.substr(0, cut)) + "rapido/" + std::string(fileName.substr(cut));
+        std::string quick =
+            std::string(fileName.substr(0, cut)) + "rapido/" + std::string(fileName.substr(cut));
         std::error_code ec;
         if (fs::is_regular_file(nativePath(quick), ec)) {
             rapidPlayback = false;
@@ -353,7 +361,8 @@ std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::
     } else if (audioOption.substr(0, 4) == "dir:" && audioOption.size() > 4) {
         device = createFolderAudioDevice(std::string(audioOption.substr(4)));
     } else if (audioOption != "null") {
-        warning = "Dispositivo de som desconhecido: " + std::string(audioOption) + "; o programa segue sem som.";
+        warning =
+            "Dispositivo de som desconhecido: " + std::string(audioOption) + "; o programa segue sem som.";
     }
     if (!device) device = std::make_unique<NullAudioDevice>();
     return createWavePlayerOn(std::move(device), keys, loop);

@@ -28,19 +28,62 @@ std::vector<std::string> requiredNames() {
         names.push_back("_FON" + std::to_string(c + 32));
     }
     names.push_back("_FON9");
-    for (const char* w : {"_zero", "_um", "_dois", "_tr\xEAs", "_quatro", "_cinco", "_seis", "_sete", "_oito",
-                          "_nove", "_dez", "_onze", "_doze", "_treze", "_quatorz", "_quinze", "_dezesse",
-                          "_dezeset", "_dezoito", "_dezenov", "_vinte", "_trinta", "_quarent", "_cinq\xFC" "en",
-                          "_sessent", "_setenta", "_oitenta", "_noventa", "_cento", "_duzento", "_trezent",
-                          "_quatroc", "_quinhen", "_seiscen", "_setecen", "_oitocen", "_novecen", "_cem",
-                          "_trilhao", "_bilhao", "_milhao", "_mil", "_trilhoe", "_bilhoes", "_milhoes", "_e",
-                          "_uma", "_duas"})
+    for (const char* w : {"_zero",
+                          "_um",
+                          "_dois",
+                          "_tr\xEAs",
+                          "_quatro",
+                          "_cinco",
+                          "_seis",
+                          "_sete",
+                          "_oito",
+                          "_nove",
+                          "_dez",
+                          "_onze",
+                          "_doze",
+                          "_treze",
+                          "_quatorz",
+                          "_quinze",
+                          "_dezesse",
+                          "_dezeset",
+                          "_dezoito",
+                          "_dezenov",
+                          "_vinte",
+                          "_trinta",
+                          "_quarent",
+                          "_cinq\xFC"
+                          "en",
+                          "_sessent",
+                          "_setenta",
+                          "_oitenta",
+                          "_noventa",
+                          "_cento",
+                          "_duzento",
+                          "_trezent",
+                          "_quatroc",
+                          "_quinhen",
+                          "_seiscen",
+                          "_setecen",
+                          "_oitocen",
+                          "_novecen",
+                          "_cem",
+                          "_trilhao",
+                          "_bilhao",
+                          "_milhao",
+                          "_mil",
+                          "_trilhoe",
+                          "_bilhoes",
+                          "_milhoes",
+                          "_e",
+                          "_uma",
+                          "_duas"})
         names.push_back(w);
-    for (const char* w : {"_MENOS", "_DEL", "_APFCPO", "_APICPO", "_CPOAPA", "_FALACI", "_FALDLG", "_VELOC",
-                          "_primeir", "_de", "_hora", "_horas", "_EHORA", "_minuto", "_minutos", "_SEMBAT",
-                          "_SEMENER", "_unknown", "_Domingo", "_Segunda", "_Terca", "_Quarta", "_Quinta",
-                          "_Sexta", "_Sabado", "_Janeiro", "_Feverei", "_Marco", "_Abril", "_Maio", "_Junho",
-                          "_Julho", "_Agosto", "_Setembr", "_Outubro", "_Novembr", "_Dezembr"})
+    for (const char* w :
+         {"_MENOS",   "_DEL",     "_APFCPO",  "_APICPO",  "_CPOAPA", "_FALACI", "_FALDLG",  "_VELOC",
+          "_primeir", "_de",      "_hora",    "_horas",   "_EHORA",  "_minuto", "_minutos", "_SEMBAT",
+          "_SEMENER", "_unknown", "_Domingo", "_Segunda", "_Terca",  "_Quarta", "_Quinta",  "_Sexta",
+          "_Sabado",  "_Janeiro", "_Feverei", "_Marco",   "_Abril",  "_Maio",   "_Junho",   "_Julho",
+          "_Agosto",  "_Setembr", "_Outubro", "_Novembr", "_Dezembr"})
         names.push_back(w);
     for (const char* t : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "#", "X"})
         names.push_back(std::string("dtmf_") + t);
@@ -74,7 +117,8 @@ TEST(VoiceData, EveryRecordingIsThereAndSounds) {
         EXPECT_EQ(wav->dataOffset + wav->dataLength, bytes.size()) << p;
         EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16, static_cast<int>(bytes.size() - 8)) << p;
         int loudest = 0;
-        for (size_t i = wav->dataOffset; i < bytes.size(); ++i) loudest = std::max(loudest, std::abs(bytes[i] - 128));
+        for (size_t i = wav->dataOffset; i < bytes.size(); ++i)
+            loudest = std::max(loudest, std::abs(bytes[i] - 128));
         EXPECT_GT(loudest, 40) << "silent: " << p;
         EXPECT_GT(wav->dataLength, 500u) << "too short to hear: " << p;
     }

@@ -1,5 +1,7 @@
 // The wave player: the header, walking WAV chunks, pieces, formats, the speed-ups and keys,
 // watched through a recording device and through the folder device.
+#include "tts/wave_player.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,7 +14,6 @@
 #include "../interp/fixture.h"
 #include "console/key_queue.h"
 #include "tts/tones.h"
-#include "tts/wave_player.h"
 
 namespace parlendo {
 namespace {
@@ -112,9 +113,10 @@ Bytes riffWithFormat(uint32_t fmtSize) {
 
 TEST(WavHeader, FortyFourBytesInOrder) {
     Bytes h = wavHeader(1000, 22050, 2, 16);
-    const uint8_t expected[44] = {'R', 'I', 'F', 'F', 0x0C, 0x04, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                  16, 0, 0, 0, 1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 0x01, 0,
-                                  4, 0, 16, 0, 'd', 'a', 't', 'a', 0xE8, 0x03, 0, 0};
+    const uint8_t expected[44] = {'R', 'I', 'F',  'F',  0x0C, 0x04, 0,    0,    'W',  'A', 'V',
+                                  'E', 'f', 'm',  't',  ' ',  16,   0,    0,    0,    1,   0,
+                                  2,   0,   0x22, 0x56, 0,    0,    0x88, 0x58, 0x01, 0,   4,
+                                  0,   16,  0,    'd',  'a',  't',  'a',  0xE8, 0x03, 0,   0};
     ASSERT_EQ(h.size(), 44u);
     EXPECT_EQ(h, Bytes(expected, expected + 44));
 }
@@ -314,7 +316,8 @@ TEST(ShortenPiece, DropsEveryOtherPitchPeriod) {
     for (size_t p = 50; p < s.size(); p += 100) s[p] = 250;
     Bytes out = shortenPiece(s.data(), s.size(), 8, 11025);
     Bytes expected(s.begin(), s.begin() + 250);
-    for (size_t from : {350, 550, 750, 950}) expected.insert(expected.end(), s.begin() + from, s.begin() + from + 101);
+    for (size_t from : {350, 550, 750, 950})
+        expected.insert(expected.end(), s.begin() + from, s.begin() + from + 101);
     expected.push_back(s[1051]);  // near the middle line: the cut ends there
     EXPECT_EQ(out, expected);
 
@@ -330,7 +333,8 @@ TEST(ShortenPiece, DropsEveryOtherPitchPeriod) {
 TEST(WavePlayer, RapidPlaybackPrefersTheQuickRecording) {
     fs::path dir = testing::freshTempFolder("wav");
     Bytes normal(4000);
-    for (size_t i = 0; i < normal.size(); ++i) normal[i] = static_cast<uint8_t>(i % 100 == 0 ? 250 : 128 + i % 5);
+    for (size_t i = 0; i < normal.size(); ++i)
+        normal[i] = static_cast<uint8_t>(i % 100 == 0 ? 250 : 128 + i % 5);
     Bytes quick(1500, 131);
     writeFile(dir / "a.wav", wavFile(normal));
     writeFile(dir / "b.wav", wavFile(normal));
@@ -395,8 +399,10 @@ TEST(SystemDevice, NoSoundCardFallsBackToSilence) {
     KeyQueue keys;
     std::string warning;
     auto player = createWavePlayer("system", "", keys, nullptr, warning);
-    if (old) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
+    if (old)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
     EXPECT_EQ(warning.rfind("Sem dispositivo de som", 0), 0u) << warning;
     EXPECT_EQ(warning.find('\n'), std::string::npos);
     Bytes sound(1000, 150);
@@ -411,8 +417,10 @@ TEST(SystemDevice, QueuesPlaysAndClearsOnSdlsDummyDriver) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string error;
     std::unique_ptr<AudioDevice> device = createSystemAudioDevice("no such device", error);
-    if (old) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
+    if (old)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
     if (!device) GTEST_SKIP() << "SDL has no dummy audio driver here: " << error;
     ASSERT_EQ(device->open(AudioFormat{11025, 1, 8}), 0);
     Bytes sound(22050, 150);  // two seconds
