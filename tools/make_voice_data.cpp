@@ -203,7 +203,7 @@ const std::pair<const char*, const char*> kNamedWords[] = {
     {"_de", "de"},
     {"_hora", "hora"},
     {"_horas", "horas"},
-    {"_EHORA", "e"},
+    {"_EHORA", "i"},  // the joiner "e", said as it sounds between numbers
     {"_minuto", "minuto"},
     {"_minutos", "minutos"},
     {"_SEMBAT", "sem bateria"},
@@ -369,7 +369,9 @@ int main(int argc, char** argv) {
             spoken.emplace_back("_" + std::to_string(code + 32), name);
     spoken.emplace_back("_FON199", "cê cedilha");
     spoken.emplace_back("_FON231", "cê cedilha");
-    for (const char* word : kNumberWords) spoken.emplace_back(numberFileName(word), word);
+    // The joiner "e" alone would be said as the verb "é"; spelt as it sounds instead.
+    for (const char* word : kNumberWords)
+        spoken.emplace_back(numberFileName(word), std::string(word) == "e" ? "i" : word);
     for (const auto& [file, words] : kNamedWords) spoken.emplace_back(file, words);
     for (const auto& [file, words] : kWeekdays) spoken.emplace_back(std::string("_") + file, words);
     for (const auto& [file, words] : kMonths)
