@@ -19,6 +19,7 @@
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
 #include "text/cp1252.h"
+#include "tts/wave_player.h"
 
 namespace parlendo {
 
@@ -179,6 +180,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     }
     in.services.clipboard = clipboard.get();
     in.services.launcher = launcher.get();
+    // The wave player lives for the whole run, on the device of --audio; SAIDADEAUDIO names the
+    // output device. Without a sound card the run goes on silent, with one line on standard error.
+    std::string audioWarning;
+    std::unique_ptr<WavePlayer> player = createWavePlayer(
+        options.audio, settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80), keys, &loop, audioWarning);
+    if (!audioWarning.empty()) std::cerr << audioWarning << "\n";
+    in.services.player = player.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

@@ -6,9 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/audio_device.h"
 
 namespace parlendo {
 
@@ -44,5 +47,34 @@ public:
 // default device. Keys are polled through `keys`; waits pump `loop` when it is given.
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
                                              KeyQueue& keys, EventLoop* loop, std::string& warning);
+
+// Where a WAV image keeps its sound: the format chunk's values and the "data" chunk.
+struct WavData {
+    int formatTag = 0;  // 1 for PCM (a WAVE_FORMAT_EXTENSIBLE image of PCM is given as 1)
+    AudioFormat format;
+    size_t dataOffset = 0;
+    size_t dataLength = 0;  // cut to the bytes the image holds
+};
+
+// The largest format chunk taken: the size of the player's scratch buffer.
+constexpr size_t kWavMaxFormatChunk = 8192;
+
+// Walks a WAV image: "RIFF" at 0 and "fmt " at 12 (without regard to case), the format chunk,
+// then chunks skipped by their sizes (odd sizes padded) until "data". Nothing when the image is
+// not such a file, its format chunk is short or over kWavMaxFormatChunk, or it has no "data".
+std::optional<WavData> findWavData(const uint8_t* image, size_t size);
+
+// The bytes of the next piece of a file's sound: 8192, except 7936 when 8193 to 8447 remain, so
+// that no last piece is shorter than 257 bytes.
+size_t wavFilePiece(uint64_t remaining);
+
+// The quick speech of mono sound: 16-bit samples become 8-bit (the high byte, offset by 128),
+// then every other pitch period is dropped, which roughly halves the length without changing the
+// pitch. Pieces under 1000 samples are only converted.
+std::vector<uint8_t> shortenPiece(const uint8_t* data, size_t length, int bits, int rate);
+
+// The player over a given device (tests hand it a fake).
+std::unique_ptr<WavePlayer> createWavePlayerOn(std::unique_ptr<AudioDevice> device, KeyQueue& keys,
+                                               EventLoop* loop);
 
 }  // namespace parlendo

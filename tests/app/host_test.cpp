@@ -56,6 +56,7 @@ protected:
         options.settings = (dir / "oralix.ini").string();
         options.dumpScreen = (dir / "screen.txt").string();
         options.speechLog = (dir / "speech.txt").string();
+        options.audio = "null";
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 

@@ -1,0 +1,212 @@
+// The sound devices: SDL2 audio in queue mode for the sound card, numbered WAV files for a folder.
+#include "platform/audio_device.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "text/cp1252.h"
+#include "tts/wave_player.h"
+
+namespace parlendo {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each sound is written as it is played; the header's sizes are filled in when the sound ends.
+class FolderAudioDevice final : public AudioDevice {
+public:
+    explicit FolderAudioDevice(std::string folder) : folder_(std::move(folder)) {}
+    ~FolderAudioDevice() override { finishFile(); }
+
+    int open(const AudioFormat& format) override {
+        if (open_ && format == format_) return 0;
+        finishFile();
+        format_ = format;
+        open_ = true;
+        return 0;
+    }
+    void close() override {
+        finishFile();
+        open_ = false;
+    }
+    bool isOpen() const override { return open_; }
+    int queue(const uint8_t* data, size_t length) override {
+        if (!open_) return kAudioNoDevice;
+        if (!file_ && !startFile()) return kAudioError;
+        if (length > 0 && std::fwrite(data, 1, length, file_) != length) {
+            finishFile();
+            return kAudioError;
+        }
+        written_ += length;
+        if (depth_ == 0) finishFile();
+        return 0;
+    }
+    size_t queuedBytes() override { return 0; }
+    void clear() override {}
+    void beginSound() override { ++depth_; }
+    void endSound() override {
+        if (depth_ > 0 && --depth_ == 0) finishFile();
+    }
+
+private:
+    bool startFile() {
+        std::error_code ec;
+        fs::create_directories(folder_, ec);
+        // Files already there are kept: numbering goes on past them.
+        for (;;) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%06d.wav", ++number_);
+            fs::path p = fs::path(folder_) / name;
+            if (fs::exists(p, ec)) continue;
+            file_ = std::fopen(p.c_str(), "wb");
+            break;
+        }
+        if (!file_) return false;
+        written_ = 0;
+        std::vector<uint8_t> header = wavHeader(0, format_.rate, format_.channels, format_.bits);
+        return std::fwrite(header.data(), 1, header.size(), file_) == header.size();
+    }
+    void finishFile() {
+        if (!file_) return;
+        std::vector<uint8_t> header =
+            wavHeader(static_cast<uint32_t>(written_), format_.rate, format_.channels, format_.bits);
+        if (std::fseek(file_, 0, SEEK_SET) == 0) std::fwrite(header.data(), 1, header.size(), file_);
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+
+    std::string folder_;
+    AudioFormat format_;
+    bool open_ = false;
+    std::FILE* file_ = nullptr;
+    size_t written_ = 0;
+    int number_ = 0;
+    int depth_ = 0;
+};
+
+// Sound libraries under SDL (ALSA's above all) write their own complaints to standard error while
+// looking for a card; the user gets one line from us instead.
+class QuietStandardError {
+public:
+    QuietStandardError() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && devNull >= 0) ::dup2(devNull, 2);
+        if (devNull >= 0) ::close(devNull);
+    }
+    ~QuietStandardError() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, 2);
+            ::close(saved_);
+        }
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// SDL's audio in queue mode: no callback, pieces are queued with SDL_QueueAudio and the card
+// takes them in order.
+class SdlAudioDevice final : public AudioDevice {
+public:
+    explicit SdlAudioDevice(std::string sdlName) : sdlName_(std::move(sdlName)) {}
+    ~SdlAudioDevice() override {
+        close();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    int open(const AudioFormat& format) override {
+        close();
+        if (format.bits != 8 && format.bits != 16) return kAudioBadFormat;
+        if (format.channels < 1 || format.channels > 8 || format.rate <= 0) return kAudioBadFormat;
+        SDL_AudioSpec want{};
+        SDL_AudioSpec have{};
+        want.freq = format.rate;
+        want.format = format.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+        want.channels = static_cast<Uint8>(format.channels);
+        // A small buffer: a key silences the card within a few milliseconds of the queue's
+        // clearing.
+        want.samples = 512;
+        device_ = SDL_OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
+        if (device_ == 0) return kAudioError;
+        tail_ = have.freq > 0 ? static_cast<int>(have.samples * 1000L / have.freq) + 1 : 0;
+        SDL_PauseAudioDevice(device_, 0);
+        return 0;
+    }
+    void close() override {
+        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        device_ = 0;
+    }
+    bool isOpen() const override { return device_ != 0; }
+    int queue(const uint8_t* data, size_t length) override {
+        if (device_ == 0) return kAudioNoDevice;
+        return SDL_QueueAudio(device_, data, static_cast<Uint32>(length)) == 0 ? 0 : kAudioError;
+    }
+    size_t queuedBytes() override { return device_ != 0 ? SDL_GetQueuedAudioSize(device_) : 0; }
+    void clear() override {
+        if (device_ != 0) SDL_ClearQueuedAudio(device_);
+    }
+    int tailMilliseconds() const override { return tail_; }
+
+private:
+    std::string sdlName_;
+    SDL_AudioDeviceID device_ = 0;
+    int tail_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> createFolderAudioDevice(const std::string& folder) {
+    return std::make_unique<FolderAudioDevice>(folder);
+}
+
+std::vector<std::string> listAudioDevices() {
+    std::vector<std::string> names;
+    QuietStandardError quiet;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
+    int n = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < n; ++i) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        if (name) names.emplace_back(text::trim(text::utf8ToCp1252(name)));
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return names;
+}
+
+std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName, std::string& error) {
+    QuietStandardError quiet;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    // The device the settings name, when one has that name; otherwise the default device.
+    std::string sdlName;
+    std::string_view wanted = text::trim(deviceName);
+    if (!wanted.empty()) {
+        int n = SDL_GetNumAudioDevices(0);
+        for (int i = 0; i < n && sdlName.empty(); ++i) {
+            const char* name = SDL_GetAudioDeviceName(i, 0);
+            if (name && text::equalsIgnoringCase(text::trim(text::utf8ToCp1252(name)), wanted))
+                sdlName = name;
+        }
+    }
+    auto device = std::make_unique<SdlAudioDevice>(sdlName);
+    // A driver may start on a machine without any card; only an opened device tells.
+    if (device->open(AudioFormat{}) != 0) {
+        error = SDL_GetError();
+        return nullptr;  // the destructor leaves SDL's audio again
+    }
+    device->close();
+    return device;
+}
+
+}  // namespace parlendo
