@@ -54,19 +54,36 @@ int EspeakVoice::open() {
 
 void EspeakVoice::setSpeed(int speed) { speed_ = speed >= 1 && speed <= 5 ? speed : 3; }
 
+// The player's piece size: fewer, fuller blocks, long enough for its shortened playback.
+constexpr size_t kPiece = 8192;
+
+void EspeakVoice::flush() {
+    if (!pending_.empty()) player_.playPcm(pending_.data(), pending_.size(), rate_, 1, 16);
+    pending_.clear();
+}
+
 bool EspeakVoice::deliver(const short* samples, int count) {
     if (stopped_ || keys_.keyPressed()) return false;
-    player_.playPcm(reinterpret_cast<const uint8_t*>(samples), static_cast<size_t>(count) * 2, rate_, 1, 16);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
+    pending_.insert(pending_.end(), bytes, bytes + static_cast<size_t>(count) * 2);
+    if (!firstSent_ || pending_.size() >= kPiece) {
+        firstSent_ = true;
+        flush();
+    }
     return !stopped_;
 }
 
 void EspeakVoice::speakWords(std::string_view words) {
     if (!ready_) return;
     stopped_ = false;
+    firstSent_ = false;
+    pending_.clear();
     espeak_SetSynthCallback(onSamples);
     espeak_SetParameter(espeakRATE, kRates[speed_ - 1], 0);
     std::string utf8 = text::cp1252ToUtf8(words);
     espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, this);
+    if (stopped_ || keys_.keyPressed()) pending_.clear();
+    flush();
     // The pieces are queued; the words end when the player has played them.
     while (player_.playerBusy()) {
         if (keys_.keyPressed()) {
