@@ -1,7 +1,9 @@
 // The recorded voice: file names of the recordings, numbers in words, time, date and tones.
 #include "console/recorded_voice.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "console/key_queue.h"
 #include "platform/file_system.h"
@@ -266,6 +268,11 @@ void RecordedVoice::sayDate(int day, int month, int year) {
     sayNumberWords(numberToWords(year), false);
 }
 
+// Waits in 50 ms steps, so that a key pressed during a long pause is answered at once.
+void RecordedVoice::pause(int milliseconds) {
+    for (int waited = 0; waited < milliseconds && !keys_.keyPressed(); waited += 50) sleep_(std::min(50, milliseconds - waited));
+}
+
 void RecordedVoice::playTones(std::string_view text) {
     bool fast = player_.fastPlayback;
     player_.fastPlayback = false;
@@ -275,9 +282,9 @@ void RecordedVoice::playTones(std::string_view text) {
         if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
             player_.playWavFile(toneFile(c));
             waitIdle();
-            sleep_(100);
+            pause(100);
         } else if (c == ',') {
-            sleep_(1000);
+            pause(1000);
         }
     }
     player_.fastPlayback = fast;

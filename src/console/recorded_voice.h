@@ -73,6 +73,7 @@ private:
         if (beforePlay_) beforePlay_();
     }
     void playBuffer(const std::string& samples);
+    void pause(int milliseconds);
 
     WavePlayer& player_;
     KeyQueue& keys_;

@@ -27,7 +27,9 @@ TEST(EspeakVoice, WordsBecomePiecesForThePlayer) {
         EXPECT_EQ(p.channels, 1);
         EXPECT_GT(p.rate, 8000);
         EXPECT_EQ(p.samples.size() % 2, 0u);
-        if (i > 0 && i + 1 < player.played.size()) EXPECT_GE(p.samples.size(), 8192u) << "full pieces after the first";
+        if (i > 0 && i + 1 < player.played.size()) {
+            EXPECT_GE(p.samples.size(), 8192u) << "full pieces after the first";
+        }
         total += p.samples.size();
     }
     EXPECT_LT(player.played[0].samples.size(), 8192u) << "the first piece goes out at once";
