@@ -2,6 +2,7 @@
 #include "app/host.h"
 
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "console/settings_file.h"
 #include "console/speech_front.h"
 #include "console/terminal_renderer.h"
+#include "console/voiced_speech.h"
 #include "interp/interpreter.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
@@ -19,6 +21,7 @@
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
 #include "text/cp1252.h"
+#include "tts/espeak_voice.h"
 #include "tts/wave_player.h"
 
 namespace parlendo {
@@ -156,8 +159,6 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         console.setObserver(&echo);
         keySource.add(&standardInput);
     }
-    RecordingSpeech speech(keys, options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
-
     SettingsLocation where;
     where.executableFolder = executableFolder();
     where.explicitFile = options.settings;
@@ -165,8 +166,27 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     SettingsFile settings(where);
     SystemClock clock;
 
+    // The sound device of --audio, for the whole run (SAIDADEAUDIO names the output; without a sound
+    // card the run goes on silent, with one line on standard error), and the speech front over it.
+    // The null device takes no time:
+    // words are not synthesised and the pauses of speech are not waited for.
+    std::string warning;
+    std::string deviceName = settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80);
+    std::unique_ptr<WavePlayer> player = createWavePlayer(options.audio, deviceName, keys, &loop, warning);
+    if (!warning.empty()) std::cerr << warning << "\n";
+    const bool silent = options.audio == "null";
+    std::function<void(int)> sleep = [&loop](int ms) { loop.sleep(ms); };
+    if (silent) sleep = [&loop](int) { loop.pump(); };
+    std::unique_ptr<DiphoneVoice> words;
+    if (silent) words = std::make_unique<SilentDiphoneVoice>();
+    else words = std::make_unique<EspeakVoice>(*player, keys, sleep);
+    SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
+    VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep, EngineSwitch{},
+                        text::externalToCp1252(where.executableFolder));
+
     Interpreter in(Services{console, keys, speech, settings, clock});
     in.services.loop = &loop;
+    in.services.player = player.get();
     // The desktop's clipboard and the opener of documents; a headless run keeps to itself, with
     // a clipboard inside the process and nothing opened.
     std::unique_ptr<Clipboard> clipboard;
@@ -180,26 +200,34 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     }
     in.services.clipboard = clipboard.get();
     in.services.launcher = launcher.get();
-    // The wave player lives for the whole run, on the device of --audio; SAIDADEAUDIO names the
-    // output device. Without a sound card the run goes on silent, with one line on standard error.
-    std::string audioWarning;
-    std::unique_ptr<WavePlayer> player = createWavePlayer(
-        options.audio, settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80), keys, &loop, audioWarning);
-    if (!audioWarning.empty()) std::cerr << audioWarning << "\n";
-    in.services.player = player.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");
-    (void)interpreterFolder;
     // Echo of typed characters and speaking in full: on unless the settings say otherwise; a
     // missing key is written back with its default, as every such setting is.
     auto yes = [](const std::string& v) { return !v.empty() && text::upperChar(v[0]) == 'S'; };
     in.speechEcho = yes(settings.readSettingOrDefault("ORALIX", "FALANDO", "Sim"));
     in.speakInFull = yes(settings.readSettingOrDefault("ORALIX", "FALARTUDO", "Sim"));
+    speech.setSpeakInFull(in.speakInFull);
     // The console is created here: its settings give the colours the first clear paints with.
     // The renderers read the rest (font, scrolling, placement, braille mode) from consoleSettings.
     ConsoleSettings consoleSettings;
     createConsole(settings, console, consoleSettings);
+    // Without its recordings the voice cannot speak: the user is told on the screen, presses
+    // Enter, and the program ends.
+    if (int error = speech.startSpeech(0, interpreterFolder); error != 0) {
+        console.write("Erro de inicialização: " + std::to_string(error) + "\r\n");
+        console.write("Banco de dados de voz: " + std::string(kDiphoneDatabase) + "\r\n");
+        speech.closeDiphoneVoice();
+        std::optional<uint8_t> key;
+        while ((key = keys.readKey()) && *key != 13) {
+        }
+        if (options.dumpScreen) {
+            std::ofstream dump(*options.dumpScreen, std::ios::binary | std::ios::trunc);
+            dump << console.dumpUtf8();
+        }
+        return key ? 1 : 3;
+    }
     console.clearScreen();
     console.setTitle("PARLENDO");
     console.setTitle(std::string(title));

@@ -45,6 +45,10 @@ bool cmdCor(Interpreter&, std::string_view, int);
 bool cmdFundo(Interpreter&, std::string_view, int);
 bool cmdTitulo(Interpreter&, std::string_view, int);
 
+// console/speech_commands.cpp
+bool cmdFalaHora(Interpreter&, std::string_view, int);
+bool cmdSintConfig(Interpreter&, std::string_view, int);
+
 // commands/files.cpp
 bool cmdAbre(Interpreter&, std::string_view, int);
 bool cmdFecha(Interpreter&, std::string_view, int);

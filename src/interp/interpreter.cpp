@@ -157,6 +157,12 @@ void Interpreter::showMessage(std::string_view text) {
     write("\r\n");
 }
 
+void Interpreter::showNumber(int64_t n) {
+    std::string digits = std::to_string(n);
+    write(digits);
+    speak(digits);
+}
+
 bool Interpreter::assign(int slot, std::string value) {
     if (value.size() > maxTextSize) {
         showMessage("Texto longo demais para uma variável");

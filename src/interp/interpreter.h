@@ -79,6 +79,8 @@ public:
     void speak(std::string_view text);
     // Writes the text, speaks it and ends the console line.
     void showMessage(std::string_view text);
+    // Writes and speaks the decimal form of a number, without a line end.
+    void showNumber(int64_t n);
     // A text is too long to keep: messages and fails.
     bool assign(int slot, std::string value);
     // The plain line input: keys until Enter, echoed without speech. False when no key came.
