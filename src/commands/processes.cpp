@@ -135,6 +135,7 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
     Processes* processes = in.services.processes;
     if (!processes) return cmdNotAvailable(in, args, 0);
     ProgramLine line = splitProgramLine(value);
+    if (line.program.empty()) return false;
     in.services.speech.waitSpeech();
 
     ProgramKind kind = processes->classify(line.program);

@@ -226,18 +226,18 @@ public:
         if (fd.get() < 0 || maxBytes == 0) return {};
         std::string bytes = carry;
         carry.clear();
-        bool more = false;
+        bool ended = false;
         char buffer[16384];
         while (bytes.size() < maxBytes) {
             size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
             ssize_t n = ::read(fd.get(), buffer, want);
             if (n < 0 && errno == EINTR) continue;
+            ended = n == 0;
             if (n <= 0) break;
             bytes.append(buffer, static_cast<size_t>(n));
-            more = true;
         }
-        // A character cut by the pipe is kept for the next read, as long as reads bring more.
-        if (more) {
+        // A character cut by the pipe waits for its other bytes until the program closes it.
+        if (!ended) {
             size_t tail = incompleteUtf8Tail(bytes);
             carry = bytes.substr(bytes.size() - tail);
             bytes.resize(bytes.size() - tail);
