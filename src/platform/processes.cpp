@@ -271,8 +271,9 @@ public:
                 if (programNameMatches(upper, asCp1252(path, storage))) found = !isZombie(dir, id, buf, sizeof buf);
                 continue;
             }
-            // Another user's process, or a zombie: its name from the status line and the command
-            // line instead.
+            // No executable at all: a kernel thread, or a zombie; neither is a running program.
+            if (errno != EACCES && errno != EPERM) continue;
+            // Another user's process: its name from the status line and the command line instead.
             std::snprintf(file, sizeof file, "%s/stat", id);
             size_t length = 0;
             if (!readProcFile(dir, file, buf, sizeof buf, length)) continue;
