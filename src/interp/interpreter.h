@@ -13,6 +13,7 @@
 #include "commands/lists.h"
 #include "commands/menus.h"
 #include "interp/variables.h"
+#include "platform/clipboard.h"
 
 namespace parlendo {
 
@@ -25,6 +26,8 @@ class Clipboard;
 class Launcher;
 class EventLoop;
 class WavePlayer;
+class Processes;
+class TerminalHandoff;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -38,6 +41,8 @@ struct Services {
     Launcher* launcher = nullptr;    // opens documents and addresses with their programs
     EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
     WavePlayer* player = nullptr;    // the one path to the sound device
+    Processes* processes = nullptr;  // starts and finds programs; without it they are not available
+    TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
 };
 
 enum class RunEnd {
@@ -106,6 +111,8 @@ public:
     DirectorySearch directorySearch;
     // The one menu of the process: none until MENU CRIA.
     std::optional<Menu> menu;
+    // The clipboard of TRANSFERE when the services give none.
+    InProcessClipboard localClipboard;
     int32_t ioStatus = 0;
     // Speak typed characters (setting FALANDO, toggled by F4 in the editor) and speak in full
     // (setting FALARTUDO); the host reads both at start.
