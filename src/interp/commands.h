@@ -65,6 +65,15 @@ bool cmdFechaBin(Interpreter&, std::string_view, int);
 // commands/menus.cpp
 bool cmdMenu(Interpreter&, std::string_view, int);
 
+// commands/desktop.cpp
+bool cmdEspera(Interpreter&, std::string_view, int);
+bool cmdDigita(Interpreter&, std::string_view, int);
+bool cmdAciona(Interpreter&, std::string_view, int);
+bool cmdClica(Interpreter&, std::string_view, int);
+bool cmdCaptura(Interpreter&, std::string_view, int);
+bool cmdJanela(Interpreter&, std::string_view, int);
+bool cmdHandle(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

@@ -24,6 +24,7 @@ class Clock;
 class Clipboard;
 class Launcher;
 class EventLoop;
+class Desktop;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -36,6 +37,7 @@ struct Services {
     Clipboard* clipboard = nullptr;  // the text clipboard
     Launcher* launcher = nullptr;    // opens documents and addresses with their programs
     EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
+    Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
 };
 
 enum class RunEnd {
