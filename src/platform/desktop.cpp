@@ -30,6 +30,9 @@ constexpr useconds_t kKeyDelayUs = 4000;
 // Windows come and go between being listed and being acted on; an error about one that is gone
 // must not end the program (Xlib's own handler exits).
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
+// A broken connection is told to the desktop by the exit handler; Xlib's own handler would end
+// the program first.
+int quietIOError(Display*) { return 0; }
 
 // The X key symbol of a virtual-key code; 0 for a code no key answers to.
 KeySym keysymOfVirtualKey(int vk) {
@@ -124,6 +127,7 @@ public:
     X11Desktop(Display* display, xdo_t* xdo) : dpy_(display), xdo_(xdo) {
         root_ = DefaultRootWindow(dpy_);
         XSetErrorHandler(ignoreXError);
+        XSetIOErrorHandler(quietIOError);
         XSetIOErrorExitHandler(dpy_, &X11Desktop::connectionLost, this);
         xdo_->quiet = 1;
     }

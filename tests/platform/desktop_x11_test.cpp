@@ -92,6 +92,33 @@ std::string waitForFile(const fs::path& p, int timeoutMs = 5000) {
     return readWhole(p);
 }
 
+// Starts an X server on a free display; gives its name (":1"), or nothing when it did not start.
+// Xvfb picks the number itself and writes it once it accepts connections.
+std::string startServer(std::unique_ptr<Program>& server) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    server = std::make_unique<Program>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
+                                                                "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+                                       "", fds[1]);
+    ::close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    auto end = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < end && number.find('\n') == std::string::npos) {
+        if (::poll(&p, 1, 200) <= 0) continue;
+        char buf[16];
+        ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        number.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        server.reset();
+        return {};
+    }
+    return ":" + number.substr(0, number.find('\n'));
+}
+
 class X11Desktop : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -100,34 +127,8 @@ protected:
                 skipReason_ = std::string(tool) + " is not installed";
                 return;
             }
-        // Xvfb picks a free display number itself and writes it when it accepts connections.
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            skipReason_ = "no pipe";
-            return;
-        }
-        server_ = std::make_unique<Program>(
-            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                     "-nolisten", "tcp", "-noreset"},
-            "", fds[1]);
-        ::close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        auto end = Clock::now() + std::chrono::seconds(15);
-        while (Clock::now() < end && number.find('\n') == std::string::npos) {
-            if (::poll(&p, 1, 200) <= 0) continue;
-            char buf[16];
-            ssize_t n = ::read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, static_cast<size_t>(n));
-        }
-        ::close(fds[0]);
-        if (number.find('\n') == std::string::npos) {
-            skipReason_ = "Xvfb did not start";
-            server_.reset();
-            return;
-        }
-        display_ = ":" + number.substr(0, number.find('\n'));
+        display_ = startServer(server_);
+        if (display_.empty()) skipReason_ = "Xvfb did not start";
     }
     static void TearDownTestSuite() { server_.reset(); }
 
@@ -352,6 +353,33 @@ TEST_F(X11Desktop, NumLockIsTurnedOverWithoutKeys) {
     EXPECT_NE(numLock(), before);
     EXPECT_TRUE(m_.exec("aciona \"#144\""));
     EXPECT_EQ(numLock(), before);
+}
+
+// The server going away must not end the program (Xlib's own handlers exit): the desktop then
+// behaves as if there were no display.
+TEST_F(X11Desktop, ABrokenConnectionLeavesNoDisplay) {
+    std::unique_ptr<Program> server;
+    std::string display = startServer(server);
+    ASSERT_FALSE(display.empty());
+    std::unique_ptr<Desktop> desktop = openX11Desktop(display);
+    ASSERT_TRUE(desktop);
+    const std::string title = "Passageira parlendo";
+    auto message = std::make_unique<Program>(std::vector<std::string>{"xmessage", "-title", title, "ola"}, display);
+    bool found = false;
+    for (int i = 0; i < 200 && !found; ++i) {
+        for (const WindowInfo& w : desktop->windows()) found = found || w.title == title;
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(found);
+    server.reset();
+    m_.in.services.desktop = desktop.get();
+    EXPECT_TRUE(m_.exec("janela fecha \"passageira\""));
+    EXPECT_EQ(io(), 1);
+    EXPECT_TRUE(m_.exec("digita \"abc\" &"));
+    EXPECT_TRUE(m_.exec("clica 1 2"));
+    EXPECT_TRUE(m_.exec("captura ativa t"));
+    EXPECT_EQ(m_.var("t"), "");
+    EXPECT_TRUE(desktop->windows().empty());
 }
 
 }  // namespace
