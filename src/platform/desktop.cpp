@@ -124,7 +124,8 @@ KeySym deadKeysymOf(unsigned char accent) {
 
 class X11Desktop final : public Desktop {
 public:
-    X11Desktop(Display* display, xdo_t* xdo) : dpy_(display), xdo_(xdo) {
+    X11Desktop(Display* display, xdo_t* xdo, std::function<std::string()> consoleTitle)
+        : dpy_(display), xdo_(xdo), consoleTitle_(std::move(consoleTitle)) {
         root_ = DefaultRootWindow(dpy_);
         XSetErrorHandler(ignoreXError);
         XSetIOErrorHandler(quietIOError);
@@ -246,15 +247,20 @@ public:
         XFlush(dpy_);
     }
 
+    // With no X window in front while the console's own window is not an X window the desktop
+    // knows (a terminal outside X, or one that does not say which window is its own), the
+    // console is taken to be in front: a script waiting for its own title must not wait forever.
     std::string foregroundTitle() override {
         Window w = foregroundWindow();
-        return w ? titleOf(w) : std::string();
+        if (w) return titleOf(w);
+        return consoleOutsideX() ? consoleTitle() : std::string();
     }
 
     std::string focusedText() override {
         Window console = static_cast<Window>(consoleWindow());
-        if (!console || lost_) return {};
         Window front = foregroundWindow();
+        if (!front && consoleOutsideX()) return consoleTitle();
+        if (!console || lost_) return {};
         Window own = clientOf(topLevelOf(console));
         return front && front == own ? titleOf(own) : std::string();
     }
@@ -343,6 +349,9 @@ private:
     static void connectionLost(Display*, void* self) { static_cast<X11Desktop*>(self)->lost_ = true; }
 
     Atom atom(const char* name) { return XInternAtom(dpy_, name, False); }
+
+    std::string consoleTitle() { return consoleTitle_ ? consoleTitle_() : std::string(); }
+    bool consoleOutsideX() { return lost_ || consoleWindow() == 0; }
 
     // A key that gives a symbol: its key code and the Shift it needs.
     struct KeyPlace {
@@ -586,6 +595,7 @@ private:
 
     Display* dpy_;
     xdo_t* xdo_;
+    std::function<std::string()> consoleTitle_;
     Window root_ = 0;
     bool lost_ = false;
     // Sizes before a maximise done without a window manager, given back by NORMAL.
@@ -599,7 +609,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName) {
+std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName, std::function<std::string()> consoleTitle) {
     Display* dpy = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (!dpy) return nullptr;
     xdo_t* xdo = xdo_new_with_opened_display(dpy, displayName.empty() ? nullptr : displayName.c_str(), 1);
@@ -607,16 +617,16 @@ std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName) {
         XCloseDisplay(dpy);
         return nullptr;
     }
-    return std::make_unique<X11Desktop>(dpy, xdo);
+    return std::make_unique<X11Desktop>(dpy, xdo, std::move(consoleTitle));
 }
 #else
-std::unique_ptr<Desktop> openX11Desktop(const std::string&) { return nullptr; }
+std::unique_ptr<Desktop> openX11Desktop(const std::string&, std::function<std::string()>) { return nullptr; }
 #endif
 
 std::unique_ptr<Desktop> createDesktop(std::function<std::string()> consoleTitle) {
     std::optional<std::string> display = environmentVariable("DISPLAY");
     if (display && !display->empty())
-        if (std::unique_ptr<Desktop> x = openX11Desktop(*display)) return x;
+        if (std::unique_ptr<Desktop> x = openX11Desktop(*display, consoleTitle)) return x;
     return std::make_unique<NoDisplayDesktop>(std::move(consoleTitle));
 }
 
