@@ -152,6 +152,17 @@ protected:
     std::unique_ptr<Program> start(const std::vector<std::string>& argv) {
         return std::make_unique<Program>(argv, display_);
     }
+    // A terminal whose shell reads one line into the file `out`; it leaves its window id in
+    // `out`.id once the shell runs (a key typed before xterm's child has set up the terminal can
+    // be thrown away with the input it flushes).
+    std::unique_ptr<Program> startReader(const std::string& title, const fs::path& out) {
+        auto term = start({"xterm", "-u8", "-T", title, "-e", "sh", "-c",
+                           "echo $WINDOWID > \"$0.id\"; read l; printf %s \"$l\" > \"$0\"", out.string()});
+        fs::path ready = out.string() + ".id";
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (!fs::exists(ready) && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return term;
+    }
     // Waits until a window with the title is on the screen.
     bool shown(const std::string& title) {
         auto end = Clock::now() + std::chrono::seconds(10);
@@ -220,7 +231,7 @@ TEST_F(X11Desktop, JanelaFindsMinimisesMaximisesAndClosesAWindow) {
 TEST_F(X11Desktop, DigitaTypesIntoATerminal) {
     const std::string title = "Entrada parlendo";
     fs::path out = folder_ / "digitado";
-    auto term = start({"xterm", "-u8", "-T", title, "-e", "sh", "-c", "read l; printf %s \"$l\" > \"$0\"", out.string()});
+    auto term = startReader(title, out);
     ASSERT_TRUE(shown(title));
     ASSERT_TRUE(m_.exec("janela normal \"entrada parlendo\""));
     EXPECT_TRUE(m_.exec("captura ativa t"));
@@ -237,7 +248,7 @@ TEST_F(X11Desktop, DigitaUsesTheDeadKeysOfTheKeyboardMap) {
     EXPECT_FALSE(desktop_->typeDeadKey('~')) << "no dead tilde on the US map";
     const std::string title = "Acentos parlendo";
     fs::path out = folder_ / "acentos";
-    auto term = start({"xterm", "-u8", "-T", title, "-e", "sh", "-c", "read l; printf %s \"$l\" > \"$0\"", out.string()});
+    auto term = startReader(title, out);
     ASSERT_TRUE(shown(title));
     std::string saved = tool({"xmodmap", "-pke"});
     tool({"xmodmap", "-e", "keycode 48 = dead_acute dead_diaeresis", "-e", "keycode 49 = dead_grave dead_tilde", "-e",
@@ -254,9 +265,7 @@ TEST_F(X11Desktop, DigitaUsesTheDeadKeysOfTheKeyboardMap) {
 TEST_F(X11Desktop, AcionaPressesKeysAndCombinations) {
     const std::string title = "Teclas parlendo";
     fs::path out = folder_ / "teclas";
-    fs::path id = folder_ / "janela";
-    auto term = start({"xterm", "-u8", "-T", title, "-e", "sh", "-c",
-                       "echo $WINDOWID > \"$1\"; read l; printf %s \"$l\" > \"$0\"", out.string(), id.string()});
+    auto term = startReader(title, out);
     ASSERT_TRUE(shown(title));
     ASSERT_TRUE(m_.exec("janela normal \"teclas parlendo\""));
     for (std::string line : {"aciona \"x\"", "aciona \"z\"", "aciona \"BACKSPACE\"", "aciona \"shift+y\"",
@@ -270,7 +279,7 @@ TEST_F(X11Desktop, AcionaPressesKeysAndCombinations) {
     EXPECT_TRUE(term->ended(5000));
 
     // The console's window is the terminal's, as the terminal says.
-    std::string windowId = waitForFile(id);
+    std::string windowId = waitForFile(out.string() + ".id");
     while (!windowId.empty() && windowId.back() == '\n') windowId.pop_back();
     ASSERT_FALSE(windowId.empty());
     ::setenv("WINDOWID", windowId.c_str(), 1);
