@@ -46,12 +46,13 @@ TEST(DesktopRules, TitlePatterns) {
 }
 
 TEST(DesktopRules, KeyNamesAndAccents) {
-    const std::vector<std::pair<std::string, int>> names = {
-        {"UP", 38},      {"DOWN", 40},  {"LEFT", 37},   {"RIGHT", 39},   {"ESCAPE", 27},   {"ESC", 27},
-        {"ENTER", 13},   {"RETURN", 13}, {"BACKSPACE", 8}, {"TAB", 9},    {"INS", 45},      {"HOME", 36},
-        {"DEL", 46},     {"DELETE", 46}, {"END", 35},    {"PAGEUP", 33},  {"PRIOR", 33},    {"PAGEDN", 34},
-        {"NEXT", 34},    {"SNAPSHOT", 44}, {"F1", 112},  {"F9", 120},     {"F10", 121},     {"F12", 123}};
-    for (const auto& [name, code] : names) EXPECT_EQ(keyNameCode(name), code) << name;
+    // Two spellings of the same key, and the ends of the function keys.
+    EXPECT_EQ(keyNameCode("ESC"), 27);
+    EXPECT_EQ(keyNameCode("ESCAPE"), 27);
+    EXPECT_EQ(keyNameCode("PAGEDN"), 34);
+    EXPECT_EQ(keyNameCode("NEXT"), 34);
+    EXPECT_EQ(keyNameCode("F1"), 112);
+    EXPECT_EQ(keyNameCode("F12"), 123);
     for (std::string bad : {"F0", "F13", "F01", "F", "esc", "PAGEDOWN", ""})
         EXPECT_EQ(keyNameCode(bad), std::nullopt) << bad;
 
