@@ -75,6 +75,14 @@ bool cmdExisteProg(Interpreter&, std::string_view, int);
 bool cmdEnviaCmd(Interpreter&, std::string_view, int);
 bool cmdCmd(Interpreter&, std::string_view, int);
 bool cmdTransfere(Interpreter&, std::string_view, int);
+// commands/desktop.cpp
+bool cmdEspera(Interpreter&, std::string_view, int);
+bool cmdDigita(Interpreter&, std::string_view, int);
+bool cmdAciona(Interpreter&, std::string_view, int);
+bool cmdClica(Interpreter&, std::string_view, int);
+bool cmdCaptura(Interpreter&, std::string_view, int);
+bool cmdJanela(Interpreter&, std::string_view, int);
+bool cmdHandle(Interpreter&, std::string_view, int);
 
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);

@@ -28,6 +28,7 @@ class EventLoop;
 class WavePlayer;
 class Processes;
 class TerminalHandoff;
+class Desktop;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -43,6 +44,7 @@ struct Services {
     WavePlayer* player = nullptr;    // the one path to the sound device
     Processes* processes = nullptr;  // starts and finds programs; without it they are not available
     TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
+    Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
 };
 
 enum class RunEnd {
