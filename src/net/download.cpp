@@ -134,6 +134,7 @@ private:
     int64_t resumeOffset_ = 0;
     int64_t announced_ = 0;
     int64_t contentRangeStart_ = -1;
+    int64_t contentRangeTotal_ = -1;
     std::string contentType_;
     bool stream_ = false;
 };
@@ -171,6 +172,7 @@ Downloader::Outcome Downloader::fetch() {
     resumeOffset_ = 0;
     announced_ = 0;
     contentRangeStart_ = -1;
+    contentRangeTotal_ = -1;
     contentType_.clear();
     stream_ = false;
     if (!connect(url)) return Outcome::Failed;
@@ -195,6 +197,8 @@ Downloader::Outcome Downloader::fetch() {
     int status = 0;
     Outcome o = readHead(status);
     if (o != Outcome::Done) return o;
+    // Asking for the rest of a file that is already whole: nothing is left to fetch.
+    if (status == 416 && resumeOffset_ > 0 && contentRangeTotal_ == resumeOffset_) return Outcome::Done;
     if (status != 200 && status != 206) {
         report("Erro http" + std::to_string(status) + ": resposta inesperada do servidor.");
         return Outcome::Failed;
@@ -252,6 +256,7 @@ Downloader::Outcome Downloader::readHead(int& status) {
             break;
         case HeaderField::Kind::ContentRange:
             contentRangeStart_ = h.number;
+            contentRangeTotal_ = h.total;
             break;
         case HeaderField::Kind::Malformed:
             return Outcome::Failed;
@@ -469,13 +474,17 @@ HeaderField parseHeader(std::string_view line) {
         h.kind = n ? HeaderField::Kind::ContentLength : HeaderField::Kind::Malformed;
         h.number = n.value_or(0);
     } else if (upper == "CONTENT-RANGE") {
-        // "bytes FIRST-LAST/TOTAL": only the first byte matters here.
+        // "bytes FIRST-LAST/TOTAL", or "bytes */TOTAL" when the range asked for is past the end.
         std::string_view v = h.value;
         if (startsWithUpper(v, "BYTES ")) {
             v.remove_prefix(6);
-            std::optional<int64_t> n = parseCount(v.substr(0, v.find('-')));
-            h.kind = n ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
-            h.number = n.value_or(0);
+            size_t slash = v.find('/');
+            std::string_view range = v.substr(0, slash);
+            std::optional<int64_t> first = text::trim(range) == "*" ? std::optional<int64_t>(-1)
+                                                                    : parseCount(range.substr(0, range.find('-')));
+            h.kind = first ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
+            h.number = first.value_or(0);
+            if (slash != std::string_view::npos) h.total = parseCount(v.substr(slash + 1)).value_or(-1);
         }
     }
     return h;
