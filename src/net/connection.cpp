@@ -229,18 +229,45 @@ NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
             if (w == sock::Wait::Failed) return NetRead::Closed;
             continue;
         }
-        IoResult r = sock::receiveSome(conn.socket, conn.buffer, NetConnection::kBufferSize);
+        size_t got = 0;
+        NetRead r = receive(conn.socket, conn.buffer, NetConnection::kBufferSize, got, deadline);
+        if (r == NetRead::Ok) {
+            conn.position = 0;
+            conn.count = got;
+        }
+        return r;
+    }
+}
+
+NetRead Network::receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline) {
+    got = 0;
+    for (;;) {
+        IoResult r = sock::receiveSome(socket, out, size);
         if (r.error == 0) {
             if (r.count == 0) return NetRead::Closed;
-            conn.position = 0;
-            conn.count = r.count;
+            got = r.count;
             return NetRead::Ok;
         }
         if (r.error != EAGAIN) return NetRead::Closed;
-        sock::Wait w = waitSocket(conn.socket, false, deadline);
+        sock::Wait w = waitSocket(socket, false, deadline);
         if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
         if (w == sock::Wait::Failed) return NetRead::Closed;
     }
+}
+
+NetRead Network::readSome(NetConnection& conn, char* out, size_t size, size_t& got, NetDeadline deadline) {
+    got = 0;
+    if (size == 0) return NetRead::Ok;
+    if (conn.position >= conn.count) {
+        if (size >= NetConnection::kBufferSize && conn.socket >= 0 && !tlsBound(conn.socket))
+            return receive(conn.socket, out, size, got, deadline);
+        NetRead r = fill(conn, deadline);
+        if (r != NetRead::Ok) return r;
+    }
+    got = std::min(size, conn.count - conn.position);
+    std::memcpy(out, conn.buffer + conn.position, got);
+    conn.position += got;
+    return NetRead::Ok;
 }
 
 NetRead Network::readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline) {

@@ -87,6 +87,10 @@ public:
     // arrived before a failure.
     NetRead readBytes(NetConnection& conn, char* out, size_t size, size_t& got,
                       NetDeadline deadline = kNoDeadline);
+    // What is there, at least one byte and at most `size`, waiting only when nothing is: the
+    // buffered bytes first; a large request on a plain socket is received straight into `out`.
+    NetRead readSome(NetConnection& conn, char* out, size_t size, size_t& got,
+                     NetDeadline deadline = kNoDeadline);
     // A line ended by LF, one CR before it removed; the last unterminated text before the
     // peer's close counts as a line. A line longer than maxLength is given cut to
     // maxLength + 1 bytes and the rest of it skipped. Closed when nothing was left to read.
@@ -114,6 +118,8 @@ public:
 private:
     // Fills the connection's buffer from its socket.
     NetRead fill(NetConnection& conn, NetDeadline deadline);
+    // Receives from a plain socket into `out`, waiting for the first byte.
+    NetRead receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline);
     sock::Wait waitSocket(int fd, bool forWriting, NetDeadline deadline);
     bool tlsBound(int fd) const;
     void endTls();
