@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "net/connection.h"
+#include "net/connection_channel.h"
 #include "net_fixture.h"
 
 namespace parlendo::testing {
@@ -115,6 +117,24 @@ TEST(Connections, TlsRequestFlagLastsUntilFecha) {
     EXPECT_EQ(untrusted.screen.substr(0, 54), "Certificado do servidor não confere.\nErro de conexao\n");
     server.stop();
     std::filesystem::remove_all(folder);
+}
+
+TEST(Connections, ServeGivesUpOnEscAndKeepsOtherKeys) {
+    int port = freePort();
+    if (port < 0) GTEST_SKIP() << "no port could be bound on the loopback";
+    Machine m;
+    Network net(m.settings, nullptr);
+    attachNetwork(m.in, net);
+    m.keys.pushKey('a');
+    m.keys.pushKey(27);
+    EXPECT_FALSE(m.exec("serve #1 " + std::to_string(port)));
+    EXPECT_EQ(m.row(1), "Erro de conexao");
+    EXPECT_FALSE(m.in.channels.isOpen(1));
+    ASSERT_TRUE(m.keys.keyPressed());
+    EXPECT_EQ(m.keys.readKey(), 'a');
+    EXPECT_FALSE(m.keys.keyPressed());
+    // The port is free again for the next SERVE.
+    EXPECT_FALSE(listening(port));
 }
 
 }  // namespace
