@@ -44,21 +44,22 @@ TEST(Connections, LinesGoBothWaysBetweenServeAndConecta) {
     auto folder = freshTempFolder("tcp");
     std::string server;
     server = "seja p params\ncopia p p 3 10\ninternet inicia\nserve #1 p\n"
-             "le #1 l\nescreve \"recebi \" l\nescreve #1 \"eco \" l\n"
+             "le #1 l\nescreve \"recebi \" l\nescreve #1 \"eco \" l\nescreve #1 \"mais\"\n"
              "ip local #1 a\nip remoto #1 b\nescreve a \" \" b\n"
              "le #1 l\ncheca c\nescreve \"resto \" l \" \" c\n"
              "le #1 l\ncheca c\nescreve \"fim \" l \" \" c\nfecha #1\n";
     std::string client =
         "seja p params\ncopia p p 3 10\ninternet inicia\nconecta #2 \"localhost\" p\n"
-        "escreve #2 \"olá\"\nle #2 r\nescreve r\nobserva #2 o\nescreve \"observa \" o\n"
+        "escreve #2 \"olá\"\nle #2 r\nescreve r\nobserva #2 o\nescreve \"observa \" o\nle #2 r\nescreve r\n"
         "escreve #2 \"sem fim de linha\" &\nfecha #2\n";
     ScriptRun served;
     std::thread serverThread([&] { served = runParlendo(folder, server, "", "", std::to_string(port)); });
     for (int i = 0; i < 200 && !listening(port); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ScriptRun called = runParlendo(folder, client, "", "", std::to_string(port));
+    // OBSERVA may wait up to two seconds for the second line, however busy the machine.
+    ScriptRun called = runParlendo(folder, client, "[ORALIX]\r\nTIMEOUT_REDE=2000000\r\n", "", std::to_string(port));
     serverThread.join();
     EXPECT_EQ(called.status, 0);
-    EXPECT_EQ(called.screen, "eco olá\nobserva 0");
+    EXPECT_EQ(called.screen, "eco olá\nobserva 1\nmais");
     EXPECT_EQ(served.status, 0);
     // The text sent without a line end counts as a line when the client closes; then the end.
     EXPECT_EQ(served.screen, "recebi olá\n127.0.0.1 127.0.0.1\nresto sem fim de linha 0\nfim  1");
@@ -125,7 +126,11 @@ TEST(Connections, ServeGivesUpOnEscAndKeepsOtherKeys) {
     Machine m;
     Network net(m.settings, nullptr);
     attachNetwork(m.in, net);
+    ASSERT_TRUE(m.exec("observa teclado t"));
+    EXPECT_EQ(m.var("t"), "0");
     m.keys.pushKey('a');
+    ASSERT_TRUE(m.exec("observa teclado t"));
+    EXPECT_EQ(m.var("t"), "1");
     m.keys.pushKey(27);
     EXPECT_FALSE(m.exec("serve #1 " + std::to_string(port)));
     EXPECT_EQ(m.row(1), "Erro de conexao");
