@@ -1,6 +1,6 @@
-// Fuzz target for what a server sends: arbitrary bytes read as lines by the connection layer
-// (over a local socket pair), checked against a plain reading of the line rules, and every line
-// given to the status-line, header, URL and Location parsers of the download.
+// Fuzz target for what a server sends: arbitrary bytes read as lines (or bytes) by the
+// connection layer over a local socket pair, checked against a plain reading of the rules, and
+// every line given to the status-line, header, URL and Location parsers of the download.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -59,6 +59,7 @@ parlendo::SettingsFile& settings() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider fdp(data, size);
     size_t maxLength = fdp.ConsumeIntegralInRange<size_t>(0, 300);
+    bool byBytes = fdp.ConsumeBool();
     double amount = fdp.ConsumeFloatingPoint<double>();
     std::string bytes = fdp.ConsumeRemainingBytesAsString();
     if (bytes.size() > 60000) return 0;
@@ -73,6 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     parlendo::Network net(settings(), nullptr);
     parlendo::NetConnection conn(pair[0]);
+    if (byBytes) {
+        // readByte gives every byte once, in order, then the end.
+        uint8_t b = 0;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (net.readByte(conn, b) != parlendo::NetRead::Ok || b != static_cast<uint8_t>(bytes[i]))
+                fail("a byte differs", i);
+        if (net.readByte(conn, b) != parlendo::NetRead::Closed) fail("a byte past the end", bytes.size());
+        net.closeSocket(pair[0]);
+        return 0;
+    }
     std::vector<std::string> want = expectedLines(bytes, maxLength);
     std::string line;
     for (size_t i = 0; i < want.size(); ++i) {

@@ -58,14 +58,6 @@ void Network::pump() {
     if (loop_) loop_->pump();
 }
 
-void Network::sleep(int milliseconds) {
-    if (loop_) {
-        loop_->sleep(milliseconds);
-        return;
-    }
-    sock::waitReadable(-1, milliseconds);
-}
-
 void Network::readTimeouts() {
     std::optional<int32_t> wait = toInteger(settings_.readSetting("ORALIX", "TIMEOUT_REDE"));
     networkWaitMicros_ = wait && *wait >= 0 ? *wait : kDefaultWaitMicros;
@@ -276,21 +268,6 @@ NetRead Network::readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadli
         if (r != NetRead::Ok) return r;
     }
     byte = static_cast<uint8_t>(conn.buffer[conn.position++]);
-    return NetRead::Ok;
-}
-
-NetRead Network::readBytes(NetConnection& conn, char* out, size_t size, size_t& got, NetDeadline deadline) {
-    got = 0;
-    while (got < size) {
-        if (conn.position >= conn.count) {
-            NetRead r = fill(conn, deadline);
-            if (r != NetRead::Ok) return r;
-        }
-        size_t n = std::min(size - got, conn.count - conn.position);
-        std::memcpy(out + got, conn.buffer + conn.position, n);
-        conn.position += n;
-        got += n;
-    }
     return NetRead::Ok;
 }
 

@@ -83,10 +83,6 @@ public:
     // Buffered bytes, pending TLS bytes, or the socket readable within networkWait.
     bool dataAvailable(NetConnection& conn);
     NetRead readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline = kNoDeadline);
-    // Up to `size` bytes, as that many readByte calls would give them; `got` says how many
-    // arrived before a failure.
-    NetRead readBytes(NetConnection& conn, char* out, size_t size, size_t& got,
-                      NetDeadline deadline = kNoDeadline);
     // What is there, at least one byte and at most `size`, waiting only when nothing is: the
     // buffered bytes first; a large request on a plain socket is received straight into `out`.
     NetRead readSome(NetConnection& conn, char* out, size_t size, size_t& got,
@@ -106,8 +102,6 @@ public:
     void readTimeouts();
 
     void pump();
-    // Waits, pumping the loop.
-    void sleep(int milliseconds);
 
     // CONECTA SSL sets the TLS request flag; FECHA of a connection clears it.
     bool tlsRequested = false;

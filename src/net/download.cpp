@@ -395,8 +395,7 @@ bool Downloader::lineCopy() {
         char block[NetConnection::kBufferSize];
         for (;;) {
             size_t got = 0;
-            size_t want = std::max<size_t>(1, conn_->count - std::min(conn_->count, conn_->position));
-            NetRead r = net_.readBytes(*conn_, block, std::min(want, sizeof block), got, net_.silenceDeadline());
+            NetRead r = net_.readSome(*conn_, block, sizeof block, got, net_.silenceDeadline());
             for (size_t i = 0; i < got && ok; ++i) {
                 char c = block[i];
                 if (c == '\n') {
