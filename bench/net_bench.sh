@@ -9,8 +9,8 @@
 #   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPARLENDO_TESTS=OFF
 #   ninja -C build-bench parlendo
 #
-# Each round downloads the file once with every program, taking turns; the best time of each
-# counts. While parlendo downloads, VmRSS and VmHWM (the peak) are sampled from /proc every 20 ms
+# Each round downloads the file once with every program, taking turns; the best wall time and
+# the best processor time (user + system, from /usr/bin/time) of each count. While parlendo downloads, VmRSS and VmHWM (the peak) are sampled from /proc every 20 ms
 # with shell built-ins, which take no processor time from the download. Every downloaded file is compared with the original.
 set -u
 
@@ -21,7 +21,7 @@ size_mb=${2:-500}
 runs=${3:-3}
 parlendo=$(cd "$(dirname "$parlendo")" && pwd)/$(basename "$parlendo")
 
-for tool in python3 curl wget cmp; do
+for tool in python3 curl wget cmp /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "net_bench.sh: $tool is missing" >&2; exit 2; }
 done
 [[ -x $parlendo ]] || { echo "net_bench.sh: no parlendo at $parlendo (build it first)" >&2; exit 2; }
@@ -43,52 +43,66 @@ url="http://127.0.0.1:$port/file/big.bin"
 printf 'trazdarede "%s" "out.bin" 0 "" "" r\nescreve mudo r\ntermina mudo\n' "$url" >"$work/get.plo"
 : >"$work/oralix.ini"
 
-now() { echo $((${EPOCHREALTIME/./} * 1000)); }
 # A pipe that never gets a line: "read -t" on it is a sleep without starting a process.
 mkfifo "$work/never"
 exec 9<>"$work/never"
-best_curl= best_wget= best_parlendo= peak_rss=0 peak_hwm=0
-better() { [[ -z $1 ]] || (($2 < $1)) && echo "$2" || echo "$1"; }
+
+# Wall time and processor time (user + system) of one run, in milliseconds, from /usr/bin/time;
+# the processor time is what a machine busy with other work disturbs least.
+declare -A best_wall best_cpu
+record() {
+    local name=$1 wall user sys
+    read -r wall user sys <"$work/time"
+    wall=$(awk -v x="$wall" 'BEGIN {printf "%d", x * 1000}')
+    local cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN {printf "%d", (u + s) * 1000}')
+    [[ -z ${best_wall[$name]:-} ]] || ((wall < best_wall[$name])) && best_wall[$name]=$wall
+    [[ -z ${best_cpu[$name]:-} ]] || ((cpu < best_cpu[$name])) && best_cpu[$name]=$cpu
+}
+timed() { /usr/bin/time -f "%e %U %S" -o "$work/time" "$@"; }
 check() {
     cmp -s "$work/big.bin" "$work/out.bin" || { echo "net_bench.sh: $1 gave a different file" >&2; exit 1; }
     rm -f "$work/out.bin"
 }
+peak_rss=0 peak_hwm=0
 
 for round in $(seq "$runs"); do
-    t0=$(now); curl -s -o "$work/out.bin" "$url"; t1=$(now); check curl
-    best_curl=$(better "$best_curl" $((t1 - t0)))
+    timed curl -s -o "$work/out.bin" "$url"; check curl; record curl
+    timed wget -q -O "$work/out.bin" "$url"; check wget; record wget
 
-    t0=$(now); wget -q -O "$work/out.bin" "$url"; t1=$(now); check wget
-    best_wget=$(better "$best_wget" $((t1 - t0)))
-
-    t0=$(now)
-    (cd "$work" && exec "$parlendo" --headless --settings oralix.ini --dump-screen screen.txt get.plo) &
+    (cd "$work" && exec /usr/bin/time -f "%e %U %S" -o "$work/time" \
+        "$parlendo" --headless --settings oralix.ini --dump-screen screen.txt get.plo) &
     pid=$!
+    child=
     # The sampling uses shell built-ins only, so it takes no processor time from the download.
     while kill -0 "$pid" 2>/dev/null; do
-        while read -r key value _; do
-            case $key in
-            VmRSS:) ((value > peak_rss)) && peak_rss=$value ;;
-            VmHWM:) ((value > peak_hwm)) && peak_hwm=$value ;;
-            esac
-        done <"/proc/$pid/status" 2>/dev/null
+        [[ -z $child ]] && read -r child _ <"/proc/$pid/task/$pid/children" 2>/dev/null
+        if [[ -n $child ]]; then
+            while read -r key value _; do
+                case $key in
+                VmRSS:) ((value > peak_rss)) && peak_rss=$value ;;
+                VmHWM:) ((value > peak_hwm)) && peak_hwm=$value ;;
+                esac
+            done <"/proc/$child/status" 2>/dev/null
+        fi
         read -r -t 0.02 -u 9 _
     done
     wait "$pid"
-    t1=$(now)
     grep -q '^0' "$work/screen.txt" 2>/dev/null || { echo "net_bench.sh: TRAZDAREDE did not give 0" >&2; exit 1; }
     check parlendo
-    best_parlendo=$(better "$best_parlendo" $((t1 - t0)))
-    echo "round $round: curl $((best_curl / 1000000)) ms, wget $((best_wget / 1000000)) ms, parlendo $((best_parlendo / 1000000)) ms (best so far)"
+    record parlendo
+    echo "round $round (best so far, wall / processor ms): curl ${best_wall[curl]} / ${best_cpu[curl]}," \
+        "wget ${best_wall[wget]} / ${best_cpu[wget]}, parlendo ${best_wall[parlendo]} / ${best_cpu[parlendo]}"
 done
 
-mbps() { awk -v mb="$size_mb" -v ns="$1" 'BEGIN {printf "%8.1f", mb / (ns / 1e9)}'; }
 echo
 echo "download of $size_mb MB from the loopback, best of $runs"
-echo "  curl      $(mbps "$best_curl") MB/s"
-echo "  wget      $(mbps "$best_wget") MB/s"
-echo "  parlendo  $(mbps "$best_parlendo") MB/s"
-awk -v p="$best_parlendo" -v c="$best_curl" -v w="$best_wget" \
-    'BEGIN {printf "  parlendo / curl throughput %.2f (goal: 0.90 or more), parlendo / wget %.2f\n", c / p, w / p}'
+for name in curl wget parlendo; do
+    awk -v n="$name" -v mb="$size_mb" -v w="${best_wall[$name]}" -v c="${best_cpu[$name]}" \
+        'BEGIN {printf "  %-9s %8.1f MB/s   processor time %6d ms\n", n, mb / (w / 1000), c}'
+done
+awk -v p="${best_wall[parlendo]}" -v c="${best_wall[curl]}" -v w="${best_wall[wget]}" \
+    -v pc="${best_cpu[parlendo]}" -v cc="${best_cpu[curl]}" \
+    'BEGIN {printf "  throughput parlendo / curl %.2f (goal: 0.90 or more), parlendo / wget %.2f\n", c / p, w / p;
+            printf "  processor time parlendo / curl %.2f\n", pc / cc}'
 awk -v r="$peak_rss" -v h="$peak_hwm" \
     'BEGIN {printf "  parlendo resident memory while downloading: VmRSS at most %d KB, VmHWM %d KB = %.2f MB (goal: under 10 MB)\n", r, h, h / 1024}'
