@@ -4,6 +4,7 @@
 #include "net/download.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,8 @@ constexpr int kRedirectLimit = 20;
 constexpr int64_t kStreamRemaining = 999999999;
 // Bytes gathered before they go to the file in one write.
 constexpr size_t kOutputBuffer = 64 * 1024;
+// How often a silent stream looks at the keys.
+constexpr auto kStreamKeyLook = std::chrono::milliseconds(250);
 // Bytes of the body received at most in one go.
 constexpr size_t kStage = 16 * kBlock;
 
@@ -288,9 +291,15 @@ Downloader::Outcome Downloader::body() {
             size_t room = kStage - have;
             if (!stream_) room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
             size_t got = 0;
-            // A stream may pause as long as the station likes.
-            NetDeadline deadline = stream_ ? kNoDeadline : net_.silenceDeadline();
+            // A stream may pause as long as the station likes; meanwhile the keys are looked
+            // at now and then, so that Esc can still stop it.
+            NetDeadline deadline =
+                stream_ ? std::chrono::steady_clock::now() + kStreamKeyLook : net_.silenceDeadline();
             NetRead r = net_.readSome(*conn_, stage.get() + have, room, got, deadline);
+            if (r == NetRead::TimedOut && stream_) {
+                if (in_.services.keys.keyPressed() && keyDuringBody()) break;
+                continue;
+            }
             if (r == NetRead::TimedOut) silent = true;
             if (r != NetRead::Ok) break;
             have += got;

@@ -152,6 +152,13 @@ TEST_F(DownloadKeys, EscAsksAndSStops) {
     EXPECT_EQ(m_.row(1), "Deseja parar o download?");
     EXPECT_EQ(m_.row(2), "S");
     EXPECT_EQ(m_.row(3), "O download foi interrompido.");
+    // A stream that sends nothing is stopped all the same.
+    m_.keys.pushKey(27);
+    m_.keys.pushKey('S');
+    ASSERT_TRUE(fetch(server_.url("/quietstream"), "quiet.mp3"));
+    EXPECT_EQ(m_.var("r"), "0");
+    EXPECT_EQ(readBytes(m_.folder / "quiet.mp3"), "");
+    EXPECT_EQ(m_.row(6), "O download foi interrompido.");
     // Any other answer goes on; a file stopped early is a failure.
     std::string data(20000, 'e');
     server_.put("e.bin", data);

@@ -18,6 +18,7 @@ Paths:
   /short?length=L&send=S     Content-Length L, then S bytes of "x" and a close
   /stream?blocks=N           audio/mpeg without length: N blocks of 4096 bytes (0: until the
                              client goes), 5 ms apart
+  /quietstream               the head of an audio stream, then nothing
   /silent                    a status line, then nothing
   /typed/NAME?type=T         ROOT/NAME with Content-Type T and no Content-Length
 """
@@ -115,6 +116,11 @@ class Handler(socketserver.StreamRequestHandler):
                 self.wfile.flush()
                 sent += 1
                 time.sleep(0.005)
+            return
+        if path == "/quietstream":
+            self.send_head("200 OK", [("Content-Type", "audio/mpeg"), ("Connection", "close")])
+            self.wfile.flush()
+            time.sleep(3600)
             return
         if path == "/silent":
             self.wfile.write(b"HTTP/1.1 200 OK\r\n")
