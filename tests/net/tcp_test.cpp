@@ -32,7 +32,7 @@ int freePort() {
 
 // True once something listens on the port (read from the system's table of TCP sockets).
 bool listening(int port) {
-    char wanted[16];
+    char wanted[32];
     std::snprintf(wanted, sizeof wanted, ":%04X 00000000:0000 0A", port);
     std::string table = readBytes("/proc/net/tcp");
     return table.find(wanted) != std::string::npos;
