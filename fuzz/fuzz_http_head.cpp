@@ -32,8 +32,10 @@ std::vector<std::string> expectedLines(const std::string& bytes, size_t maxLengt
         size_t lf = bytes.find('\n', p);
         size_t end = lf == std::string::npos ? bytes.size() : lf;
         std::string raw = bytes.substr(p, end - p);
-        if (raw.size() > maxLength) raw.resize(maxLength + 1);
-        else if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        if (raw.size() > maxLength)
+            raw.resize(maxLength + 1);
+        else if (!raw.empty() && raw.back() == '\r')
+            raw.pop_back();
         lines.push_back(raw);
         if (lf == std::string::npos) break;
         p = lf + 1;
@@ -68,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair) != 0) std::abort();
     int buffer = 1 << 20;
     ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    if (!bytes.empty() && ::send(pair[1], bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+    if (!bytes.empty() &&
+        ::send(pair[1], bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
         std::abort();
     ::close(pair[1]);
 
@@ -91,13 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (line != want[i]) fail("a line differs", i);
         parlendo::parseStatusCode(line);
         parlendo::HeaderField h = parlendo::parseHeader(line);
-        if (h.kind == parlendo::HeaderField::Kind::ContentLength && h.number < 0) fail("a negative length", i);
+        if (h.kind == parlendo::HeaderField::Kind::ContentLength && h.number < 0)
+            fail("a negative length", i);
         parlendo::UrlParts u = parlendo::splitUrl(line);
         if (u.path.empty() || u.port.empty()) fail("a URL without path or port", i);
         parlendo::resolveLocation("http://host:81/a/b", line);
         parlendo::resolveLocation(line, "x/y");
     }
-    if (net.readLine(conn, line, maxLength) != parlendo::NetRead::Closed) fail("more than the data", want.size());
+    if (net.readLine(conn, line, maxLength) != parlendo::NetRead::Closed)
+        fail("more than the data", want.size());
     net.closeSocket(pair[0]);
     std::string shown = parlendo::formatGeneral3(amount, ',');
     if (shown.empty() || shown.size() > 10) fail("a number too long", 0);

@@ -136,10 +136,13 @@ int Network::connectTls(std::string_view host, int port) {
         int error = 0;
         if (tls_->connectStep(error) == 1) break;
         sock::Wait w = sock::Wait::Failed;
-        if (error == TlsState::kWantRead) w = waitSocket(fd, false, deadline);
-        else if (error == TlsState::kWantWrite) w = waitSocket(fd, true, deadline);
+        if (error == TlsState::kWantRead)
+            w = waitSocket(fd, false, deadline);
+        else if (error == TlsState::kWantWrite)
+            w = waitSocket(fd, true, deadline);
         if (w != sock::Wait::Ready) {
-            if (tls_->certificateRejected() && showMessage) showMessage("Certificado do servidor não confere.");
+            if (tls_->certificateRejected() && showMessage)
+                showMessage("Certificado do servidor não confere.");
             sock::closeSocket(fd);
             endTls();
             return -1;
@@ -163,8 +166,10 @@ bool Network::sendText(int socket, std::string_view text) {
                 continue;
             }
             sock::Wait w = sock::Wait::Failed;
-            if (error == TlsState::kWantWrite) w = waitSocket(socket, true, deadline);
-            else if (error == TlsState::kWantRead) w = waitSocket(socket, false, deadline);
+            if (error == TlsState::kWantWrite)
+                w = waitSocket(socket, true, deadline);
+            else if (error == TlsState::kWantRead)
+                w = waitSocket(socket, false, deadline);
             if (w != sock::Wait::Ready) return false;
             continue;
         }

@@ -51,7 +51,7 @@ bool parseDottedIpv4(std::string_view text, uint8_t octets[4]);
 class Network {
 public:
     // Defaults of the settings read at every connection.
-    static constexpr int kDefaultWaitMicros = 20000;  // ORALIX TIMEOUT_REDE
+    static constexpr int kDefaultWaitMicros = 20000;   // ORALIX TIMEOUT_REDE
     static constexpr int kDefaultSilenceSeconds = 30;  // ORALIX TEMPOLIMITEREDE
 
     // The loop may be null (tests): waits then only sleep on the socket.

@@ -210,7 +210,8 @@ Downloader::Outcome Downloader::fetch() {
         return Outcome::Failed;
     }
     // A partial answer must start where the file ends, or the file would be corrupted.
-    if (status == 206 && contentRangeStart_ >= 0 && contentRangeStart_ != resumeOffset_) return Outcome::Failed;
+    if (status == 206 && contentRangeStart_ >= 0 && contentRangeStart_ != resumeOffset_)
+        return Outcome::Failed;
     if (announced_ == 0) {
         if (!startsWithUpper(contentType_, "AUDIO")) return Outcome::LineCopy;
         stream_ = true;
@@ -248,26 +249,26 @@ Downloader::Outcome Downloader::readHead(int& status) {
         if (line.empty()) return Outcome::Done;
         HeaderField h = parseHeader(line);
         switch (h.kind) {
-        case HeaderField::Kind::Location:
-            current_ = resolveLocation(current_, h.value);
-            closeConnection();
-            out_.close();
-            net_.stop();
-            return Outcome::Redirect;
-        case HeaderField::Kind::ContentType:
-            contentType_ = h.value;
-            break;
-        case HeaderField::Kind::ContentLength:
-            announced_ = h.number;
-            break;
-        case HeaderField::Kind::ContentRange:
-            contentRangeStart_ = h.number;
-            contentRangeTotal_ = h.total;
-            break;
-        case HeaderField::Kind::Malformed:
-            return Outcome::Failed;
-        case HeaderField::Kind::Other:
-            break;
+            case HeaderField::Kind::Location:
+                current_ = resolveLocation(current_, h.value);
+                closeConnection();
+                out_.close();
+                net_.stop();
+                return Outcome::Redirect;
+            case HeaderField::Kind::ContentType:
+                contentType_ = h.value;
+                break;
+            case HeaderField::Kind::ContentLength:
+                announced_ = h.number;
+                break;
+            case HeaderField::Kind::ContentRange:
+                contentRangeStart_ = h.number;
+                contentRangeTotal_ = h.total;
+                break;
+            case HeaderField::Kind::Malformed:
+                return Outcome::Failed;
+            case HeaderField::Kind::Other:
+                break;
         }
     }
 }
@@ -289,7 +290,9 @@ Downloader::Outcome Downloader::body() {
         if (have < n) {
             // Ask for no more than the announced length still missing.
             size_t room = kStage - have;
-            if (!stream_) room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
+            if (!stream_)
+                room = static_cast<size_t>(
+                    std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
             size_t got = 0;
             // A stream may pause as long as the station likes; meanwhile the keys are looked
             // at now and then, so that Esc can still stop it.
@@ -392,8 +395,10 @@ bool Downloader::lineCopy() {
     while (ok) {
         NetRead r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
         if (r == NetRead::TimedOut) report(kSilent);
-        if (r != NetRead::Ok || line.size() > kHeaderLineLimit) ok = false;
-        else if (line.empty()) break;
+        if (r != NetRead::Ok || line.size() > kHeaderLineLimit)
+            ok = false;
+        else if (line.empty())
+            break;
     }
     if (ok) ok = out_.open(request_.file, FileHandle::Mode::Truncate);
     if (ok) {
@@ -447,8 +452,10 @@ UrlParts splitUrl(std::string_view url) {
     UrlParts u;
     u.https = startsWithUpper(url, "HTTPS");
     std::string rest;
-    if (size_t at = url.find("://"); at != std::string_view::npos) rest = url.substr(at + 3, 999);
-    else rest = url.substr(0, 999);
+    if (size_t at = url.find("://"); at != std::string_view::npos)
+        rest = url.substr(at + 3, 999);
+    else
+        rest = url.substr(0, 999);
     if (size_t colon = rest.find(':'); colon != std::string::npos) {
         size_t end = rest.find('/', colon + 1);
         u.port = rest.substr(colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
@@ -514,8 +521,9 @@ HeaderField parseHeader(std::string_view line) {
             v.remove_prefix(6);
             size_t slash = v.find('/');
             std::string_view range = v.substr(0, slash);
-            std::optional<int64_t> first = text::trim(range) == "*" ? std::optional<int64_t>(-1)
-                                                                    : parseCount(range.substr(0, range.find('-')));
+            std::optional<int64_t> first = text::trim(range) == "*"
+                                               ? std::optional<int64_t>(-1)
+                                               : parseCount(range.substr(0, range.find('-')));
             h.kind = first ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
             h.number = first.value_or(0);
             if (slash != std::string_view::npos) h.total = parseCount(v.substr(slash + 1)).value_or(-1);
@@ -556,17 +564,25 @@ std::vector<std::string> progressReport(uint64_t size, bool streamMode, uint64_t
     } else {
         double percent = total == 0 ? 0.0 : static_cast<double>(size) / static_cast<double>(total) * 100.0;
         std::string amount;
-        if (total >= kGiga) amount = std::to_string(total / kGiga) + "GB.";
-        else if (total >= kMega) amount = std::to_string(total / kMega) + "MB.";
-        else if (total < kKilo) amount = std::to_string(total) + "Bytes.";
-        else amount = std::to_string(total / kKilo) + "KB.";
+        if (total >= kGiga)
+            amount = std::to_string(total / kGiga) + "GB.";
+        else if (total >= kMega)
+            amount = std::to_string(total / kMega) + "MB.";
+        else if (total < kKilo)
+            amount = std::to_string(total) + "Bytes.";
+        else
+            amount = std::to_string(total / kKilo) + "KB.";
         said.push_back("Recebidos: " + formatGeneral3(percent, separator) + "% de " + amount);
     }
     double s = static_cast<double>(size);
-    if (size >= kGiga) said.push_back(formatGeneral3(s / kGiga, separator) + " GigaBytes gravados.");
-    else if (size >= kMega) said.push_back(formatGeneral3(s / kMega, separator) + " MegaBytes gravados.");
-    else if (size >= kKilo) said.push_back(formatGeneral3(s / kKilo, separator) + " KBytes gravados.");
-    else said.push_back(formatGeneral3(s, separator) + " Bytes gravados.");
+    if (size >= kGiga)
+        said.push_back(formatGeneral3(s / kGiga, separator) + " GigaBytes gravados.");
+    else if (size >= kMega)
+        said.push_back(formatGeneral3(s / kMega, separator) + " MegaBytes gravados.");
+    else if (size >= kKilo)
+        said.push_back(formatGeneral3(s / kKilo, separator) + " KBytes gravados.");
+    else
+        said.push_back(formatGeneral3(s, separator) + " Bytes gravados.");
     said.push_back("Arquivo: " + std::string(fileName));
     return said;
 }

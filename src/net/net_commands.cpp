@@ -42,9 +42,9 @@ bool cmdTrazDaRede(Interpreter& in, std::string_view args, int) {
     DownloadRequest request;
     std::string clicks;
     int variable;
-    if (!readValue(in, args, request.url) || !readValue(in, args, request.file) || !readValue(in, args, clicks) ||
-        !readValue(in, args, request.userAgent) || !readValue(in, args, request.cookie) ||
-        !readVariable(in, args, variable))
+    if (!readValue(in, args, request.url) || !readValue(in, args, request.file) ||
+        !readValue(in, args, clicks) || !readValue(in, args, request.userAgent) ||
+        !readValue(in, args, request.cookie) || !readVariable(in, args, variable))
         return false;
     if (clicks != "0" && clicks != "1") return false;
     request.clicks = clicks == "1";
@@ -88,7 +88,8 @@ bool cmdConecta(Interpreter& in, std::string_view args, int) {
     };
     int slot;
     std::string host, portText;
-    if (!readChannel(args, slot) || args.empty() || !readValue(in, args, host) || !readValue(in, args, portText))
+    if (!readChannel(args, slot) || args.empty() || !readValue(in, args, host) ||
+        !readValue(in, args, portText))
         return failed();
     std::optional<int32_t> port = toInteger(portText);
     if (net) {
@@ -116,8 +117,10 @@ bool cmdAtivaSsl(Interpreter& in, std::string_view args, int) {
     if (!readChannel(args, slot) || !in.services.network) return false;
     Network& net = *in.services.network;
     // The plain connection is closed before its TLS successor is opened.
-    if (ConnectionChannel* old = connectionIn(in, slot)) old->closeSocket();
-    else in.channels.close(slot);
+    if (ConnectionChannel* old = connectionIn(in, slot))
+        old->closeSocket();
+    else
+        in.channels.close(slot);
     int socket = net.connectTls(net.lastHost, net.lastPort);
     in.channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
     return true;

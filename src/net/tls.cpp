@@ -47,28 +47,28 @@ int bioPuts(BIO* bio, const char* text) {
 // The fd is kept in the BIO's number; the socket stays the connection layer's to close.
 long bioCtrl(BIO* bio, int command, long number, void* pointer) {
     switch (command) {
-    case BIO_C_SET_FD:
-        BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(*static_cast<int*>(pointer))));
-        BIO_set_init(bio, 1);
-        return 1;
-    case BIO_C_GET_FD: {
-        int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
-        if (pointer) *static_cast<int*>(pointer) = fd;
-        return fd;
-    }
-    case BIO_CTRL_FLUSH:
-    case BIO_CTRL_DUP:
-        return 1;
-    default:
-        return 0;
+        case BIO_C_SET_FD:
+            BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(*static_cast<int*>(pointer))));
+            BIO_set_init(bio, 1);
+            return 1;
+        case BIO_C_GET_FD: {
+            int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+            if (pointer) *static_cast<int*>(pointer) = fd;
+            return fd;
+        }
+        case BIO_CTRL_FLUSH:
+        case BIO_CTRL_DUP:
+            return 1;
+        default:
+            return 0;
     }
 }
 
 BIO_METHOD* socketMethod() {
     // Made once and kept for the life of the process, as the library's own methods are.
     static BIO_METHOD* method = [] {
-        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR,
-                                     "parlendo socket");
+        BIO_METHOD* m =
+            BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "parlendo socket");
         if (!m) return m;
         BIO_meth_set_write(m, bioWrite);
         BIO_meth_set_read(m, bioRead);
@@ -118,8 +118,10 @@ bool TlsState::begin(int fd, const std::string& host, bool verify) {
     if (!isAddress) SSL_set_tlsext_host_name(s, host.c_str());
     if (verify) {
         SSL_set_verify(s, SSL_VERIFY_PEER, nullptr);
-        if (isAddress) X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s), host.c_str());
-        else SSL_set1_host(s, host.c_str());
+        if (isAddress)
+            X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(s), host.c_str());
+        else
+            SSL_set1_host(s, host.c_str());
     } else {
         SSL_set_verify(s, SSL_VERIFY_NONE, nullptr);
     }

@@ -19,7 +19,6 @@ namespace {
 
 const sockaddr* raw(const Address& a) { return reinterpret_cast<const sockaddr*>(a.bytes); }
 
-
 Wait waitFor(int fd, short events, int milliseconds) {
     pollfd p{fd, events, 0};
     int r;
@@ -76,9 +75,12 @@ std::vector<Address> lookup(const std::string& host, int port) {
         Address a;
         std::memcpy(a.bytes, i->ai_addr, i->ai_addrlen);
         a.length = static_cast<unsigned>(i->ai_addrlen);
-        if (i->ai_family == AF_INET) reinterpret_cast<sockaddr_in*>(a.bytes)->sin_port = htons(static_cast<uint16_t>(port));
-        else if (i->ai_family == AF_INET6) reinterpret_cast<sockaddr_in6*>(a.bytes)->sin6_port = htons(static_cast<uint16_t>(port));
-        else continue;
+        if (i->ai_family == AF_INET)
+            reinterpret_cast<sockaddr_in*>(a.bytes)->sin_port = htons(static_cast<uint16_t>(port));
+        else if (i->ai_family == AF_INET6)
+            reinterpret_cast<sockaddr_in6*>(a.bytes)->sin6_port = htons(static_cast<uint16_t>(port));
+        else
+            continue;
         out.push_back(a);
     }
     ::freeaddrinfo(list);

@@ -6,8 +6,8 @@
 #include "net/connection.h"
 #include "net/connection_channel.h"
 #include "net/download.h"
-#include "platform/locale.h"
 #include "net_fixture.h"
+#include "platform/locale.h"
 
 namespace parlendo::testing {
 namespace {
@@ -61,7 +61,8 @@ TEST(DownloadParts, StatusAndHeaderLines) {
 TEST(DownloadParts, ProgressReportWithTheLocaleSeparator) {
     // Half of 8 KB resumed from 2 KB: the total counts the resume offset.
     std::vector<std::string> said = progressReport(4096, false, 6144 + 2048, "radio.mp3", ',');
-    EXPECT_EQ(said, (std::vector<std::string>{"Recebidos: 50% de 8KB.", "4 KBytes gravados.", "Arquivo: radio.mp3"}));
+    EXPECT_EQ(said, (std::vector<std::string>{"Recebidos: 50% de 8KB.", "4 KBytes gravados.",
+                                              "Arquivo: radio.mp3"}));
     said = progressReport(1572864, false, 3 * 1048576 + 1, "a", ',');
     EXPECT_EQ(said[0], "Recebidos: 50% de 3MB.");
     EXPECT_EQ(said[1], "1,5 MegaBytes gravados.");
@@ -82,7 +83,9 @@ TEST(DownloadParts, ProgressReportWithTheLocaleSeparator) {
 }
 
 TEST(DownloadParts, PercentEncodingAndDottedAddresses) {
-    EXPECT_EQ(percentEncode("r\xE1" "dio 1"), "r%E1dio%201");
+    EXPECT_EQ(percentEncode("r\xE1"
+                            "dio 1"),
+              "r%E1dio%201");
     EXPECT_EQ(percentEncode("Az09-._~/?&%"), "Az09-._~%2F%3F%26%25");
     uint8_t o[4];
     ASSERT_TRUE(parseDottedIpv4("192.168.0.255", o));
@@ -129,7 +132,8 @@ TEST_F(DownloadKeys, EnterReportsProgressSpaceTogglesClicks) {
     EXPECT_EQ(readBytes(m_.folder / "d.bin"), data);
     // After the first block: 4096 of 20000 bytes.
     const auto& said = m_.speech.lines();
-    auto at = std::find(said.begin(), said.end(), std::string("Recebidos: 20") + std::string(1, decimalSeparator()) + "5% de 19KB.");
+    auto at = std::find(said.begin(), said.end(),
+                        std::string("Recebidos: 20") + std::string(1, decimalSeparator()) + "5% de 19KB.");
     ASSERT_NE(at, said.end());
     EXPECT_EQ(*(at + 1), "4 KBytes gravados.");
     EXPECT_EQ(*(at + 2), "Arquivo: " + (m_.folder / "d.bin").string());

@@ -34,7 +34,8 @@ protected:
     // One TRAZDAREDE and the result written after it.
     static std::string fetch(const std::string& url, const std::string& file, const std::string& ua = "\"\"",
                              const std::string& cookie = "\"sintonix\"") {
-        return "trazdarede \"" + url + "\" \"" + file + "\" 0 " + ua + " " + cookie + " r\nescreve \"r=\" r\n";
+        return "trazdarede \"" + url + "\" \"" + file + "\" 0 " + ua + " " + cookie +
+               " r\nescreve \"r=\" r\n";
     }
     ScriptRun run(const std::string& script, const std::string& settings = "") {
         return runParlendo(folder_, script, settings, "SSL_CERT_FILE=" + server_->caFile());
@@ -75,9 +76,10 @@ TEST_F(Downloads, WholeFileThenResumeRestartAndAlreadyComplete) {
 
 TEST_F(Downloads, ErrorStatusesFailAndLeaveTheFileAlone) {
     writeBytes(folder_ / "keep.bin", "partial");
-    ScriptRun r = run(fetch(server_->url("/status/400"), "a.bin") + fetch(server_->url("/status/404"), "b.bin") +
-                      fetch(server_->url("/status/500"), "keep.bin") +
-                      fetch("http://127.0.0.1:1/nada", "c.bin") + fetch("", "d.bin"));
+    ScriptRun r =
+        run(fetch(server_->url("/status/400"), "a.bin") + fetch(server_->url("/status/404"), "b.bin") +
+            fetch(server_->url("/status/500"), "keep.bin") + fetch("http://127.0.0.1:1/nada", "c.bin") +
+            fetch("", "d.bin"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.screen,
               "Erro http400:Requisição http não foi bem formulada.\nr=1\n"
@@ -158,7 +160,8 @@ TEST_F(Downloads, CertificatesAreCheckedUnlessTheSettingsSayNot) {
     ScriptRun untrusted = runParlendo(folder_, fetch(byName, "c.bin"), "", "SSL_CERT_FILE=/dev/null");
     EXPECT_EQ(untrusted.screen, "Certificado do servidor não confere.\nr=1");
     EXPECT_FALSE(std::filesystem::exists(folder_ / "c.bin"));
-    ScriptRun unchecked = runParlendo(folder_, fetch(byName, "d.bin"), settingsOff, "SSL_CERT_FILE=/dev/null");
+    ScriptRun unchecked =
+        runParlendo(folder_, fetch(byName, "d.bin"), settingsOff, "SSL_CERT_FILE=/dev/null");
     EXPECT_EQ(unchecked.screen, "r=0");
     EXPECT_EQ(file("d.bin"), data_);
 }

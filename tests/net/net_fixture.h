@@ -46,8 +46,13 @@ public:
         std::string ready = (folder / "ready").string();
         std::string cert = (folder / "server.pem").string(), key = (folder / "server.key").string();
         std::string root = folder.string();
-        std::vector<char*> argv = {const_cast<char*>("python3"), script.data(), root.data(), ready.data(),
-                                   cert.data(), key.data(), nullptr};
+        std::vector<char*> argv = {const_cast<char*>("python3"),
+                                   script.data(),
+                                   root.data(),
+                                   ready.data(),
+                                   cert.data(),
+                                   key.data(),
+                                   nullptr};
         if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv.data(), environ) != 0) {
             why = "python3 could not be started";
             return false;
@@ -127,14 +132,15 @@ inline ScriptRun runParlendo(const std::filesystem::path& folder, const std::str
     writeBytes(folder / ("script" + tag + ".plo"), script);
     writeBytes(folder / ("oralix" + tag + ".ini"), settings);
     std::string command = "cd " + folder.string() + " && " + env + " " + PARLENDO_BINARY_DIR +
-                          "/parlendo --headless --keys {#13} --settings oralix" + tag + ".ini --dump-screen screen" + tag +
-                          ".txt --speech-log speech" + tag + ".txt script" + tag + ".plo " + args +
-                          " </dev/null >/dev/null 2>&1";
+                          "/parlendo --headless --keys {#13} --settings oralix" + tag +
+                          ".ini --dump-screen screen" + tag + ".txt --speech-log speech" + tag +
+                          ".txt script" + tag + ".plo " + args + " </dev/null >/dev/null 2>&1";
     ScriptRun run;
     int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.screen = readBytes(folder / ("screen" + tag + ".txt"));
-    while (!run.screen.empty() && (run.screen.back() == '\n' || run.screen.back() == ' ')) run.screen.pop_back();
+    while (!run.screen.empty() && (run.screen.back() == '\n' || run.screen.back() == ' '))
+        run.screen.pop_back();
     run.speech = readBytes(folder / ("speech" + tag + ".txt"));
     return run;
 }

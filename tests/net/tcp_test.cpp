@@ -43,20 +43,23 @@ TEST(Connections, LinesGoBothWaysBetweenServeAndConecta) {
     if (port < 0) GTEST_SKIP() << "no port could be bound on the loopback";
     auto folder = freshTempFolder("tcp");
     std::string server;
-    server = "seja p params\ncopia p p 3 10\ninternet inicia\nserve #1 p\n"
-             "le #1 l\nescreve \"recebi \" l\nescreve #1 \"eco \" l\nescreve #1 \"mais\"\n"
-             "ip local #1 a\nip remoto #1 b\nescreve a \" \" b\n"
-             "le #1 l\ncheca c\nescreve \"resto \" l \" \" c\n"
-             "le #1 l\ncheca c\nescreve \"fim \" l \" \" c\nfecha #1\n";
+    server =
+        "seja p params\ncopia p p 3 10\ninternet inicia\nserve #1 p\n"
+        "le #1 l\nescreve \"recebi \" l\nescreve #1 \"eco \" l\nescreve #1 \"mais\"\n"
+        "ip local #1 a\nip remoto #1 b\nescreve a \" \" b\n"
+        "le #1 l\ncheca c\nescreve \"resto \" l \" \" c\n"
+        "le #1 l\ncheca c\nescreve \"fim \" l \" \" c\nfecha #1\n";
     std::string client =
         "seja p params\ncopia p p 3 10\ninternet inicia\nconecta #2 \"localhost\" p\n"
         "escreve #2 \"olá\"\nle #2 r\nescreve r\nobserva #2 o\nescreve \"observa \" o\nle #2 r\nescreve r\n"
         "escreve #2 \"sem fim de linha\" &\nfecha #2\n";
     ScriptRun served;
     std::thread serverThread([&] { served = runParlendo(folder, server, "", "", std::to_string(port)); });
-    for (int i = 0; i < 200 && !listening(port); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    for (int i = 0; i < 200 && !listening(port); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
     // OBSERVA may wait up to two seconds for the second line, however busy the machine.
-    ScriptRun called = runParlendo(folder, client, "[ORALIX]\r\nTIMEOUT_REDE=2000000\r\n", "", std::to_string(port));
+    ScriptRun called =
+        runParlendo(folder, client, "[ORALIX]\r\nTIMEOUT_REDE=2000000\r\n", "", std::to_string(port));
     serverThread.join();
     EXPECT_EQ(called.status, 0);
     EXPECT_EQ(called.screen, "eco olá\nobserva 1\nmais");
@@ -73,8 +76,10 @@ TEST(Connections, FailuresQuietAndLoud) {
     std::string p = std::to_string(port);
     ScriptRun quiet = runParlendo(folder,
                                   "conecta #1 \"localhost\" \"porta\" &\ncheca c\nescreve c\n"
-                                  "conecta #1 \"127.0.0.1\" " + p + " &\ncheca c\nescreve c\n"
-                                  "observa #5 o\nescreve o\nle #1 l\n");
+                                  "conecta #1 \"127.0.0.1\" " +
+                                      p +
+                                      " &\ncheca c\nescreve c\n"
+                                      "observa #5 o\nescreve o\nle #1 l\n");
     EXPECT_EQ(quiet.status, 1);
     EXPECT_EQ(quiet.screen.substr(0, 6), "2\n1\n0\n");
     ScriptRun badPort = runParlendo(folder, "conecta #1 \"localhost\" \"porta\"\nescreve \"depois\"\n");
@@ -112,8 +117,8 @@ TEST(Connections, TlsRequestFlagLastsUntilFecha) {
     ScriptRun r = runParlendo(folder, script, "", "SSL_CERT_FILE=" + server.caFile());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.screen, "HTTP/1.1 200 OK\nHTTP/1.1 200 OK\nHTTP/1.1 200 OK\nHTTP/1.1 200 OK");
-    ScriptRun untrusted = runParlendo(folder, "conecta ssl #1 \"localhost\" " + tls + "\n", "",
-                                      "SSL_CERT_FILE=/dev/null");
+    ScriptRun untrusted =
+        runParlendo(folder, "conecta ssl #1 \"localhost\" " + tls + "\n", "", "SSL_CERT_FILE=/dev/null");
     EXPECT_EQ(untrusted.status, 1);
     EXPECT_EQ(untrusted.screen.substr(0, 54), "Certificado do servidor não confere.\nErro de conexao\n");
     server.stop();
