@@ -15,6 +15,8 @@
 #include "console/terminal_renderer.h"
 #include "console/voiced_speech.h"
 #include "interp/interpreter.h"
+#include "net/connection.h"
+#include "net/connection_channel.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -181,6 +183,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     where.userFolder = userSettingsFolder();
     SettingsFile settings(where);
     SystemClock clock;
+    // Made before the interpreter, so that connections still open at the end close through it.
+    Network network(settings, &loop);
 
     // The sound device of --audio, for the whole run (SAIDADEAUDIO names the output; without a sound
     // card the run goes on silent, with one line on standard error), and the speech front over it.
@@ -203,6 +207,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     Interpreter in(Services{console, keys, speech, settings, clock});
     in.services.loop = &loop;
     in.services.player = player.get();
+    attachNetwork(in, network);
     // The desktop's clipboard and the opener of documents; a headless run keeps to itself, with
     // a clipboard inside the process and nothing opened.
     std::unique_ptr<Clipboard> clipboard;

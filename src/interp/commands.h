@@ -83,6 +83,15 @@ bool cmdClica(Interpreter&, std::string_view, int);
 bool cmdCaptura(Interpreter&, std::string_view, int);
 bool cmdJanela(Interpreter&, std::string_view, int);
 bool cmdHandle(Interpreter&, std::string_view, int);
+// net/net_commands.cpp
+bool cmdTrazDaRede(Interpreter&, std::string_view, int);
+bool cmdHttp(Interpreter&, std::string_view, int);
+bool cmdInternet(Interpreter&, std::string_view, int);
+bool cmdConecta(Interpreter&, std::string_view, int);
+bool cmdAtivaSsl(Interpreter&, std::string_view, int);
+bool cmdServe(Interpreter&, std::string_view, int);
+bool cmdObserva(Interpreter&, std::string_view, int);
+bool cmdIp(Interpreter&, std::string_view, int);
 
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);

@@ -29,6 +29,7 @@ class WavePlayer;
 class Processes;
 class TerminalHandoff;
 class Desktop;
+class Network;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -45,6 +46,7 @@ struct Services {
     Processes* processes = nullptr;  // starts and finds programs; without it they are not available
     TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
     Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
+    Network* network = nullptr;      // the connection layer and the TLS state of the program
 };
 
 enum class RunEnd {
