@@ -14,6 +14,8 @@
 #include "console/speech_front.h"
 #include "console/terminal_renderer.h"
 #include "interp/interpreter.h"
+#include "net/connection.h"
+#include "net/connection_channel.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
@@ -164,9 +166,12 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     where.userFolder = userSettingsFolder();
     SettingsFile settings(where);
     SystemClock clock;
+    // Made before the interpreter, so that connections still open at the end close through it.
+    Network network(settings, &loop);
 
     Interpreter in(Services{console, keys, speech, settings, clock});
     in.services.loop = &loop;
+    attachNetwork(in, network);
     // The desktop's clipboard and the opener of documents; a headless run keeps to itself, with
     // a clipboard inside the process and nothing opened.
     std::unique_ptr<Clipboard> clipboard;

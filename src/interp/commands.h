@@ -65,6 +65,16 @@ bool cmdFechaBin(Interpreter&, std::string_view, int);
 // commands/menus.cpp
 bool cmdMenu(Interpreter&, std::string_view, int);
 
+// net/net_commands.cpp
+bool cmdTrazDaRede(Interpreter&, std::string_view, int);
+bool cmdHttp(Interpreter&, std::string_view, int);
+bool cmdInternet(Interpreter&, std::string_view, int);
+bool cmdConecta(Interpreter&, std::string_view, int);
+bool cmdAtivaSsl(Interpreter&, std::string_view, int);
+bool cmdServe(Interpreter&, std::string_view, int);
+bool cmdObserva(Interpreter&, std::string_view, int);
+bool cmdIp(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

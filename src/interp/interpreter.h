@@ -24,6 +24,7 @@ class Clock;
 class Clipboard;
 class Launcher;
 class EventLoop;
+class Network;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -36,6 +37,7 @@ struct Services {
     Clipboard* clipboard = nullptr;  // the text clipboard
     Launcher* launcher = nullptr;    // opens documents and addresses with their programs
     EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
+    Network* network = nullptr;      // the connection layer and the TLS state of the program
 };
 
 enum class RunEnd {

@@ -1,0 +1,301 @@
+// The connection layer: resolving, connecting with a time limit, TLS, sending and buffered
+// reading, each wait pumping the event loop.
+#include "net/connection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "console/settings_file.h"
+#include "interp/argument_reader.h"
+#include "net/tls.h"
+#include "platform/event_loop.h"
+
+namespace parlendo {
+
+namespace {
+
+constexpr size_t kHostLimit = 128;
+// The longest a wait sleeps on a socket before the event loop is pumped again.
+constexpr int kPumpStepMs = 50;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool parseDottedIpv4(std::string_view text, uint8_t octets[4]) {
+    if (text.empty() || text.size() > 15 || text[0] == '.') return false;
+    int dots = 0;
+    int group = 0;
+    int digits = 0;
+    uint8_t parts[4] = {};
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.') {
+            if (i + 1 >= text.size() || !isDigit(text[i + 1])) return false;
+            if (++dots > 3) return false;
+            ++group;
+            digits = 0;
+            continue;
+        }
+        if (!isDigit(c)) return false;
+        if (++digits > 3) return false;
+        int value = (digits == 1 ? 0 : parts[group]) * 10 + (c - '0');
+        if (value > 255) return false;
+        parts[group] = static_cast<uint8_t>(value);
+    }
+    if (dots != 3) return false;
+    std::memcpy(octets, parts, 4);
+    return true;
+}
+
+Network::Network(SettingsFile& settings, EventLoop* loop)
+    : settings_(settings), loop_(loop), tls_(std::make_unique<TlsState>()) {}
+
+Network::~Network() = default;
+
+void Network::pump() {
+    if (loop_) loop_->pump();
+}
+
+void Network::sleep(int milliseconds) {
+    if (loop_) {
+        loop_->sleep(milliseconds);
+        return;
+    }
+    sock::waitReadable(-1, milliseconds);
+}
+
+void Network::readTimeouts() {
+    std::optional<int32_t> wait = toInteger(settings_.readSetting("ORALIX", "TIMEOUT_REDE"));
+    networkWaitMicros_ = wait && *wait >= 0 ? *wait : kDefaultWaitMicros;
+    std::optional<int32_t> limit = toInteger(settings_.readSetting("ORALIX", "TEMPOLIMITEREDE"));
+    silenceSeconds_ = limit && *limit > 0 ? *limit : kDefaultSilenceSeconds;
+}
+
+NetDeadline Network::silenceDeadline() const {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(silenceSeconds_);
+}
+
+sock::Wait Network::waitSocket(int fd, bool forWriting, NetDeadline deadline) {
+    for (;;) {
+        pump();
+        int step = kPumpStepMs;
+        if (deadline != kNoDeadline) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+            if (left <= 0) return sock::Wait::TimedOut;
+            step = static_cast<int>(std::min<long long>(left, kPumpStepMs));
+        }
+        sock::Wait w = forWriting ? sock::waitWritable(fd, step) : sock::waitReadable(fd, step);
+        if (w != sock::Wait::TimedOut) return w;
+    }
+}
+
+std::vector<sock::Address> Network::resolve(std::string_view host, int port) {
+    std::string name(host.substr(0, kHostLimit));
+    uint8_t octets[4];
+    if (parseDottedIpv4(name, octets)) return {sock::ipv4(octets, port)};
+    // The resolver cannot be pumped; the screen catches up once it answers.
+    pump();
+    return sock::lookup(name, port);
+}
+
+int Network::connect(std::string_view host, int port) {
+    readTimeouts();
+    if (port <= 0 || port > 65535) return -1;
+    NetDeadline deadline = silenceDeadline();
+    for (const sock::Address& address : resolve(host, port)) {
+        SysError error = 0;
+        int fd = sock::openStream(address, error);
+        if (fd < 0) continue;
+        error = sock::startConnect(fd, address);
+        if (error == 0) return fd;
+        if (error == EINPROGRESS && waitSocket(fd, true, deadline) == sock::Wait::Ready &&
+            sock::connectOutcome(fd) == 0)
+            return fd;
+        // A socket whose connection failed is closed at once, never left behind.
+        sock::closeSocket(fd);
+        if (std::chrono::steady_clock::now() >= deadline) break;
+    }
+    return -1;
+}
+
+bool Network::tlsBound(int fd) const { return fd >= 0 && tls_->active() && tls_->boundSocket() == fd; }
+
+void Network::endTls() { tls_->end(); }
+
+int Network::connectTls(std::string_view host, int port) {
+    int fd = connect(host, port);
+    if (fd < 0) return -1;
+    std::string verifySetting = settings_.readSetting("ORALIX", "VERIFICARCERTIFICADOS");
+    bool verify = true;
+    if (!verifySetting.empty() && (verifySetting[0] == 'N' || verifySetting[0] == 'n')) verify = false;
+    std::string name(host.substr(0, kHostLimit));
+    // One TLS connection for the program: a new one takes the binding from the last.
+    if (!tls_->begin(fd, name, verify)) {
+        sock::closeSocket(fd);
+        endTls();
+        return -1;
+    }
+    NetDeadline deadline = silenceDeadline();
+    for (;;) {
+        int error = 0;
+        if (tls_->connectStep(error) == 1) break;
+        sock::Wait w = sock::Wait::Failed;
+        if (error == TlsState::kWantRead) w = waitSocket(fd, false, deadline);
+        else if (error == TlsState::kWantWrite) w = waitSocket(fd, true, deadline);
+        if (w != sock::Wait::Ready) {
+            if (tls_->certificateRejected() && showMessage) showMessage("Certificado do servidor não confere.");
+            sock::closeSocket(fd);
+            endTls();
+            return -1;
+        }
+    }
+    tls_->setActive();
+    return fd;
+}
+
+bool Network::sendText(int socket, std::string_view text) {
+    if (socket < 0 || text.empty()) return false;
+    NetDeadline deadline = silenceDeadline();
+    size_t sent = 0;
+    while (sent < text.size()) {
+        size_t piece = std::min<size_t>(text.size() - sent, size_t{1} << 30);
+        if (tlsBound(socket)) {
+            int error = 0;
+            int n = tls_->writeStep(text.data() + sent, static_cast<int>(piece), error);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            sock::Wait w = sock::Wait::Failed;
+            if (error == TlsState::kWantWrite) w = waitSocket(socket, true, deadline);
+            else if (error == TlsState::kWantRead) w = waitSocket(socket, false, deadline);
+            if (w != sock::Wait::Ready) return false;
+            continue;
+        }
+        IoResult r = sock::sendSome(socket, text.data() + sent, piece);
+        if (r.error == 0) {
+            sent += r.count;
+            continue;
+        }
+        if (r.error != EAGAIN || waitSocket(socket, true, deadline) != sock::Wait::Ready) return false;
+    }
+    return true;
+}
+
+bool Network::sendLine(int socket, std::string_view text) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text);
+    line += "\r\n";
+    return sendText(socket, line);
+}
+
+bool Network::dataAvailable(NetConnection& conn) {
+    pump();
+    if (conn.position < conn.count) return true;
+    if (tlsBound(conn.socket) && tls_->pending()) return true;
+    if (conn.socket < 0) return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(networkWaitMicros_);
+    if (networkWaitMicros_ == 0) return sock::waitReadable(conn.socket, 0) == sock::Wait::Ready;
+    return waitSocket(conn.socket, false, deadline) == sock::Wait::Ready;
+}
+
+NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
+    if (conn.socket < 0) return NetRead::Closed;
+    for (;;) {
+        if (tlsBound(conn.socket)) {
+            int error = 0;
+            int n = tls_->readStep(conn.buffer, static_cast<int>(NetConnection::kBufferSize), error);
+            if (n > 0) {
+                conn.position = 0;
+                conn.count = static_cast<size_t>(n);
+                return NetRead::Ok;
+            }
+            sock::Wait w;
+            if (error == TlsState::kWantRead) {
+                w = waitSocket(conn.socket, false, deadline);
+            } else if (error == TlsState::kWantWrite) {
+                w = waitSocket(conn.socket, true, deadline);
+            } else {
+                if (error != TlsState::kSyscall && error != TlsState::kZeroReturn && writeLine)
+                    writeLine("Erro SSL: " + std::to_string(error));
+                return NetRead::Closed;
+            }
+            if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
+            if (w == sock::Wait::Failed) return NetRead::Closed;
+            continue;
+        }
+        IoResult r = sock::receiveSome(conn.socket, conn.buffer, NetConnection::kBufferSize);
+        if (r.error == 0) {
+            if (r.count == 0) return NetRead::Closed;
+            conn.position = 0;
+            conn.count = r.count;
+            return NetRead::Ok;
+        }
+        if (r.error != EAGAIN) return NetRead::Closed;
+        sock::Wait w = waitSocket(conn.socket, false, deadline);
+        if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
+        if (w == sock::Wait::Failed) return NetRead::Closed;
+    }
+}
+
+NetRead Network::readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline) {
+    if (conn.position >= conn.count) {
+        NetRead r = fill(conn, deadline);
+        if (r != NetRead::Ok) return r;
+    }
+    byte = static_cast<uint8_t>(conn.buffer[conn.position++]);
+    return NetRead::Ok;
+}
+
+NetRead Network::readBytes(NetConnection& conn, char* out, size_t size, size_t& got, NetDeadline deadline) {
+    got = 0;
+    while (got < size) {
+        if (conn.position >= conn.count) {
+            NetRead r = fill(conn, deadline);
+            if (r != NetRead::Ok) return r;
+        }
+        size_t n = std::min(size - got, conn.count - conn.position);
+        std::memcpy(out + got, conn.buffer + conn.position, n);
+        conn.position += n;
+        got += n;
+    }
+    return NetRead::Ok;
+}
+
+NetRead Network::readLine(NetConnection& conn, std::string& line, size_t maxLength, NetDeadline deadline) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (conn.position >= conn.count) {
+            NetRead r = fill(conn, deadline);
+            if (r == NetRead::TimedOut) return r;
+            if (r == NetRead::Closed) {
+                if (!any) return NetRead::Closed;
+                break;
+            }
+        }
+        const char* start = conn.buffer + conn.position;
+        size_t available = conn.count - conn.position;
+        const char* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+        size_t take = lf ? static_cast<size_t>(lf - start) : available;
+        any = true;
+        if (line.size() <= maxLength) line.append(start, std::min(take, maxLength + 1 - line.size()));
+        conn.position += take + (lf ? 1 : 0);
+        if (lf) break;
+    }
+    if (!line.empty() && line.back() == '\r' && line.size() <= maxLength) line.pop_back();
+    return NetRead::Ok;
+}
+
+void Network::closeSocket(int socket) {
+    if (socket < 0) return;
+    if (tls_->boundSocket() == socket) endTls();
+    sock::closeSocket(socket);
+}
+
+}  // namespace parlendo

@@ -1,0 +1,41 @@
+// Connections on the numbered channels.
+#include "net/connection_channel.h"
+
+#include "interp/interpreter.h"
+
+namespace parlendo {
+
+int ConnectionChannel::readLine(std::string& line, size_t maxLength) {
+    if (net_.readLine(connection_, line, maxLength) == NetRead::Ok) return 0;
+    line.clear();
+    return 1;
+}
+
+int ConnectionChannel::writeText(std::string_view text, bool endLine) {
+    bool sent = endLine ? net_.sendLine(connection_.socket, text) : net_.sendText(connection_.socket, text);
+    return sent ? 0 : 1;
+}
+
+void ConnectionChannel::closeSocket() {
+    if (connection_.socket >= 0) net_.closeSocket(connection_.socket);
+    connection_.socket = -1;
+    connection_.position = connection_.count = 0;
+}
+
+SysError ConnectionChannel::close() {
+    closeSocket();
+    net_.tlsRequested = false;
+    return 0;
+}
+
+ConnectionChannel* connectionIn(Interpreter& in, int slot) {
+    return dynamic_cast<ConnectionChannel*>(in.channels.channel(slot));
+}
+
+void attachNetwork(Interpreter& in, Network& net) {
+    in.services.network = &net;
+    net.writeLine = [&in](std::string_view text) { in.writeLine(text); };
+    net.showMessage = [&in](std::string_view text) { in.showMessage(text); };
+}
+
+}  // namespace parlendo

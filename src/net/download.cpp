@@ -1,0 +1,550 @@
+// TRAZDAREDE's download: the request, the status and headers, resume, redirects, the body in
+// blocks of 4096 bytes, audio streams, the line-copy fetch of answers without a length, and the
+// keys a user presses while it runs.
+#include "net/download.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "console/key_queue.h"
+#include "console/speech_front.h"
+#include "interp/argument_reader.h"
+#include "interp/interpreter.h"
+#include "net/connection.h"
+#include "platform/file_system.h"
+#include "platform/locale.h"
+#include "text/cp1252.h"
+
+namespace parlendo {
+
+namespace {
+
+constexpr size_t kBlock = 4096;
+// A header or status line longer than this is no answer of a web server.
+constexpr size_t kHeaderLineLimit = 64 * 1024;
+constexpr int kRedirectLimit = 20;
+// The count a stream never uses up.
+constexpr int64_t kStreamRemaining = 999999999;
+// Bytes gathered before they go to the file in one write.
+constexpr size_t kOutputBuffer = 64 * 1024;
+
+constexpr std::string_view kResuming = "Retomando download";
+constexpr std::string_view kBadRequest = "Erro http400:Requisição http não foi bem formulada.";
+constexpr std::string_view kNotFound = "Erro http404: Página não encontrada.";
+constexpr std::string_view kAskStop = "Deseja parar o download?";
+constexpr std::string_view kStopped = "O download foi interrompido.";
+constexpr std::string_view kTooManyRedirects = "Erro http: redirecionamentos demais.";
+constexpr std::string_view kSilent = "Erro de conexao: o servidor não respondeu a tempo.";
+constexpr std::string_view kWriteFailed = "Erro na escrita de arquivo ";
+
+using text::startsWithUpper;
+
+std::optional<int64_t> parseCount(std::string_view text) {
+    text = text::trim(text);
+    if (text.empty()) return std::nullopt;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        if (value > (INT64_MAX - (c - '0')) / 10) return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// The target file, written through a buffer so that a block costs no system call of its own.
+class OutputFile {
+public:
+    bool isOpen() const { return file_.isOpen(); }
+    bool open(const std::string& name, FileHandle::Mode mode) {
+        SysError error = 0;
+        file_ = FileHandle::open(name, mode, error);
+        buffer_.clear();
+        return file_.isOpen();
+    }
+    std::optional<uint64_t> size() {
+        if (!flush()) return std::nullopt;
+        SysError error = 0;
+        return file_.size(error);
+    }
+    bool truncate() { return flush() && file_.truncate(0) == 0; }
+    bool write(const char* data, size_t size) {
+        if (buffer_.size() + size > kOutputBuffer && !flush()) return false;
+        buffer_.append(data, size);
+        return true;
+    }
+    bool flush() {
+        if (buffer_.empty()) return !failed_;
+        IoResult r = file_.write(buffer_);
+        buffer_.clear();
+        if (r.error != 0) failed_ = true;
+        return !failed_;
+    }
+    // Flushes and closes; false when anything written did not reach the file.
+    bool close() {
+        if (!file_.isOpen()) return !failed_;
+        bool ok = flush();
+        if (file_.close() != 0) ok = false;
+        failed_ = false;
+        return ok;
+    }
+
+private:
+    FileHandle file_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+class Downloader {
+public:
+    Downloader(Interpreter& in, Network& net, const DownloadRequest& request)
+        : in_(in), net_(net), request_(request), clicks_(request.clicks) {}
+    ~Downloader() {
+        closeConnection();
+        out_.close();
+    }
+
+    bool run();
+
+private:
+    enum class Outcome { Done, Failed, Redirect, LineCopy };
+    Outcome fetch();
+    Outcome readHead(int& status);
+    Outcome body();
+    bool lineCopy();
+    // Takes one waiting key; true when the user chose to stop.
+    bool keyDuringBody();
+    void report(std::string_view text) { in_.showMessage(text); }
+    bool connect(const UrlParts& url);
+    void closeConnection() {
+        conn_.reset();
+        if (fd_ >= 0) net_.closeSocket(fd_);
+        fd_ = -1;
+    }
+
+    Interpreter& in_;
+    Network& net_;
+    const DownloadRequest& request_;
+    std::string current_;
+    OutputFile out_;
+    int fd_ = -1;
+    std::unique_ptr<NetConnection> conn_;
+    bool clicks_;
+    int64_t resumeOffset_ = 0;
+    int64_t announced_ = 0;
+    int64_t contentRangeStart_ = -1;
+    std::string contentType_;
+    bool stream_ = false;
+};
+
+bool Downloader::run() {
+    if (request_.url.empty() || request_.file.empty()) return false;
+    current_ = request_.url;
+    for (int redirects = 0;; ++redirects) {
+        if (redirects > kRedirectLimit) {
+            report(kTooManyRedirects);
+            return false;
+        }
+        Outcome o = fetch();
+        if (o == Outcome::Redirect) continue;
+        closeConnection();
+        bool closed = out_.close();
+        net_.stop();
+        if (o == Outcome::LineCopy) return lineCopy();
+        return o == Outcome::Done && closed;
+    }
+}
+
+bool Downloader::connect(const UrlParts& url) {
+    std::optional<int32_t> port = toInteger(url.port);
+    net_.start();
+    if (!port) return false;
+    fd_ = url.https ? net_.connectTls(url.host, *port) : net_.connect(url.host, *port);
+    if (fd_ < 0) return false;
+    conn_ = std::make_unique<NetConnection>(fd_);
+    return true;
+}
+
+Downloader::Outcome Downloader::fetch() {
+    UrlParts url = splitUrl(current_);
+    resumeOffset_ = 0;
+    announced_ = 0;
+    contentRangeStart_ = -1;
+    contentType_.clear();
+    stream_ = false;
+    if (!connect(url)) return Outcome::Failed;
+    std::string head = "GET " + url.path + " HTTP/1.1\r\n";
+    head += "User-Agent: " + request_.userAgent + "\r\n";
+    head += "Accept: */*\r\n";
+    head += "Accept-Encoding: identity\r\n";
+    head += "Host: " + url.host + "\r\n";
+    head += "Connection: Close\r\n";
+    if (pathExists(request_.file)) {
+        // The bytes already there are kept; only the rest is asked for.
+        if (!out_.open(request_.file, FileHandle::Mode::Append)) return Outcome::Failed;
+        std::optional<uint64_t> size = out_.size();
+        if (!size) return Outcome::Failed;
+        resumeOffset_ = static_cast<int64_t>(*size);
+        head += "Range: bytes=" + std::to_string(resumeOffset_) + "-\r\n";
+    }
+    if (!request_.cookie.empty()) head += "Cookie: " + request_.cookie + "\r\n";
+    head += "\r\n";
+    if (!net_.sendText(fd_, head)) return Outcome::Failed;
+
+    int status = 0;
+    Outcome o = readHead(status);
+    if (o != Outcome::Done) return o;
+    if (status != 200 && status != 206) {
+        report("Erro http" + std::to_string(status) + ": resposta inesperada do servidor.");
+        return Outcome::Failed;
+    }
+    // A partial answer must start where the file ends, or the file would be corrupted.
+    if (status == 206 && contentRangeStart_ >= 0 && contentRangeStart_ != resumeOffset_) return Outcome::Failed;
+    if (announced_ == 0) {
+        if (!startsWithUpper(contentType_, "AUDIO")) return Outcome::LineCopy;
+        stream_ = true;
+    }
+    return body();
+}
+
+Downloader::Outcome Downloader::readHead(int& status) {
+    std::string line;
+    NetRead r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
+    if (r == NetRead::TimedOut) report(kSilent);
+    if (r != NetRead::Ok || line.size() > kHeaderLineLimit) return Outcome::Failed;
+    std::optional<int> code = parseStatusCode(line);
+    if (!code) return Outcome::Failed;
+    status = *code;
+    if (status == 200) {
+        // The whole content comes again: the file starts from empty.
+        bool ready = out_.isOpen() ? out_.truncate() : out_.open(request_.file, FileHandle::Mode::Truncate);
+        if (!ready) return Outcome::Failed;
+        resumeOffset_ = 0;
+    } else if (status == 206) {
+        report(kResuming);
+        if (!out_.isOpen() && !out_.open(request_.file, FileHandle::Mode::Append)) return Outcome::Failed;
+    } else if (status == 400) {
+        report(kBadRequest);
+        return Outcome::Failed;
+    } else if (status == 404) {
+        report(kNotFound);
+        return Outcome::Failed;
+    }
+    for (;;) {
+        r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
+        if (r == NetRead::TimedOut) report(kSilent);
+        if (r != NetRead::Ok || line.size() > kHeaderLineLimit) return Outcome::Failed;
+        if (line.empty()) return Outcome::Done;
+        HeaderField h = parseHeader(line);
+        switch (h.kind) {
+        case HeaderField::Kind::Location:
+            current_ = resolveLocation(current_, h.value);
+            closeConnection();
+            out_.close();
+            net_.stop();
+            return Outcome::Redirect;
+        case HeaderField::Kind::ContentType:
+            contentType_ = h.value;
+            break;
+        case HeaderField::Kind::ContentLength:
+            announced_ = h.number;
+            break;
+        case HeaderField::Kind::ContentRange:
+            contentRangeStart_ = h.number;
+            break;
+        case HeaderField::Kind::Malformed:
+            return Outcome::Failed;
+        case HeaderField::Kind::Other:
+            break;
+        }
+    }
+}
+
+Downloader::Outcome Downloader::body() {
+    int64_t remaining = stream_ ? kStreamRemaining : announced_;
+    char block[kBlock];
+    bool silent = false;
+    bool writeFailed = false;
+    for (;;) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kBlock));
+        size_t got = 0;
+        // A stream may pause as long as the station likes; the user can still stop it.
+        NetDeadline deadline = stream_ ? kNoDeadline : net_.silenceDeadline();
+        NetRead r = net_.readBytes(*conn_, block, n, got, deadline);
+        if (r == NetRead::TimedOut) silent = true;
+        // The bytes of an unfinished block are not written.
+        if (r != NetRead::Ok) break;
+        if (n == 0) break;
+        if (!out_.write(block, n)) {
+            writeFailed = true;
+            break;
+        }
+        if (!stream_) remaining -= static_cast<int64_t>(n);
+        if (clicks_) in_.services.speech.click();
+        if (in_.services.keys.keyPressed() && keyDuringBody()) break;
+    }
+    if (!out_.flush()) writeFailed = true;
+    if (writeFailed) report(std::string(kWriteFailed) + request_.file);
+    if (silent) report(kSilent);
+    if (writeFailed || silent) return Outcome::Failed;
+    return stream_ || remaining <= 1 ? Outcome::Done : Outcome::Failed;
+}
+
+bool Downloader::keyDuringBody() {
+    KeyQueue& keys = in_.services.keys;
+    std::optional<uint8_t> key = keys.readKey();
+    if (!key) return false;
+    if (*key == 0) {
+        // An extended key: its code goes with it.
+        keys.readKey();
+        return false;
+    }
+    if (*key == 13) {
+        std::optional<uint64_t> size = out_.size();
+        uint64_t total = static_cast<uint64_t>(announced_ + resumeOffset_);
+        for (const std::string& text :
+             progressReport(size.value_or(0), stream_, total, request_.file, decimalSeparator()))
+            in_.speak(text);
+        in_.services.speech.waitSpeech();
+        return false;
+    }
+    if (*key == ' ') {
+        clicks_ = !clicks_;
+        return false;
+    }
+    if (*key != 27) return false;
+    report(kAskStop);
+    std::optional<uint8_t> answer = keys.readKey();
+    if (answer && *answer == 0) keys.readKey();
+    if (answer && *answer >= 32) {
+        in_.services.speech.stopSpeech();
+        if (in_.speechEcho) in_.services.speech.playChar(*answer);
+        in_.write(std::string(1, static_cast<char>(*answer)));
+    }
+    in_.write("\r\n");
+    if (answer && (*answer == 'S' || *answer == 's')) {
+        report(kStopped);
+        return true;
+    }
+    return false;
+}
+
+// An answer without a length that is not audio is asked for again and stored line by line,
+// each line ended with CR LF and one empty line after the last.
+bool Downloader::lineCopy() {
+    UrlParts url = splitUrl(current_);
+    bool ok = connect(url);
+    if (ok) {
+        // The fourth and fifth arguments change places in this request.
+        std::string head = "GET " + url.path + " HTTP/1.1\r\n";
+        head += "Host: " + url.host + "\r\n";
+        head += "User-Agent: " + request_.cookie + "\r\n";
+        head += "Connection: close\r\n";
+        head += "Accept-Language: pt-br\r\n";
+        head += "UA-CPU: x86\r\n";
+        if (!request_.userAgent.empty()) head += "Cookie: " + request_.userAgent + "\r\n";
+        head += "\r\n";
+        ok = net_.sendText(fd_, head);
+    }
+    // The status line and the headers are read past, up to the empty line.
+    std::string line;
+    while (ok) {
+        NetRead r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
+        if (r == NetRead::TimedOut) report(kSilent);
+        if (r != NetRead::Ok || line.size() > kHeaderLineLimit) ok = false;
+        else if (line.empty()) break;
+    }
+    if (ok) ok = out_.open(request_.file, FileHandle::Mode::Truncate);
+    if (ok) {
+        // Bytes go through as they come; a CR just before an LF is dropped, and every line
+        // gets CR LF.
+        bool pendingCr = false;
+        bool lineHasText = false;
+        char block[NetConnection::kBufferSize];
+        for (;;) {
+            size_t got = 0;
+            size_t want = std::max<size_t>(1, conn_->count - std::min(conn_->count, conn_->position));
+            NetRead r = net_.readBytes(*conn_, block, std::min(want, sizeof block), got, net_.silenceDeadline());
+            for (size_t i = 0; i < got && ok; ++i) {
+                char c = block[i];
+                if (c == '\n') {
+                    ok = out_.write("\r\n", 2);
+                    pendingCr = false;
+                    lineHasText = false;
+                    continue;
+                }
+                if (pendingCr) ok = out_.write("\r", 1);
+                pendingCr = c == '\r';
+                if (!pendingCr) ok = ok && out_.write(&c, 1);
+                lineHasText = true;
+            }
+            if (!ok) break;
+            if (r == NetRead::TimedOut) {
+                report(kSilent);
+                ok = false;
+                break;
+            }
+            if (r != NetRead::Ok) break;
+        }
+        if (ok && lineHasText) ok = out_.write("\r\n", 2);
+        if (ok) ok = out_.write("\r\n", 2);
+        if (!ok) report(std::string(kWriteFailed) + request_.file);
+    }
+    closeConnection();
+    net_.stop();
+    bool closed = out_.close();
+    return ok && closed;
+}
+
+}  // namespace
+
+bool download(Interpreter& in, Network& net, const DownloadRequest& request) {
+    Downloader d(in, net, request);
+    return d.run();
+}
+
+UrlParts splitUrl(std::string_view url) {
+    UrlParts u;
+    u.https = startsWithUpper(url, "HTTPS");
+    std::string rest;
+    if (size_t at = url.find("://"); at != std::string_view::npos) rest = url.substr(at + 3, 999);
+    else rest = url.substr(0, 999);
+    if (size_t colon = rest.find(':'); colon != std::string::npos) {
+        size_t end = rest.find('/', colon + 1);
+        u.port = rest.substr(colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
+        std::string pattern = ":" + u.port;
+        for (size_t at = rest.find(pattern); at != std::string::npos; at = rest.find(pattern, at))
+            rest.erase(at, pattern.size());
+    }
+    if (size_t slash = rest.find('/'); slash != std::string::npos) {
+        u.host = rest.substr(0, slash);
+        u.path = rest.substr(slash);
+    } else {
+        u.host = rest;
+        u.path = "/";
+    }
+    if (u.port.empty()) u.port = u.https ? "443" : "80";
+    return u;
+}
+
+std::string resolveLocation(std::string_view base, std::string_view location) {
+    if (location.find("://") != std::string_view::npos || location.empty()) return std::string(location);
+    UrlParts b = splitUrl(base);
+    std::string origin = (b.https ? "https://" : "http://") + b.host;
+    if ((b.https && b.port != "443") || (!b.https && b.port != "80")) origin += ":" + b.port;
+    if (location.size() >= 2 && location[0] == '/' && location[1] == '/')
+        return (b.https ? "https:" : "http:") + std::string(location);
+    if (location[0] == '/') return origin + std::string(location);
+    std::string path = b.path.substr(0, b.path.find_first_of("?#"));
+    path = path.substr(0, path.rfind('/') + 1);
+    return origin + path + std::string(location);
+}
+
+std::optional<int> parseStatusCode(std::string_view line) {
+    size_t blank = line.find(' ');
+    if (blank == std::string_view::npos || line.size() < blank + 4) return std::nullopt;
+    std::string_view digits = line.substr(blank + 1, 3);
+    int code = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        code = code * 10 + (c - '0');
+    }
+    return code;
+}
+
+HeaderField parseHeader(std::string_view line) {
+    HeaderField h;
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return h;
+    std::string_view name = text::trim(line.substr(0, colon));
+    h.value = std::string(text::trim(line.substr(colon + 1)));
+    std::string upper = text::upperCase(name);
+    if (upper == "LOCATION") {
+        h.kind = HeaderField::Kind::Location;
+    } else if (upper == "CONTENT-TYPE") {
+        h.kind = HeaderField::Kind::ContentType;
+    } else if (upper == "CONTENT-LENGTH") {
+        std::optional<int64_t> n = parseCount(h.value);
+        h.kind = n ? HeaderField::Kind::ContentLength : HeaderField::Kind::Malformed;
+        h.number = n.value_or(0);
+    } else if (upper == "CONTENT-RANGE") {
+        // "bytes FIRST-LAST/TOTAL": only the first byte matters here.
+        std::string_view v = h.value;
+        if (startsWithUpper(v, "BYTES ")) {
+            v.remove_prefix(6);
+            std::optional<int64_t> n = parseCount(v.substr(0, v.find('-')));
+            h.kind = n ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
+            h.number = n.value_or(0);
+        }
+    }
+    return h;
+}
+
+std::string formatGeneral3(double value, char separator) {
+    if (!(value > 0) || !std::isfinite(value)) return "0";
+    char scientific[64];
+    std::snprintf(scientific, sizeof scientific, "%.2e", value);
+    std::string s(scientific);
+    size_t e = s.find('e');
+    int exponent = std::atoi(s.c_str() + e + 1);
+    std::string out;
+    if (exponent < 3 && value >= 1e-5) {
+        char fixed[64];
+        std::snprintf(fixed, sizeof fixed, "%.*f", std::max(0, 2 - exponent), value);
+        out = fixed;
+    } else {
+        out = s.substr(0, e);
+    }
+    if (out.find('.') != std::string::npos) {
+        while (out.back() == '0') out.pop_back();
+        if (out.back() == '.') out.pop_back();
+    }
+    std::replace(out.begin(), out.end(), '.', separator);
+    return out;
+}
+
+std::vector<std::string> progressReport(uint64_t size, bool streamMode, uint64_t total,
+                                        std::string_view fileName, char separator) {
+    constexpr uint64_t kKilo = 1024, kMega = kKilo << 10, kGiga = kMega << 10;
+    std::vector<std::string> said;
+    if (streamMode) {
+        said.push_back(std::to_string(size) + " bytes escritos em disco.");
+    } else {
+        double percent = total == 0 ? 0.0 : static_cast<double>(size) / static_cast<double>(total) * 100.0;
+        std::string amount;
+        if (total >= kGiga) amount = std::to_string(total / kGiga) + "GB.";
+        else if (total >= kMega) amount = std::to_string(total / kMega) + "MB.";
+        else if (total < kKilo) amount = std::to_string(total) + "Bytes.";
+        else amount = std::to_string(total / kKilo) + "KB.";
+        said.push_back("Recebidos: " + formatGeneral3(percent, separator) + "% de " + amount);
+    }
+    double s = static_cast<double>(size);
+    if (size >= kGiga) said.push_back(formatGeneral3(s / kGiga, separator) + " GigaBytes gravados.");
+    else if (size >= kMega) said.push_back(formatGeneral3(s / kMega, separator) + " MegaBytes gravados.");
+    else if (size >= kKilo) said.push_back(formatGeneral3(s / kKilo, separator) + " KBytes gravados.");
+    else said.push_back(formatGeneral3(s, separator) + " Bytes gravados.");
+    said.push_back("Arquivo: " + std::string(fileName));
+    return said;
+}
+
+std::string percentEncode(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
+                     u == '.' || u == '_' || u == '~';
+        if (plain) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace parlendo

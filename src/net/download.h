@@ -1,0 +1,65 @@
+// TRAZDAREDE: an HTTP/HTTPS download into a file, with resume, redirects, audio streams,
+// spoken progress and cancelling from the keyboard; and the pieces of it that tests and the
+// fuzz targets reach on their own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlendo {
+
+class Interpreter;
+class Network;
+
+struct DownloadRequest {
+    std::string url;
+    std::string file;
+    bool clicks = false;
+    std::string userAgent;
+    std::string cookie;
+};
+
+// Runs one download; true when the file holds what was asked for (the result "0").
+bool download(Interpreter& in, Network& net, const DownloadRequest& request);
+
+// A URL cut into its parts: "HTTPS" at the start (any case) means TLS; the port is the text
+// after the first ":" (of the text after "://") up to the next "/", 80 or 443 when empty.
+struct UrlParts {
+    bool https = false;
+    std::string host;
+    std::string port;
+    std::string path;
+};
+UrlParts splitUrl(std::string_view url);
+
+// A Location value that is not an absolute URL, made one against the URL it came from.
+std::string resolveLocation(std::string_view base, std::string_view location);
+
+// The status code of a status line: the three characters after the first blank, as a number.
+std::optional<int> parseStatusCode(std::string_view line);
+
+// One header line of an answer, as the download sees it.
+struct HeaderField {
+    enum class Kind { Location, ContentType, ContentLength, ContentRange, Other, Malformed };
+    Kind kind = Kind::Other;
+    std::string value;     // the text after the colon, trimmed
+    int64_t number = 0;    // Content-Length, and the first byte of a Content-Range
+};
+HeaderField parseHeader(std::string_view line);
+
+// The three significant digits of the progress report ("general" format with any exponent
+// cut off), with the given decimal separator.
+std::string formatGeneral3(double value, char separator);
+
+// What Enter says during a download: the texts in the order they are spoken. `size` is what
+// the file holds, `total` the announced length plus the resume offset.
+std::vector<std::string> progressReport(uint64_t size, bool streamMode, uint64_t total,
+                                        std::string_view fileName, char separator);
+
+// Every byte but A-Z, a-z, 0-9, "-", ".", "_", "~" as "%" and two upper-case hex digits.
+std::string percentEncode(std::string_view text);
+
+}  // namespace parlendo

@@ -1,0 +1,52 @@
+// The program's single TLS state over OpenSSL: one client context, and at most one session
+// bound to one socket at a time. The steps here never block; the connection layer waits on the
+// socket between them.
+#pragma once
+
+#include <string>
+
+namespace parlendo {
+
+class TlsState {
+public:
+    // What a step asks for next (the codes of the library's error query).
+    static constexpr int kNone = 0;
+    static constexpr int kSsl = 1;
+    static constexpr int kWantRead = 2;
+    static constexpr int kWantWrite = 3;
+    static constexpr int kSyscall = 5;
+    static constexpr int kZeroReturn = 6;
+
+    TlsState() = default;
+    ~TlsState();
+    TlsState(const TlsState&) = delete;
+    TlsState& operator=(const TlsState&) = delete;
+
+    // Binds a new session to the socket, with the host as server name; the server's certificate
+    // is checked against the system's trust store and the host when `verify`. False when the
+    // library cannot make a context or a session.
+    bool begin(int fd, const std::string& host, bool verify);
+    // One step of the handshake: 1 done, otherwise 0 with the code in `error`.
+    int connectStep(int& error);
+    // True when the handshake failed because the certificate did not check out.
+    bool certificateRejected() const;
+    // Bytes read or written (above 0), or 0 with the code in `error`.
+    int readStep(char* buffer, int size, int& error);
+    int writeStep(const char* data, int size, int& error);
+    bool pending() const;
+    // Ends the session (a close notice is sent without waiting for the answer).
+    void end();
+
+    bool active() const { return active_; }
+    void setActive() { active_ = true; }
+    int boundSocket() const { return fd_; }
+
+private:
+    void* context_ = nullptr;  // SSL_CTX
+    void* session_ = nullptr;  // SSL
+    int fd_ = -1;
+    bool active_ = false;
+    bool verify_ = false;
+};
+
+}  // namespace parlendo
