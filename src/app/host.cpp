@@ -18,6 +18,7 @@
 #include "net/connection_channel.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/environment.h"
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
@@ -185,6 +186,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     }
     in.services.clipboard = clipboard.get();
     in.services.launcher = launcher.get();
+    // Other programs' windows, keys and the mouse: the X display when there is one; a headless
+    // run never types into the desktop it happens to run on, and finds no window there.
+    std::unique_ptr<Desktop> desktop;
+    auto consoleTitle = [&console] { return console.title(); };
+    if (options.headless) desktop = std::make_unique<NoDisplayDesktop>(consoleTitle);
+    else desktop = createDesktop(consoleTitle);
+    in.services.desktop = desktop.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

@@ -75,6 +75,15 @@ bool cmdServe(Interpreter&, std::string_view, int);
 bool cmdObserva(Interpreter&, std::string_view, int);
 bool cmdIp(Interpreter&, std::string_view, int);
 
+// commands/desktop.cpp
+bool cmdEspera(Interpreter&, std::string_view, int);
+bool cmdDigita(Interpreter&, std::string_view, int);
+bool cmdAciona(Interpreter&, std::string_view, int);
+bool cmdClica(Interpreter&, std::string_view, int);
+bool cmdCaptura(Interpreter&, std::string_view, int);
+bool cmdJanela(Interpreter&, std::string_view, int);
+bool cmdHandle(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

@@ -25,6 +25,7 @@ class Clipboard;
 class Launcher;
 class EventLoop;
 class Network;
+class Desktop;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -38,6 +39,7 @@ struct Services {
     Launcher* launcher = nullptr;    // opens documents and addresses with their programs
     EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
     Network* network = nullptr;      // the connection layer and the TLS state of the program
+    Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
 };
 
 enum class RunEnd {
