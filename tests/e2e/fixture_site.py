@@ -181,7 +181,8 @@ class Site(BaseHTTPRequestHandler):
         self.send_header("Content-Type", "audio/mpeg")
         self.send_header("Connection", "close")
         self.end_headers()
-        # A short burst so that players start at once, then about the stream's own rate.
+        # A short burst so that players start at once, then four times the stream's own rate, so
+        # that a recording fills the encoder's buffers within the tests' short waits.
         data = Site.mp3
         pos = 0
         sent = 0
@@ -195,7 +196,7 @@ class Site(BaseHTTPRequestHandler):
                 self.wfile.flush()
                 sent += len(chunk)
                 if sent > 32000:
-                    time.sleep(0.25)
+                    time.sleep(0.125)
         except (BrokenPipeError, ConnectionResetError, OSError):
             return
 
@@ -203,7 +204,8 @@ class Site(BaseHTTPRequestHandler):
         with Site.log_lock:
             with open(Site.log_path, "a", encoding="utf-8") as log:
                 log.write(f"{self.path}\t{self.headers.get('User-Agent', '')}\n")
-        host = self.headers.get("Host", "127.0.0.1")
+        # The site's own address (the Host header of a download carries no port).
+        host = f"127.0.0.1:{self.server.server_address[1]}"
         base = f"http://{host}"
         url = urllib.parse.urlsplit(self.path)
         path = url.path
