@@ -22,6 +22,7 @@
 #include "platform/environment.h"
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
+#include "platform/processes.h"
 #include "text/cp1252.h"
 
 namespace parlendo {
@@ -42,6 +43,20 @@ public:
         if (!out.empty()) writeStdout(out);
     }
     void bell() override { writeStdout("\a"); }
+};
+
+// Lends the terminal of the terminal renderer to a waited-for program.
+class RendererHandoff final : public TerminalHandoff {
+public:
+    explicit RendererHandoff(TerminalRenderer& renderer) : renderer_(renderer) {}
+    int lend() override {
+        renderer_.suspend();
+        return 0;  // the renderer draws on standard input and output
+    }
+    void takeBack() override { renderer_.resume(); }
+
+private:
+    TerminalRenderer& renderer_;
 };
 
 constexpr const char* kUsageParlendo =
@@ -193,6 +208,14 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     if (options.headless) desktop = std::make_unique<NoDisplayDesktop>(consoleTitle);
     else desktop = createDesktop(consoleTitle);
     in.services.desktop = desktop.get();
+    // Programs the script starts; ended ones are reaped on every pump. A waited-for program gets
+    // the terminal when the renderer has it; otherwise it shares the standard streams.
+    std::unique_ptr<Processes> processes = createProcesses();
+    loop.add(processes.get());
+    in.services.processes = processes.get();
+    std::unique_ptr<RendererHandoff> handoff;
+    if (terminal) handoff = std::make_unique<RendererHandoff>(*terminal);
+    in.services.terminal = handoff.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

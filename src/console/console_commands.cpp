@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "commands/files.h"
+#include "commands/processes.h"
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "console/line_editor.h"
@@ -193,7 +194,11 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
         return readChannelLine(in, channel, rest);
     }
     std::string_view word = rest;
-    if (takeUpperPrefix(word, "CONSOLE ")) return cmdNotAvailable(in, args, 0);
+    if (takeUpperPrefix(word, "CONSOLE ")) {
+        int slot;
+        if (!readVariable(in, word, slot)) return false;
+        return in.assign(slot, readChildOutput(in));
+    }
     if (takeUpperPrefix(word, "EDITA ")) return editVariable(in, word, true);
     bool password = false;
     if (takeUpperPrefix(word, "MUDO ") || (password = takeUpperPrefix(word, "SENHA "))) {

@@ -125,6 +125,7 @@ struct TerminalRenderer::Impl {
     std::deque<TerminalInput> typed;
     std::function<bool()> hold;
     bool inputEnded = false;
+    bool suspended = false;  // the terminal is lent to another program
     Clock::time_point lastByte{};
 
     // What the terminal shows, to send only what changed.
@@ -429,6 +430,29 @@ void TerminalRenderer::holdKeysWhile(std::function<bool()> hold) { impl_->hold =
 
 void TerminalRenderer::update() { impl_->update(true); }
 
+void TerminalRenderer::suspend() {
+    if (impl_->suspended) return;
+    impl_->update(true);
+    impl_->term->write(std::string(kMouseOff) + (impl_->titlePushed ? kTitlePop : ""));
+    endwin();
+    impl_->term->suspend();
+    impl_->suspended = true;
+}
+
+void TerminalRenderer::resume() {
+    if (!impl_->suspended) return;
+    impl_->suspended = false;
+    reset_prog_mode();
+    impl_->term->enterRawMode();
+    std::string hello = kMouseOn;
+    if (impl_->titlePushed) hello += kTitlePush;
+    impl_->term->write(hello);
+    impl_->titlePending = true;
+    // The program may have left anything on the screen, and the terminal may have changed size.
+    impl_->resize();
+    impl_->update(true);
+}
+
 void TerminalRenderer::written(std::string_view) {
     // A write is shown when the program next looks for keys or waits; only output that goes on
     // and on is shown while it streams.
@@ -448,6 +472,7 @@ void TerminalRenderer::titleChanged() {
 }
 
 void TerminalRenderer::pump() {
+    if (impl_->suspended) return;
     impl_->readInput();
     impl_->deliver();
     impl_->update(false);

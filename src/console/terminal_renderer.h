@@ -32,6 +32,11 @@ public:
     void holdKeysWhile(std::function<bool()> hold);
     // Brings the terminal up to date with the grid now.
     void update();
+    // Gives the terminal back as it was before the renderer took it, for a program the user
+    // works in; resume() takes it again and draws everything anew. Keys typed meanwhile belong to
+    // that program: nothing is read from the terminal while it is suspended.
+    void suspend();
+    void resume();
 
     void written(std::string_view bytes) override;
     void cleared() override;

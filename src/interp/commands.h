@@ -84,6 +84,13 @@ bool cmdCaptura(Interpreter&, std::string_view, int);
 bool cmdJanela(Interpreter&, std::string_view, int);
 bool cmdHandle(Interpreter&, std::string_view, int);
 
+// commands/processes.cpp
+bool cmdExecuta(Interpreter&, std::string_view, int);
+bool cmdExisteProg(Interpreter&, std::string_view, int);
+bool cmdEnviaCmd(Interpreter&, std::string_view, int);
+bool cmdCmd(Interpreter&, std::string_view, int);
+bool cmdTransfere(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

@@ -13,6 +13,7 @@
 #include "commands/lists.h"
 #include "commands/menus.h"
 #include "interp/variables.h"
+#include "platform/clipboard.h"
 
 namespace parlendo {
 
@@ -26,6 +27,8 @@ class Launcher;
 class EventLoop;
 class Network;
 class Desktop;
+class Processes;
+class TerminalHandoff;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -40,6 +43,8 @@ struct Services {
     EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
     Network* network = nullptr;      // the connection layer and the TLS state of the program
     Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
+    Processes* processes = nullptr;  // starts and finds programs; without it they are not available
+    TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
 };
 
 enum class RunEnd {
@@ -106,6 +111,8 @@ public:
     DirectorySearch directorySearch;
     // The one menu of the process: none until MENU CRIA.
     std::optional<Menu> menu;
+    // The clipboard of TRANSFERE when the services give none.
+    InProcessClipboard localClipboard;
     int32_t ioStatus = 0;
     // Speak typed characters (setting FALANDO, toggled by F4 in the editor) and speak in full
     // (setting FALARTUDO); the host reads both at start.

@@ -1,6 +1,8 @@
 // Helper programs through posix_spawn, with pipes owned by the caller and every child reaped.
 #include "platform/child_process.h"
 
+#include "platform/spawn_support.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -22,83 +24,11 @@ namespace parlendo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A file descriptor, closed by its owner.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-    Fd& operator=(Fd&& o) noexcept {
-        if (this != &o) {
-            reset();
-            fd_ = o.fd_;
-            o.fd_ = -1;
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-struct Pipe {
-    Fd read, write;
-};
-
-std::optional<Pipe> makePipe() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    return Pipe{Fd(fds[0]), Fd(fds[1])};
-}
-
-// The spawn's file actions and attributes, destroyed by their owner.
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        ::posix_spawn_file_actions_init(&actions_);
-        ::posix_spawnattr_init(&attributes_);
-    }
-    ~SpawnSetup() {
-        ::posix_spawn_file_actions_destroy(&actions_);
-        ::posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    void give(int fd, int target) { ::posix_spawn_file_actions_adddup2(&actions_, fd, target); }
-    void nothingOn(int target) {
-        ::posix_spawn_file_actions_addopen(&actions_, target, "/dev/null", target == 0 ? O_RDONLY : O_WRONLY,
-                                           0);
-    }
-    void inFolder(const std::string& folder) {
-        if (!folder.empty()) ::posix_spawn_file_actions_addchdir_np(&actions_, folder.c_str());
-    }
-    void ownSession() { ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID); }
-
-    // The child's id; nothing when it could not start.
-    std::optional<pid_t> spawn(const std::string& path, const std::vector<std::string>& argv) {
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        pid_t pid;
-        if (::posix_spawn(&pid, path.c_str(), &actions_, &attributes_, args.data(), environ) != 0)
-            return std::nullopt;
-        return pid;
-    }
-
-private:
-    posix_spawn_file_actions_t actions_;
-    posix_spawnattr_t attributes_;
-};
+using spawn::Fd;
+using spawn::Pipe;
+using spawn::PipeSignalGuard;
+using spawn::SpawnSetup;
+using spawn::makePipe;
 
 // A running child, waited for by its owner; killed first when it has not ended by then.
 class Child {
@@ -141,29 +71,6 @@ int millisecondsLeft(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
 }
-
-// Keeps a write to a pipe whose reader has gone from ending the process: SIGPIPE is blocked
-// while the guard lives, and one raised meanwhile is taken before it is unblocked.
-class PipeSignalGuard {
-public:
-    PipeSignalGuard() {
-        sigemptyset(&pipeOnly_);
-        sigaddset(&pipeOnly_, SIGPIPE);
-        ::pthread_sigmask(SIG_BLOCK, &pipeOnly_, &previous_);
-    }
-    ~PipeSignalGuard() {
-        struct timespec none = {0, 0};
-        while (::sigtimedwait(&pipeOnly_, nullptr, &none) == SIGPIPE) {
-        }
-        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    PipeSignalGuard(const PipeSignalGuard&) = delete;
-    PipeSignalGuard& operator=(const PipeSignalGuard&) = delete;
-
-private:
-    sigset_t pipeOnly_;
-    sigset_t previous_;
-};
 
 }  // namespace
 

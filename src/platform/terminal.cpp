@@ -138,6 +138,10 @@ void RawTerminal::restore() {
     }
 }
 
+void RawTerminal::suspend() {
+    if (!restored_) ::tcsetattr(STDIN_FILENO, TCSADRAIN, &gSaved.mode);
+}
+
 bool RawTerminal::enterRawMode() {
     termios t{};
     if (::tcgetattr(STDIN_FILENO, &t) != 0) return false;

@@ -62,6 +62,9 @@ public:
     int inputHandle() const;
     // Writes bytes straight to standard output (for sequences beside the screen library's).
     void write(std::string_view bytes);
+    // Puts the saved mode back while another program uses the terminal; enterRawMode() takes it
+    // again. The signal handlers stay.
+    void suspend();
     // Puts the saved mode back and removes the signal handlers; the destructor calls it.
     void restore();
 

@@ -1,0 +1,339 @@
+// Started programs over posix_spawn, and the process list over /proc.
+#include "platform/processes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/child_process.h"
+#include "platform/spawn_support.h"
+
+namespace parlendo {
+
+namespace {
+
+using spawn::Fd;
+using spawn::SpawnSetup;
+
+// A child that does not take its input within this time is not reading it: the rest of the line
+// is given up rather than hanging the script.
+constexpr int kConsoleWriteTimeoutMs = 2000;
+
+// An address to open with the desktop's handler: "www." or a scheme of two or more letters
+// followed by ":" ("http://", "mailto:"). One letter and a colon is a drive, not a scheme.
+bool isAddress(std::string_view s) {
+    if (text::startsWithUpper(s, "WWW.")) return true;
+    size_t colon = s.find(':');
+    if (colon == std::string_view::npos || colon < 2) return false;
+    for (size_t i = 0; i < colon; ++i) {
+        char c = s[i];
+        bool ok = text::isAsciiLetter(c) || (i > 0 && (text::isDigit(c) || c == '+' || c == '-' || c == '.'));
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// The environment without the variables that lead a program to a display.
+std::vector<std::string> environmentWithoutDisplay() {
+    std::vector<std::string> kept;
+    for (char** e = environ; *e; ++e) {
+        std::string_view v(*e);
+        if (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+        kept.emplace_back(v);
+    }
+    if (kept.empty()) kept.emplace_back("PARLENDO_HIDDEN=1");  // an empty list means our own
+    return kept;
+}
+
+// Makes `group` the terminal's foreground process group. A process outside the foreground
+// group that does this gets SIGTTOU unless it blocks it, as shells do.
+void giveForeground(int terminal, pid_t group) {
+    sigset_t ttou, previous;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    ::pthread_sigmask(SIG_BLOCK, &ttou, &previous);
+    ::tcsetpgrp(terminal, group);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// Reads a small file of /proc below the folder `dir`; nothing when it cannot be read.
+bool readProcFile(int dir, const char* name, char* buf, size_t size, size_t& length) {
+    int fd = ::openat(dir, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ssize_t n;
+    do n = ::read(fd, buf, size);
+    while (n < 0 && errno == EINTR);
+    ::close(fd);
+    if (n < 0) return false;
+    length = static_cast<size_t>(n);
+    return true;
+}
+
+// A path of the system as Windows-1252: plain ASCII needs no conversion.
+std::string_view asCp1252(std::string_view utf8, std::string& storage) {
+    for (char c : utf8)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            storage = text::externalToCp1252(utf8);
+            return storage;
+        }
+    return utf8;
+}
+
+// The length of the end of `bytes` that may be the start of a UTF-8 sequence still to come.
+size_t incompleteUtf8Tail(std::string_view bytes) {
+    for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        unsigned char c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return need > back ? back : 0;
+    }
+    return 0;
+}
+
+class SystemProcesses final : public Processes {
+public:
+    ~SystemProcesses() override { reap(); }
+
+    ProgramKind classify(std::string_view program) override {
+        std::string utf8 = text::cp1252ToUtf8(program);
+        if (utf8.empty()) return {};
+        if (std::optional<std::string> path = findProgram(utf8)) return {ProgramKind::Executable, *path};
+        struct stat st;
+        if (isAddress(utf8) || ::stat(utf8.c_str(), &st) == 0) return {ProgramKind::Document, {}};
+        return {};
+    }
+
+    bool runWaited(const std::vector<std::string>& argv, int terminal) override {
+        reap();
+        std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
+        if (!path) return false;
+        // The terminal is handed over only when this process holds its foreground: a program
+        // run in the background of a shell keeps the terminal it was given.
+        const bool handed = terminal >= 0 && ::tcgetpgrp(terminal) == ::getpgrp();
+        std::optional<pid_t> pid;
+        {
+            SpawnSetup setup;
+            setup.cleanStart();
+            if (handed) setup.foregroundOn(terminal);
+            pid = setup.spawn(*path, argv);
+        }
+        if (!pid) return false;
+        for (;;) {
+            int status = 0;
+            pid_t r = ::waitpid(*pid, &status, WUNTRACED);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (WIFSTOPPED(status)) {
+                // Stopped from the keyboard: there is no shell to bring it back, and the user
+                // cannot reach the console while it holds the terminal, so it goes on at once.
+                if (handed) giveForeground(terminal, *pid);
+                ::kill(-*pid, SIGCONT);
+                ::kill(*pid, SIGCONT);
+                continue;
+            }
+            break;
+        }
+        if (handed) giveForeground(terminal, ::getpgrp());
+        return true;
+    }
+
+    bool startDetached(const std::vector<std::string>& argv, bool hidden) override {
+        reap();
+        std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
+        if (!path) return false;
+        SpawnSetup setup;
+        setup.nothingOn(0);
+        setup.nothingOn(1);
+        setup.nothingOn(2);
+        setup.ownSession();
+        setup.cleanStart();
+        if (hidden) setup.environment(environmentWithoutDisplay());
+        std::optional<pid_t> pid = setup.spawn(*path, argv);
+        if (!pid) return false;
+        children_.push_back(*pid);
+        return true;
+    }
+
+    bool startConsole(const std::vector<std::string>& argv) override {
+        reap();
+        input_.reset();
+        output_.reset();
+        error_.reset();
+        carry_[0].clear();
+        carry_[1].clear();
+        std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
+        if (!path) return false;
+        std::optional<spawn::Pipe> in = spawn::makePipe(), out = spawn::makePipe(), err = spawn::makePipe();
+        if (!in || !out || !err) return false;
+        std::optional<pid_t> pid;
+        {
+            SpawnSetup setup;
+            setup.give(in->read.get(), 0);
+            setup.give(out->write.get(), 1);
+            setup.give(err->write.get(), 2);
+            setup.ownSession();
+            setup.cleanStart();
+            pid = setup.spawn(*path, argv);
+        }
+        if (!pid) return false;
+        children_.push_back(*pid);
+        for (int fd : {in->write.get(), out->read.get(), err->read.get()})
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        input_ = std::move(in->write);
+        output_ = std::move(out->read);
+        error_ = std::move(err->read);
+        return true;
+    }
+
+    bool writeConsole(std::string_view text) override {
+        if (input_.get() < 0) return false;
+        std::string utf8 = text::cp1252ToUtf8(text);
+        std::string_view left = utf8;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConsoleWriteTimeoutMs);
+        spawn::PipeSignalGuard guard;
+        while (!left.empty()) {
+            ssize_t n = ::write(input_.get(), left.data(), left.size());
+            if (n > 0) {
+                left.remove_prefix(static_cast<size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return false;  // EPIPE: the child has gone
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (wait.count() <= 0) return false;
+            pollfd p = {input_.get(), POLLOUT, 0};
+            ::poll(&p, 1, static_cast<int>(wait.count()));
+        }
+        return true;
+    }
+
+    std::string readConsole(int stream, size_t maxBytes) override {
+        Fd& fd = stream == 2 ? error_ : output_;
+        std::string& carry = carry_[stream == 2 ? 1 : 0];
+        if (fd.get() < 0 || maxBytes == 0) return {};
+        std::string bytes = carry;
+        carry.clear();
+        bool ended = false;
+        char buffer[16384];
+        while (bytes.size() < maxBytes) {
+            size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
+            ssize_t n = ::read(fd.get(), buffer, want);
+            if (n < 0 && errno == EINTR) continue;
+            ended = n == 0;
+            if (n <= 0) break;
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+        // A character cut by the pipe waits for its other bytes until the program closes it.
+        if (!ended) {
+            size_t tail = incompleteUtf8Tail(bytes);
+            carry = bytes.substr(bytes.size() - tail);
+            bytes.resize(bytes.size() - tail);
+        }
+        return text::externalToCp1252(bytes);
+    }
+
+    bool isRunning(std::string_view name) override {
+        reap();
+        const std::string upper = text::upperCase(text::trim(name));
+        if (upper.empty()) return false;
+        DIR* proc = ::opendir("/proc");
+        if (!proc) return false;
+        const int dir = ::dirfd(proc);
+        bool found = false;
+        char link[4096], file[300], buf[4096];
+        std::string storage;
+        while (!found) {
+            dirent* entry = ::readdir(proc);
+            if (!entry) break;
+            const char* id = entry->d_name;
+            if (*id < '1' || *id > '9') continue;
+            std::snprintf(file, sizeof file, "%s/exe", id);
+            ssize_t n = ::readlinkat(dir, file, link, sizeof link);
+            if (n > 0) {
+                std::string_view path(link, static_cast<size_t>(n));
+                // A program replaced on disk while it runs is listed with this mark.
+                constexpr std::string_view kDeleted = " (deleted)";
+                if (path.size() > kDeleted.size() && path.substr(path.size() - kDeleted.size()) == kDeleted)
+                    path.remove_suffix(kDeleted.size());
+                if (programNameMatches(upper, asCp1252(path, storage))) found = !isZombie(dir, id, buf, sizeof buf);
+                continue;
+            }
+            // Another user's process, or a zombie: its name from the status line and the command
+            // line instead.
+            std::snprintf(file, sizeof file, "%s/stat", id);
+            size_t length = 0;
+            if (!readProcFile(dir, file, buf, sizeof buf, length)) continue;
+            std::string_view stat(buf, length);
+            size_t open = stat.find('('), close = stat.rfind(')');
+            if (open == std::string_view::npos || close == std::string_view::npos || close < open) continue;
+            if (close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X')) continue;
+            if (programNameMatches(upper, asCp1252(stat.substr(open + 1, close - open - 1), storage))) {
+                found = true;
+                break;
+            }
+            std::snprintf(file, sizeof file, "%s/cmdline", id);
+            if (!readProcFile(dir, file, buf, sizeof buf, length) || length == 0) continue;
+            std::string_view first(buf, strnlen(buf, length));
+            found = !first.empty() && programNameMatches(upper, asCp1252(first, storage));
+        }
+        ::closedir(proc);
+        return found;
+    }
+
+    void reap() override {
+        std::erase_if(children_, [](pid_t pid) {
+            pid_t r;
+            do r = ::waitpid(pid, nullptr, WNOHANG);
+            while (r < 0 && errno == EINTR);
+            return r != 0;  // ended and reaped, or not ours any more
+        });
+    }
+
+private:
+    static bool isZombie(int dir, const char* id, char* buf, size_t size) {
+        char file[300];
+        std::snprintf(file, sizeof file, "%s/stat", id);
+        size_t length = 0;
+        if (!readProcFile(dir, file, buf, size, length)) return true;  // gone meanwhile
+        std::string_view stat(buf, length);
+        size_t close = stat.rfind(')');
+        return close != std::string_view::npos && close + 2 < stat.size() &&
+               (stat[close + 2] == 'Z' || stat[close + 2] == 'X');
+    }
+
+    std::vector<pid_t> children_;
+    Fd input_, output_, error_;
+    std::string carry_[2];
+};
+
+}  // namespace
+
+std::unique_ptr<Processes> createProcesses() { return std::make_unique<SystemProcesses>(); }
+
+bool programNameMatches(std::string_view upperName, std::string_view path) {
+    if (upperName.empty() || path.empty()) return false;
+    size_t slash = path.find_last_of('/');
+    std::string_view fileName = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    auto matches = [&](std::string_view name) {
+        return text::equalsUpper(fileName, name) || text::equalsUpper(path, name);
+    };
+    if (matches(upperName)) return true;
+    constexpr std::string_view kExe = ".EXE";
+    return upperName.size() > kExe.size() && upperName.substr(upperName.size() - kExe.size()) == kExe &&
+           matches(upperName.substr(0, upperName.size() - kExe.size()));
+}
+
+}  // namespace parlendo
