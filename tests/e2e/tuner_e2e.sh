@@ -6,7 +6,7 @@
 #
 #   tests/e2e/tuner_e2e.sh CASE SINTONIX
 #
-# CASE: search, play, record, clipboard, lists, news, help.
+# CASE: search, play, record, clipboard, lists, news, help, terminal.
 # Exit status: 0 passed, 1 failed, 77 skipped (a program the test needs is missing).
 set -u
 
@@ -366,8 +366,52 @@ case_help() {
     grep -qxF "@2" "$work/speech" && fail "help: a section mark was spoken"
 }
 
+case_terminal() {
+    # In a terminal (tmux): play a station, go back to the main screen (the player is stopped by
+    # a program that gets the terminal for a moment), and leave; the terminal is as it was.
+    if ! command -v tmux >/dev/null; then
+        echo "SKIPPED: tmux is not installed (./setup.sh installs it)"
+        exit 77
+    fi
+    local socket="tuner-e2e-$$"
+    tmx() { tmux -L "$socket" "$@"; }
+    wait_screen() {
+        local i
+        for ((i = 0; i < 200; i++)); do
+            tmx capture-pane -p -t tuner | grep -qF -- "$1" && return 0
+            sleep 0.05
+        done
+        return 1
+    }
+    printf 'set -g status off\nset -g escape-time 0\n' >"$work/tmux.conf"
+    tmx -f "$work/tmux.conf" new-session -d -s tuner -x 80 -y 26 -c "$work" \
+        "stty -g >before; SINTONIX_DIR='$sx' '$sintonix' --settings settings.ini; echo \$? >status; stty -g >after; sleep 60"
+    wait_screen "Qual sua opção?" || fail "terminal: no main screen"
+    tmx send-keys -t tuner b
+    wait_screen "Digite sua busca:" || fail "terminal: no search question"
+    tmx send-keys -t tuner rock Enter
+    wait_screen "Rádio Rock 22, São Paulo - SP, Rock" || fail "terminal: no results:"$'\n'"$(tmx capture-pane -p -t tuner)"
+    tmx send-keys -t tuner Enter
+    local i
+    for ((i = 0; i < 100; i++)); do [[ -n $(running_here mpv) ]] && break; sleep 0.05; done
+    [[ -n $(running_here mpv) ]] || fail "terminal: mpv did not start"
+    tmx send-keys -t tuner Escape
+    sleep 0.3
+    wait_screen "Qual sua opção?" || fail "terminal: no main screen after the results"
+    [[ -z $(running_here mpv) ]] || fail "terminal: mpv still runs"
+    tmx send-keys -t tuner Escape
+    wait_screen "Deseja sair?" || fail "terminal: no quit question"
+    tmx send-keys -t tuner s
+    for ((i = 0; i < 100; i++)); do [[ -s $work/after ]] && break; sleep 0.05; done
+    [[ $(cat "$work/status" 2>/dev/null) == 0 ]] || fail "terminal: exit status $(cat "$work/status" 2>/dev/null)"
+    cmp -s "$work/before" "$work/after" || fail "terminal: terminal settings differ after the run"
+    [[ $(tmx display -p -t tuner '#{alternate_on}') == 0 ]] || fail "terminal: the alternate screen was left on"
+    tmx kill-server 2>/dev/null
+    : >"$work/speech"
+}
+
 case "$case_name" in
-search | play | record | clipboard | lists | news | help) "case_$case_name" ;;
+search | play | record | clipboard | lists | news | help | terminal) "case_$case_name" ;;
 *) echo "unknown case $case_name"; exit 2 ;;
 esac
 
