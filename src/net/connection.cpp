@@ -58,14 +58,6 @@ void Network::pump() {
     if (loop_) loop_->pump();
 }
 
-void Network::sleep(int milliseconds) {
-    if (loop_) {
-        loop_->sleep(milliseconds);
-        return;
-    }
-    sock::waitReadable(-1, milliseconds);
-}
-
 void Network::readTimeouts() {
     std::optional<int32_t> wait = toInteger(settings_.readSetting("ORALIX", "TIMEOUT_REDE"));
     networkWaitMicros_ = wait && *wait >= 0 ? *wait : kDefaultWaitMicros;
@@ -229,18 +221,45 @@ NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
             if (w == sock::Wait::Failed) return NetRead::Closed;
             continue;
         }
-        IoResult r = sock::receiveSome(conn.socket, conn.buffer, NetConnection::kBufferSize);
+        size_t got = 0;
+        NetRead r = receive(conn.socket, conn.buffer, NetConnection::kBufferSize, got, deadline);
+        if (r == NetRead::Ok) {
+            conn.position = 0;
+            conn.count = got;
+        }
+        return r;
+    }
+}
+
+NetRead Network::receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline) {
+    got = 0;
+    for (;;) {
+        IoResult r = sock::receiveSome(socket, out, size);
         if (r.error == 0) {
             if (r.count == 0) return NetRead::Closed;
-            conn.position = 0;
-            conn.count = r.count;
+            got = r.count;
             return NetRead::Ok;
         }
         if (r.error != EAGAIN) return NetRead::Closed;
-        sock::Wait w = waitSocket(conn.socket, false, deadline);
+        sock::Wait w = waitSocket(socket, false, deadline);
         if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
         if (w == sock::Wait::Failed) return NetRead::Closed;
     }
+}
+
+NetRead Network::readSome(NetConnection& conn, char* out, size_t size, size_t& got, NetDeadline deadline) {
+    got = 0;
+    if (size == 0) return NetRead::Ok;
+    if (conn.position >= conn.count) {
+        if (size >= NetConnection::kBufferSize && conn.socket >= 0 && !tlsBound(conn.socket))
+            return receive(conn.socket, out, size, got, deadline);
+        NetRead r = fill(conn, deadline);
+        if (r != NetRead::Ok) return r;
+    }
+    got = std::min(size, conn.count - conn.position);
+    std::memcpy(out, conn.buffer + conn.position, got);
+    conn.position += got;
+    return NetRead::Ok;
 }
 
 NetRead Network::readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline) {
@@ -249,21 +268,6 @@ NetRead Network::readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadli
         if (r != NetRead::Ok) return r;
     }
     byte = static_cast<uint8_t>(conn.buffer[conn.position++]);
-    return NetRead::Ok;
-}
-
-NetRead Network::readBytes(NetConnection& conn, char* out, size_t size, size_t& got, NetDeadline deadline) {
-    got = 0;
-    while (got < size) {
-        if (conn.position >= conn.count) {
-            NetRead r = fill(conn, deadline);
-            if (r != NetRead::Ok) return r;
-        }
-        size_t n = std::min(size - got, conn.count - conn.position);
-        std::memcpy(out + got, conn.buffer + conn.position, n);
-        conn.position += n;
-        got += n;
-    }
     return NetRead::Ok;
 }
 

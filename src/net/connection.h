@@ -83,10 +83,10 @@ public:
     // Buffered bytes, pending TLS bytes, or the socket readable within networkWait.
     bool dataAvailable(NetConnection& conn);
     NetRead readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline = kNoDeadline);
-    // Up to `size` bytes, as that many readByte calls would give them; `got` says how many
-    // arrived before a failure.
-    NetRead readBytes(NetConnection& conn, char* out, size_t size, size_t& got,
-                      NetDeadline deadline = kNoDeadline);
+    // What is there, at least one byte and at most `size`, waiting only when nothing is: the
+    // buffered bytes first; a large request on a plain socket is received straight into `out`.
+    NetRead readSome(NetConnection& conn, char* out, size_t size, size_t& got,
+                     NetDeadline deadline = kNoDeadline);
     // A line ended by LF, one CR before it removed; the last unterminated text before the
     // peer's close counts as a line. A line longer than maxLength is given cut to
     // maxLength + 1 bytes and the rest of it skipped. Closed when nothing was left to read.
@@ -102,8 +102,6 @@ public:
     void readTimeouts();
 
     void pump();
-    // Waits, pumping the loop.
-    void sleep(int milliseconds);
 
     // CONECTA SSL sets the TLS request flag; FECHA of a connection clears it.
     bool tlsRequested = false;
@@ -114,6 +112,8 @@ public:
 private:
     // Fills the connection's buffer from its socket.
     NetRead fill(NetConnection& conn, NetDeadline deadline);
+    // Receives from a plain socket into `out`, waiting for the first byte.
+    NetRead receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline);
     sock::Wait waitSocket(int fd, bool forWriting, NetDeadline deadline);
     bool tlsBound(int fd) const;
     void endTls();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "console/key_queue.h"
@@ -29,6 +30,8 @@ constexpr int kRedirectLimit = 20;
 constexpr int64_t kStreamRemaining = 999999999;
 // Bytes gathered before they go to the file in one write.
 constexpr size_t kOutputBuffer = 64 * 1024;
+// Bytes of the body received at most in one go.
+constexpr size_t kStage = 16 * kBlock;
 
 constexpr std::string_view kResuming = "Retomando download";
 constexpr std::string_view kBadRequest = "Erro http400:Requisição http não foi bem formulada.";
@@ -134,6 +137,7 @@ private:
     int64_t resumeOffset_ = 0;
     int64_t announced_ = 0;
     int64_t contentRangeStart_ = -1;
+    int64_t contentRangeTotal_ = -1;
     std::string contentType_;
     bool stream_ = false;
 };
@@ -171,6 +175,7 @@ Downloader::Outcome Downloader::fetch() {
     resumeOffset_ = 0;
     announced_ = 0;
     contentRangeStart_ = -1;
+    contentRangeTotal_ = -1;
     contentType_.clear();
     stream_ = false;
     if (!connect(url)) return Outcome::Failed;
@@ -195,6 +200,8 @@ Downloader::Outcome Downloader::fetch() {
     int status = 0;
     Outcome o = readHead(status);
     if (o != Outcome::Done) return o;
+    // Asking for the rest of a file that is already whole: nothing is left to fetch.
+    if (status == 416 && resumeOffset_ > 0 && contentRangeTotal_ == resumeOffset_) return Outcome::Done;
     if (status != 200 && status != 206) {
         report("Erro http" + std::to_string(status) + ": resposta inesperada do servidor.");
         return Outcome::Failed;
@@ -252,6 +259,7 @@ Downloader::Outcome Downloader::readHead(int& status) {
             break;
         case HeaderField::Kind::ContentRange:
             contentRangeStart_ = h.number;
+            contentRangeTotal_ = h.total;
             break;
         case HeaderField::Kind::Malformed:
             return Outcome::Failed;
@@ -263,26 +271,49 @@ Downloader::Outcome Downloader::readHead(int& status) {
 
 Downloader::Outcome Downloader::body() {
     int64_t remaining = stream_ ? kStreamRemaining : announced_;
-    char block[kBlock];
+    // Bytes are received as they come into a staging area several blocks long; each complete
+    // block of 4096 bytes (or the last, shorter one) is then written, clicked and followed by
+    // the look at the keys, as if the blocks had been read one by one. Bytes of a block that
+    // never completes are not written.
+    std::unique_ptr<char[]> stage(new char[kStage]);
+    size_t have = 0;
     bool silent = false;
     bool writeFailed = false;
-    for (;;) {
+    bool stopped = false;
+    while (!stopped) {
         size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kBlock));
-        size_t got = 0;
-        // A stream may pause as long as the station likes; the user can still stop it.
-        NetDeadline deadline = stream_ ? kNoDeadline : net_.silenceDeadline();
-        NetRead r = net_.readBytes(*conn_, block, n, got, deadline);
-        if (r == NetRead::TimedOut) silent = true;
-        // The bytes of an unfinished block are not written.
-        if (r != NetRead::Ok) break;
         if (n == 0) break;
-        if (!out_.write(block, n)) {
-            writeFailed = true;
-            break;
+        if (have < n) {
+            // Ask for no more than the announced length still missing.
+            size_t room = kStage - have;
+            if (!stream_) room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
+            size_t got = 0;
+            // A stream may pause as long as the station likes.
+            NetDeadline deadline = stream_ ? kNoDeadline : net_.silenceDeadline();
+            NetRead r = net_.readSome(*conn_, stage.get() + have, room, got, deadline);
+            if (r == NetRead::TimedOut) silent = true;
+            if (r != NetRead::Ok) break;
+            have += got;
+            continue;
         }
-        if (!stream_) remaining -= static_cast<int64_t>(n);
-        if (clicks_) in_.services.speech.click();
-        if (in_.services.keys.keyPressed() && keyDuringBody()) break;
+        size_t at = 0;
+        while (have - at >= n && n > 0) {
+            if (!out_.write(stage.get() + at, n)) {
+                writeFailed = true;
+                break;
+            }
+            at += n;
+            if (!stream_) remaining -= static_cast<int64_t>(n);
+            if (clicks_) in_.services.speech.click();
+            if (in_.services.keys.keyPressed() && keyDuringBody()) {
+                stopped = true;
+                break;
+            }
+            n = static_cast<size_t>(std::min<int64_t>(remaining, kBlock));
+        }
+        if (writeFailed) break;
+        std::memmove(stage.get(), stage.get() + at, have - at);
+        have -= at;
     }
     if (!out_.flush()) writeFailed = true;
     if (writeFailed) report(std::string(kWriteFailed) + request_.file);
@@ -364,8 +395,7 @@ bool Downloader::lineCopy() {
         char block[NetConnection::kBufferSize];
         for (;;) {
             size_t got = 0;
-            size_t want = std::max<size_t>(1, conn_->count - std::min(conn_->count, conn_->position));
-            NetRead r = net_.readBytes(*conn_, block, std::min(want, sizeof block), got, net_.silenceDeadline());
+            NetRead r = net_.readSome(*conn_, block, sizeof block, got, net_.silenceDeadline());
             for (size_t i = 0; i < got && ok; ++i) {
                 char c = block[i];
                 if (c == '\n') {
@@ -469,13 +499,17 @@ HeaderField parseHeader(std::string_view line) {
         h.kind = n ? HeaderField::Kind::ContentLength : HeaderField::Kind::Malformed;
         h.number = n.value_or(0);
     } else if (upper == "CONTENT-RANGE") {
-        // "bytes FIRST-LAST/TOTAL": only the first byte matters here.
+        // "bytes FIRST-LAST/TOTAL", or "bytes */TOTAL" when the range asked for is past the end.
         std::string_view v = h.value;
         if (startsWithUpper(v, "BYTES ")) {
             v.remove_prefix(6);
-            std::optional<int64_t> n = parseCount(v.substr(0, v.find('-')));
-            h.kind = n ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
-            h.number = n.value_or(0);
+            size_t slash = v.find('/');
+            std::string_view range = v.substr(0, slash);
+            std::optional<int64_t> first = text::trim(range) == "*" ? std::optional<int64_t>(-1)
+                                                                    : parseCount(range.substr(0, range.find('-')));
+            h.kind = first ? HeaderField::Kind::ContentRange : HeaderField::Kind::Malformed;
+            h.number = first.value_or(0);
+            if (slash != std::string_view::npos) h.total = parseCount(v.substr(slash + 1)).value_or(-1);
         }
     }
     return h;

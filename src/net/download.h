@@ -46,7 +46,8 @@ struct HeaderField {
     enum class Kind { Location, ContentType, ContentLength, ContentRange, Other, Malformed };
     Kind kind = Kind::Other;
     std::string value;     // the text after the colon, trimmed
-    int64_t number = 0;    // Content-Length, and the first byte of a Content-Range
+    int64_t number = 0;    // Content-Length, and the first byte of a Content-Range (-1: "*")
+    int64_t total = -1;    // the complete length after the "/" of a Content-Range
 };
 HeaderField parseHeader(std::string_view line);
 

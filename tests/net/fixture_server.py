@@ -138,7 +138,7 @@ class Handler(socketserver.StreamRequestHandler):
         if byte_range and byte_range.startswith("bytes=") and byte_range.endswith("-"):
             start = int(byte_range[6:-1])
             if start >= size:
-                return self.simple("416 Range Not Satisfiable", b"")
+                return self.simple("416 Range Not Satisfiable", b"", [("Content-Range", "bytes */%d" % size)])
             status = "206 Partial Content"
             extra = [("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))]
         self.send_head(status, extra + [("Content-Type", "application/octet-stream"),
