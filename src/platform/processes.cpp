@@ -90,17 +90,6 @@ std::string_view asCp1252(std::string_view utf8, std::string& storage) {
     return utf8;
 }
 
-// The length of the end of `bytes` that may be the start of a UTF-8 sequence still to come.
-size_t incompleteUtf8Tail(std::string_view bytes) {
-    for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
-        unsigned char c = static_cast<unsigned char>(bytes[bytes.size() - back]);
-        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        return need > back ? back : 0;
-    }
-    return 0;
-}
-
 class SystemProcesses final : public Processes {
 public:
     ~SystemProcesses() override { reap(); }
@@ -172,8 +161,8 @@ public:
         input_.reset();
         output_.reset();
         error_.reset();
-        carry_[0].clear();
-        carry_[1].clear();
+        pipeText_[0].clear();
+        pipeText_[1].clear();
         std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
         if (!path) return false;
         std::optional<spawn::Pipe> in = spawn::makePipe(), out = spawn::makePipe(), err = spawn::makePipe();
@@ -222,10 +211,9 @@ public:
 
     std::string readConsole(int stream, size_t maxBytes) override {
         Fd& fd = stream == 2 ? error_ : output_;
-        std::string& carry = carry_[stream == 2 ? 1 : 0];
+        PipeText& text = pipeText_[stream == 2 ? 1 : 0];
         if (fd.get() < 0 || maxBytes == 0) return {};
-        std::string bytes = carry;
-        carry.clear();
+        std::string bytes;
         bool ended = false;
         char buffer[16384];
         while (bytes.size() < maxBytes) {
@@ -236,13 +224,7 @@ public:
             if (n <= 0) break;
             bytes.append(buffer, static_cast<size_t>(n));
         }
-        // A character cut by the pipe waits for its other bytes until the program closes it.
-        if (!ended) {
-            size_t tail = incompleteUtf8Tail(bytes);
-            carry = bytes.substr(bytes.size() - tail);
-            bytes.resize(bytes.size() - tail);
-        }
-        return text::externalToCp1252(bytes);
+        return text.take(bytes, ended);
     }
 
     bool isRunning(std::string_view name) override {
@@ -271,8 +253,9 @@ public:
                 if (programNameMatches(upper, asCp1252(path, storage))) found = !isZombie(dir, id, buf, sizeof buf);
                 continue;
             }
-            // Another user's process, or a zombie: its name from the status line and the command
-            // line instead.
+            // No executable at all: a kernel thread, or a zombie; neither is a running program.
+            if (errno != EACCES && errno != EPERM) continue;
+            // Another user's process: its name from the status line and the command line instead.
             std::snprintf(file, sizeof file, "%s/stat", id);
             size_t length = 0;
             if (!readProcFile(dir, file, buf, sizeof buf, length)) continue;
@@ -316,10 +299,33 @@ private:
 
     std::vector<pid_t> children_;
     Fd input_, output_, error_;
-    std::string carry_[2];
+    PipeText pipeText_[2];
 };
 
 }  // namespace
+
+// The length of the end of `bytes` that may be the start of a UTF-8 sequence still to come.
+static size_t incompleteUtf8Tail(std::string_view bytes) {
+    for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        unsigned char c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return need > back ? back : 0;
+    }
+    return 0;
+}
+
+std::string PipeText::take(std::string_view bytes, bool ended) {
+    std::string all = std::move(held_);
+    held_.clear();
+    all.append(bytes);
+    if (!ended) {
+        size_t tail = incompleteUtf8Tail(all);
+        held_ = all.substr(all.size() - tail);
+        all.resize(all.size() - tail);
+    }
+    return text::externalToCp1252(all);
+}
 
 std::unique_ptr<Processes> createProcesses() { return std::make_unique<SystemProcesses>(); }
 

@@ -79,6 +79,19 @@ std::unique_ptr<Processes> createProcesses();
 // in ".EXE" also matches without that ending.
 bool programNameMatches(std::string_view upperName, std::string_view path);
 
+// Text read from a program in pieces, as Windows-1252: a UTF-8 character cut between two pieces
+// waits for the rest of its bytes, until the program has ended its output.
+class PipeText {
+public:
+    // The text of the bytes given and of those held from before; `ended` gives the held ones
+    // up as they are.
+    std::string take(std::string_view bytes, bool ended);
+    void clear() { held_.clear(); }
+
+private:
+    std::string held_;
+};
+
 // Remembers what it was asked to do, for tests; runs nothing.
 class RecordingProcesses final : public Processes {
 public:
