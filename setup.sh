@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncurses-dev tmux python3
           libssl-dev openssl libsdl2-dev libespeak-ng-dev espeak-ng-data libxdo-dev libx11-dev
           wget curl mpv ffmpeg sox xclip xsel xvfb x11-utils xterm)
+# xset and xmodmap: the desktop tests read Num Lock and load dead keys with them.
+packages+=(x11-xserver-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

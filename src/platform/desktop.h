@@ -165,8 +165,10 @@ private:
 };
 
 // The X desktop of the named display (the DISPLAY variable's when empty); nothing when it
-// cannot be opened.
-std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName = {});
+// cannot be opened. The console's title stands for the window in front when no X window is and
+// the console's own window is not known to X.
+std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName = {},
+                                        std::function<std::string()> consoleTitle = {});
 
 // The X desktop when DISPLAY is set and opens, otherwise the desktop without a display.
 std::unique_ptr<Desktop> createDesktop(std::function<std::string()> consoleTitle);
