@@ -142,14 +142,15 @@ EOF
         fail "search: the folder was not seeded"
     grep -q "^SITE_DIRETORIO=$base" "$sx/sintonix.cfg" || fail "search: the configuration was replaced"
 
-    # A search by segment (a segment list of the test's own, kept by the seeding) and its
-    # second page; a search that finds nothing.
+    # A search by segment, chosen through the main menu (a segment list of the test's own,
+    # kept by the seeding), and its second page; a search that finds nothing.
     printf 'Cl\xe1ssica\r\n/segmento/classica\r\nRock\r\n/segmento/rock\r\n' >"$sx/segmentos.lst"
     : >"$work/site.log"
-    run "s{#0#80}{#13}{#9}{#27}bnada{#13}{#27}s"
+    run "{#0#80}{#0#80}{#13}{#0#80}{#13}{#9}{#27}bnada{#13}{#27}s"
     expect_status 0
-    speech_in_order "Lista de segmentos" "Rock" "45 ítens encontrados." "Página 2 de 3" \
-        "Digite sua busca:" "Nenhum resultado encontrado." || fail "segment search: speech"
+    speech_in_order "Busca de rádios" "Rádios por segmento" "Lista de segmentos" "Rock" \
+        "45 ítens encontrados." "Página 2 de 3" "Digite sua busca:" "Nenhum resultado encontrado." ||
+        fail "segment search: speech"
     [[ $(site_count '^/segmento/rock	') == 1 && $(site_count '^/segmento/rock?pg=1	') == 1 ]] ||
         fail "segment search: pages fetched: $(cut -f1 "$work/site.log" | tr '\n' ' ')"
 }
