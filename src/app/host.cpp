@@ -1,6 +1,7 @@
 // The host: options of the harness, services, start-up and exit.
 #include "app/host.h"
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -279,6 +280,11 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
 }
 
 int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript, std::string_view title) {
+    return hostMainWith(argc, argv, takesScript, embeddedScript, title, {});
+}
+
+int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
+                 std::string_view title, const std::function<int()>& prepare) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     std::optional<HostOptions> options = parseHostOptions(args, takesScript, error);
@@ -286,6 +292,25 @@ int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedS
         std::cerr << (takesScript ? "parlendo: " : "sintonix: ") << error << "\n"
                   << (takesScript ? kUsageParlendo : kUsageSintonix);
         return 2;
+    }
+    if (prepare) {
+        auto absolute = [](std::optional<std::string>& name) {
+            std::error_code ec;
+            if (name && !name->empty()) {
+                std::filesystem::path p = std::filesystem::absolute(*name, ec);
+                if (!ec) *name = p.string();
+            }
+        };
+        absolute(options->dumpScreen);
+        absolute(options->speechLog);
+        absolute(options->settings);
+        absolute(options->script);
+        if (options->audio.rfind("dir:", 0) == 0) {
+            std::optional<std::string> dir = options->audio.substr(4);
+            absolute(dir);
+            options->audio = "dir:" + *dir;
+        }
+        if (int status = prepare()) return status;
     }
     std::vector<std::string> lines;
     if (takesScript) {

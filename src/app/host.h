@@ -2,6 +2,7 @@
 // run and the exit status.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,5 +38,12 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
 // The whole of a main: parse, load, run.
 int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
              std::string_view title);
+
+// As hostMain, with `prepare` run once the command line is understood and before the script
+// runs (sintonix makes and enters its folder there); the file names of the options are made
+// absolute first, so they still name the same files after a change of folder. A non-zero
+// result of `prepare` ends the program with that status.
+int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
+                 std::string_view title, const std::function<int()>& prepare);
 
 }  // namespace parlendo

@@ -1,12 +1,33 @@
-// sintonix: the tuner, the interpreter running the script it carries.
+// sintonix: the tuner, the interpreter running the script it carries, inside its own folder.
+#include <iostream>
+#include <string>
 #include <string_view>
 
 #include "app/host.h"
+#include "app/tuner_folder.h"
+#include <filesystem>
 
 namespace parlendo {
 extern const std::string_view kTunerScript;
 }
 
 int main(int argc, char** argv) {
-    return parlendo::hostMain(argc, argv, false, parlendo::kTunerScript, "sintonix");
+    // The folder is made and seeded on first start (nothing of the user's is replaced), and the
+    // script runs inside it: every name it uses is relative to it.
+    auto enterFolder = [] {
+        std::string folder = parlendo::tunerFolderPath();
+        std::string error;
+        if (!parlendo::prepareTunerFolder(folder, parlendo::tunerSeedFiles(), error)) {
+            std::cerr << "sintonix: " << error << "\n";
+            return 2;
+        }
+        std::error_code ec;
+        std::filesystem::current_path(folder, ec);
+        if (ec) {
+            std::cerr << "sintonix: cannot enter " << folder << ": " << ec.message() << "\n";
+            return 2;
+        }
+        return 0;
+    };
+    return parlendo::hostMainWith(argc, argv, false, parlendo::kTunerScript, "sintonix", enterFolder);
 }

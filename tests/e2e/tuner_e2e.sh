@@ -1,0 +1,424 @@
+#!/usr/bin/env bash
+# The tuner end to end: sintonix runs headless with typed keys against the fixture web site
+# (fixture_site.py) on the loopback, with real wget, mpv and ffmpeg; the checks read the screen
+# dump, the speech log, the files of the tuner's folder, the site's request log and the
+# programs left running.
+#
+#   tests/e2e/tuner_e2e.sh CASE SINTONIX
+#
+# CASE: search, play, record, clipboard, lists, news, help, terminal.
+# Exit status: 0 passed, 1 failed, 77 skipped (a program the test needs is missing).
+set -u
+
+case_name=${1:?usage: tuner_e2e.sh CASE SINTONIX}
+sintonix=${2:?usage: tuner_e2e.sh CASE SINTONIX}
+sintonix=$(cd "$(dirname "$sintonix")" && pwd)/$(basename "$sintonix")
+here=$(cd "$(dirname "$0")" && pwd)
+
+for program in python3 wget mpv ffmpeg ffprobe pgrep; do
+    if ! command -v "$program" >/dev/null; then
+        echo "SKIPPED: $program is not installed (./setup.sh installs it)"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d)
+sx=$work/sintonix
+site_pid=""
+failures=0
+
+# Programs the tuner left running in its folder (mpv, ffmpeg): PIDs, one a line.
+running_here() {
+    local pid
+    for pid in $(pgrep -x "$1"); do
+        [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == "$sx" ]] || continue
+        grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null && continue
+        echo "$pid"
+    done
+}
+
+cleanup() {
+    "$here/stop_here.sh" "$sx" mpv
+    "$here/stop_here.sh" "$sx" ffmpeg
+    [[ -n $site_pid ]] && kill "$site_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# The fixture site, with a short MP3 made here for its endless streams.
+ffmpeg -loglevel error -f lavfi -i sine=f=440:d=5 -b:a 64k -id3v2_version 0 -write_xing 0 "$work/tone.mp3" ||
+    { echo "FAIL: cannot make the test MP3"; exit 1; }
+python3 "$here/fixture_site.py" --port-file "$work/port" --mp3 "$work/tone.mp3" --log "$work/site.log" &
+site_pid=$!
+for ((i = 0; i < 100; i++)); do [[ -s $work/port ]] && break; sleep 0.05; done
+[[ -s $work/port ]] || { echo "FAIL: the fixture site did not start"; exit 1; }
+port=$(cat "$work/port")
+base="http://127.0.0.1:$port"
+
+# The tuner's folder: the configuration points at the fixture site, the editor, reader and
+# browser are recorders, and stopping a program stops only those of this folder.
+mkdir -p "$sx"
+cat >"$sx/sintonix.cfg" <<EOF
+# Configuração dos testes
+SITE_DIRETORIO=$base
+SITE_PLAYER=$base/player/
+SITE_LISTAS=$base
+SITE_NOTICIAS=$base
+WGET=wget -q --timeout=5 --tries=1
+TOCADOR=mpv --no-terminal --ao=null --vo=null
+GRAVADOR=ffmpeg -nostdin -loglevel error
+PARAR=$here/stop_here.sh $sx
+EDITOR=$here/record_program.sh $work/programs.log editor
+LEITOR=$here/record_program.sh $work/programs.log leitor
+NAVEGADOR=$here/record_program.sh $work/programs.log navegador
+ESPERA_TOCADOR=0
+ESPERA_GRAVACAO=2
+EOF
+printf '[ORALIX]\nTEMPOESPERAPROGVOLTAR=0\n' >"$work/settings.ini"
+
+# run KEYS: runs sintonix once; the exit status goes to $status.
+status=0
+run() {
+    SINTONIX_DIR=$sx timeout 120 "$sintonix" --headless --keys "$1" --dump-screen "$work/screen" \
+        --speech-log "$work/speech" --audio null --settings "$work/settings.ini" </dev/null >"$work/stdout" 2>&1
+    status=$?
+}
+
+expect_status() {
+    [[ $status == "$1" ]] || fail "exit status $status, expected $1; screen:"$'\n'"$(cat "$work/screen")"
+}
+
+# The speech log holds these lines in this order (other lines may come between).
+speech_in_order() {
+    python3 - "$work/speech" "$@" <<'EOF'
+import sys
+lines = open(sys.argv[1], encoding="utf-8").read().split("\n")
+at = 0
+for want in sys.argv[2:]:
+    while at < len(lines) and lines[at] != want:
+        at += 1
+    if at == len(lines):
+        print(f"  missing (in order): {want!r}")
+        sys.exit(1)
+    at += 1
+EOF
+}
+
+speech_has() { grep -qxF -- "$1" "$work/speech"; }
+site_count() { grep -c -- "$1" "$work/site.log"; }
+
+# ---------------------------------------------------------------------------------------------
+case_search() {
+    # A text search of 45 stations: pages of 22, 22 and 1 (End speaks each page's last item);
+    # Tab on the last page only beeps; Backspace goes back; Esc and "s" end the program.
+    run "brock{#13}{#0#79}{#9}{#0#79}{#9}{#0#79}{#9}{#8}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Digite sua busca:" "45 ítens encontrados." "Página 1 de 3" \
+        "Rádio Rock 22, São Paulo - SP, Rock" "Página 2 de 3" "Rádio Rock 44, São Paulo - SP, Rock" \
+        "Página 3 de 3" "Rádio Rock 45, São Paulo - SP, Rock" "<beep>" "Rádio Rock 45, São Paulo - SP, Rock" \
+        "Página 2 de 3" "Deseja sair?" "Até logo!" || fail "search: speech"
+    tail -1 "$work/speech" | grep -qxF "Até logo!" || fail "search: the last thing said is not Até logo!"
+    grep -qF "Até logo!" "$work/screen" || fail "search: Até logo! is not on the screen"
+    # wget fetched the pages with the agent; the beep on the last page fetched nothing.
+    [[ $(grep -c $'^/busca?q=rock\tMozilla/5.0 (Windows NT 10.0' "$work/site.log") == 1 ]] ||
+        fail "search: the first page was not fetched once by wget with the agent"
+    [[ $(site_count '^/busca?q=rock&pg=1') == 2 && $(site_count '^/busca?q=rock&pg=2') == 1 ]] ||
+        fail "search: pages fetched: $(cut -f1 "$work/site.log" | tr '\n' ' ')"
+    # The first station's display line and link in the results file of page 2.
+    python3 - "$sx/temp/radios.lst" <<'EOF' || fail "search: temp/radios.lst"
+import sys
+lines = open(sys.argv[1], "rb").read().decode("cp1252").split("\r\n")
+assert len(lines) == 45 and lines[-1] == "", len(lines)
+assert lines[0] == "Rádio Rock 23, São Paulo - SP, Rock", lines[0]
+assert lines[1] == "/radios/ouvir/rock-23", lines[1]
+EOF
+    # The seed files were made around the configuration, which was kept.
+    [[ -s $sx/sintonix.ajd && -s $sx/segmentos.lst && -d $sx/listas && -d $sx/mp3 ]] ||
+        fail "search: the folder was not seeded"
+    grep -q "^SITE_DIRETORIO=$base" "$sx/sintonix.cfg" || fail "search: the configuration was replaced"
+
+    # A search by segment, chosen through the main menu (a segment list of the test's own,
+    # kept by the seeding), and its second page; a search that finds nothing.
+    printf 'Cl\xe1ssica\r\n/segmento/classica\r\nRock\r\n/segmento/rock\r\n' >"$sx/segmentos.lst"
+    : >"$work/site.log"
+    run "{#0#80}{#0#80}{#13}{#0#80}{#13}{#9}{#27}bnada{#13}{#27}s"
+    expect_status 0
+    speech_in_order "Busca de rádios" "Rádios por segmento" "Lista de segmentos" "Rock" \
+        "45 ítens encontrados." "Página 2 de 3" "Digite sua busca:" "Nenhum resultado encontrado." ||
+        fail "segment search: speech"
+    [[ $(site_count '^/segmento/rock	') == 1 && $(site_count '^/segmento/rock?pg=1	') == 1 ]] ||
+        fail "segment search: pages fetched: $(cut -f1 "$work/site.log" | tr '\n' ' ')"
+}
+
+case_play() {
+    # Enter plays the resolved stream in mpv, in the background; the run ends with mpv playing.
+    run "brock{#13}{#13}"
+    expect_status 3
+    speech_has "Aguarde" || fail "play: no Aguarde"
+    [[ $(site_count '^/player/rock-1	') == 1 ]] || fail "play: the player page was not fetched"
+    local pids
+    pids=$(running_here mpv)
+    [[ -n $pids ]] || fail "play: mpv is not running"
+    for pid in $pids; do
+        tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF "$base/stream/rock-1.mp3" ||
+            fail "play: mpv plays $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    done
+    for ((i = 0; i < 100; i++)); do
+        grep -q $'^/stream/rock-1.mp3\t' "$work/site.log" && break
+        sleep 0.05
+    done
+    grep -q $'^/stream/rock-1.mp3\t' "$work/site.log" || fail "play: mpv did not ask for the stream"
+
+    # Another station stops the first player; entering the main screen stops the player.
+    run "brock{#13}{#0#80}{#13}{#27}"
+    expect_status 3
+    [[ -z $(running_here mpv) ]] || fail "play: mpv still runs after the main screen"
+    speech_in_order "Rádio Rock 2, São Paulo - SP, Rock" "Aguarde" "Sintonix" "Qual sua opção?" ||
+        fail "play: speech of the second run"
+
+    # A station with an external player offers the browser; another key asks again.
+    : >"$work/programs.log"
+    run "bexterna{#13}{#13}xs{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Esta rádio usa um player externo." \
+        "Não foi possível resolver a fonte de transmissão para reprodução no player do sintonix." \
+        "Quer tentar reproduzir esta rádio em seu navegador?" \
+        "Quer tentar reproduzir esta rádio em seu navegador?" "Até logo!" || fail "play: external player"
+    grep -qxF "navegador [$base/externo/radio-externa]" "$work/programs.log" ||
+        fail "play: the browser was not opened: $(cat "$work/programs.log")"
+    [[ -z $(running_here mpv) ]] || fail "play: mpv started for an external player"
+}
+
+case_record() {
+    # g records the first station into mp3/ under the name rule, and plays the recording.
+    run "brock{#13}g"
+    expect_status 3
+    speech_in_order "A gravação vai começar em instantes" "Gravação iniciada" || fail "record: speech"
+    local file
+    file=$(ls "$sx/mp3")
+    [[ $file =~ ^Rádio\ Rock\ -\ 24\ -7\ \ \ Ao\ Vivo_[0-9]{2}-[0-9]{2}-[0-9]{4}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.mp3$ ]] ||
+        fail "record: file name '$file'"
+    [[ -n $(running_here ffmpeg) ]] || fail "record: ffmpeg is not running"
+    local pid
+    for pid in $(running_here mpv); do
+        tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF "mp3/Rádio Rock" || fail "record: mpv does not play the recording"
+    done
+    [[ -n $(running_here mpv) ]] || fail "record: the recording is not played"
+    local s1 s2
+    s1=$(stat -c %s "$sx/mp3/$file" 2>/dev/null || echo 0)
+    sleep 1.5
+    s2=$(stat -c %s "$sx/mp3/$file" 2>/dev/null || echo 0)
+    ((s2 > s1)) || fail "record: the recording does not grow ($s1, then $s2 bytes)"
+
+    # Entering the main screen stops the recorder and the player; the file is an MP3.
+    run "{#27}s"
+    expect_status 0
+    [[ -z $(running_here ffmpeg) && -z $(running_here mpv) ]] || fail "record: programs left after the main screen"
+    [[ $(ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of csv=p=0 "$sx/mp3/$file") == "mp3,44100,2" ]] ||
+        fail "record: not a 44100 Hz stereo MP3: $(ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of csv=p=0 "$sx/mp3/$file")"
+
+    # g again stops the recording (and the player it started) without leaving the results.
+    rm -f "$sx/mp3/"*
+    run "brock{#13}{#0#80}gg"
+    expect_status 3
+    speech_in_order "Gravação iniciada" "Parando gravação" || fail "record: speech of the stop"
+    [[ -z $(running_here ffmpeg) && -z $(running_here mpv) ]] || fail "record: g did not stop the recording"
+    ls "$sx/mp3" | grep -q '^Rádio Rock 2_' || fail "record: second file: $(ls "$sx/mp3")"
+}
+
+case_clipboard() {
+    # Ctrl+C puts the stream's address on the clipboard: pasted (Shift+Insert) into the search
+    # line, it becomes the search text the site receives.
+    run "brock{#13}{#3}{#27}b{#0#254}{#13}{#27}{#27}s"
+    expect_status 0
+    speech_has "Link da fonte copiada para a área de transferência." || fail "clipboard: message"
+    local want="q=http%3A%2F%2F127.0.0.1%3A$port%2Fstream%2Frock-1.mp3"
+    grep -qF "/busca?$want" "$work/site.log" ||
+        fail "clipboard: pasted search: $(grep busca "$work/site.log" | cut -f1 | tr '\n' ' ')"
+    # An external player's page is copied with its own message.
+    run "bexterna{#13}{#3}"
+    expect_status 3
+    speech_has "Link do player externo copiado para a área de transferência." || fail "clipboard: external message"
+}
+
+case_lists() {
+    # l saves a station into a new list.
+    run "brock{#13}{#0#80}l{#13}favoritas{#13}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Escolha a lista que deseja gravar esta rádio" "Nova lista." \
+        "Informe o nome da lista a ser criada" "Lista criada com sucesso!" "Ok, salvo." || fail "lists: save"
+    python3 - "$sx/listas/favoritas" "$base" <<'EOF' || fail "lists: listas/favoritas"
+import sys
+got = open(sys.argv[1], "rb").read()
+want = ("Rádio Rock 2, São Paulo - SP, Rock\r\n%s/stream/rock-2.mp3\r\n" % sys.argv[2]).encode("cp1252")
+assert got == want, got
+EOF
+
+    # The lists screen: show a list with an external entry (the browser is offered), create a
+    # list, edit, rename and delete it, and download a list from the site.
+    printf 'R\xe1dio Externa, Recife - PE, Variedades\r\nEXT:%s/externo/radio-externa\r\nR\xe1dio Direta, Curitiba - PR, Jazz\r\n%s/stream/radio-direta.mp3\r\n' \
+        "$base" "$base" >"$sx/listas/externas"
+    : >"$work/programs.log"
+    local keys="l"
+    keys+="{#0#80}{#0#80}{#13}{#13}s{#27}"                  # externas: the external entry
+    keys+="{#13}nova{#13}"                                  # Criar nova lista
+    keys+="{#0#80}{#0#80}{#0#80}{#0#80}e"                   # edit "nova"
+    keys+="r{#13}"                                          # r with no name: nothing
+    keys+="{#0#80}{#0#80}{#0#80}{#0#80}rrenomeada{#13}"     # rename
+    keys+="{#0#80}{#0#80}{#0#80}{#0#80}axs"                 # delete, after a wrong key
+    keys+="{#0#80}{#13}{#13}"                               # download Clássicas
+    keys+="{#0#80}{#13}{#27}{#27}{#27}s"                    # and Rádios de rock
+    run "$keys"
+    expect_status 0
+    speech_in_order "Listas de rádios." "externas" "Página 1 de 1" "Esta rádio usa um player externo." \
+        "Nova lista." "Lista criada com sucesso!" "Abrindo lista para edição" "Informe o novo nome da lista nova:" \
+        "Nome mudado." "Confirma exclusão da lista renomeada?" "Lista apagada." "Aguarde" \
+        "Escolha a lista que deseja baixar e pressione enter." "Clássicas" "Baixando lista" "Lista baixada." \
+        "Rádios de rock" "Lista baixada." "Até logo!" || fail "lists: speech"
+    grep -qxF "navegador [$base/externo/radio-externa]" "$work/programs.log" || fail "lists: browser: $(cat "$work/programs.log")"
+    grep -qxF "editor [nova]" "$work/programs.log" || fail "lists: editor: $(cat "$work/programs.log")"
+    [[ ! -e $sx/listas/nova && ! -e $sx/listas/renomeada ]] || fail "lists: left: $(ls "$sx/listas")"
+    python3 - "$sx/listas" "$base" <<'EOF' || fail "lists: downloaded lists"
+import os, sys
+folder, base = sys.argv[1], sys.argv[2]
+names = sorted(os.listdir(folder))
+assert names == sorted(["externas", "favoritas", "Clássicas", "Rádios de rock"]), names
+got = open(os.path.join(folder, "Clássicas"), "rb").read()
+want = ("Rádio Clássica Um, São Paulo - SP, Clássica\r\n%s/stream/classica.mp3\r\n"
+        "Rádio Externa, Recife - PE, Variedades\r\nEXT:%s/externo/radio-externa\r\n" % (base, base)).encode("cp1252")
+assert got == want, got
+EOF
+    grep -q '^/programas/sintonix/listas/CL%C3%A1SSICAS	' "$work/site.log" || fail "lists: list address"
+
+    # Downloading a list that exists: "n" asks for another name; an empty name gives up.
+    run "l{#0#80}{#13}{#13}nClássicas 2{#13}{#13}n{#27}{#27}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Já existe uma lista com este nome." "Deseja substituir?" \
+        "Informe um novo nome para a lista:" "Baixando lista" "Lista baixada." \
+        "Já existe uma lista com este nome." "Deseja substituir?" "Informe um novo nome para a lista:" \
+        "Escolha a lista que deseja baixar e pressione enter." "Até logo!" || fail "lists: existing list"
+    [[ $(grep -cxF "Baixando lista" "$work/speech") == 1 ]] || fail "lists: a cancelled download went on"
+    [[ -s "$sx/listas/Clássicas 2" ]] || fail "lists: the list under its new name"
+}
+
+case_news() {
+    # News titles, paged with Tab and Backspace (no beep at the ends), and an article converted
+    # to text and handed to the reader.
+    run "n{#9}{#9}{#9}{#8}{#13}{#0#80}{#13}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Carregando página de notícias, aguarde" "Ok!" "Página 1 de 3" \
+        "Notícia número 1: rádio em destaque" "Página 2 de 3" "Página 3 de 3" "Notícia número 9: rádio em destaque" \
+        "Página 2 de 3" "Notícia número 5: rádio em destaque" "Carregando notícia, aguarde." || fail "news: speech"
+    grep -q '<beep>' "$work/speech" && fail "news: a beep at the last page"
+    [[ $(site_count '^/noticias/index/page:3') == 1 ]] || fail "news: page 3 fetched more than once"
+    grep -qxF "leitor [temp/txtnoticia]" "$work/programs.log" || fail "news: reader: $(cat "$work/programs.log")"
+    python3 - "$work/programs.log.leitor.1" "$work/programs.log.leitor.2" "$base" "127.0.0.1:$port" <<'EOF' || fail "news: article text"
+import sys
+first, second, base, host = sys.argv[1:5]
+text = open(first, "rb").read().decode("cp1252")
+want = f"""08/12/2026 às 10h30
+Notícia número 5: rádio em destaque
+Emissora de Belo Horizonte é premiada pelo trabalho com acessibilidade.
+
+A rádio comunitária foi premiada nesta segunda-feira.
+Foto: Divulgação
+{base}/img/premio.jpg
+
+Veja a lista no  site do prêmio [{base}/premio] e no  {base}/blog.
+
+"Foi uma honra", disse a diretora - emocionada. Fim.
+
+------------------------------
+
+Esta matéria foi retirada do portal {host} e convertida para texto automaticamente pelo Sintonix.
+O Sintonix foi feito para funcionar com o sistema Oralix, uma ferramenta de acessibilidade para pessoas cegas e com baixa visão.
+
+Fonte da matéria: {base}/noticias/ver/5/noticia-5
+
+Todos os direitos sobre o conteúdo desta matéria pertencem ao portal {host}.
+
+Autor: Maria Souza
+
+
+Jornalista e radialista.
+""".replace("\n", "\r\n")
+if text != want:
+    import difflib
+    print("".join(difflib.unified_diff(want.splitlines(True), text.splitlines(True), "want", "got")))
+    sys.exit(1)
+# The newsroom's article: two lines skipped after the author, not three.
+text = open(second, "rb").read().decode("cp1252")
+assert f"Autor: Redação {host}\r\n\r\n\r\nEquipe de jornalismo do portal.\r\n" in text, text[-200:]
+EOF
+}
+
+case_help() {
+    # F1 speaks the help of each screen.
+    run "{#0#59}brock{#13}{#0#59}{#27}s{#0#59}{#27}l{#0#59}{#27}n{#0#59}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Tela principal do Sintonix." "Esc: sair do Sintonix." "Rádios encontradas." \
+        "Rádios por segmento." "Listas de rádios." "Notícias do portal." "Até logo!" || fail "help: speech"
+    grep -qxF -- "--" "$work/speech" && fail "help: the end mark was spoken"
+    grep -qxF "@2" "$work/speech" && fail "help: a section mark was spoken"
+}
+
+case_terminal() {
+    # In a terminal (tmux): play a station, go back to the main screen (the player is stopped by
+    # a program that gets the terminal for a moment), and leave; the terminal is as it was.
+    if ! command -v tmux >/dev/null; then
+        echo "SKIPPED: tmux is not installed (./setup.sh installs it)"
+        exit 77
+    fi
+    local socket="tuner-e2e-$$"
+    tmx() { tmux -L "$socket" "$@"; }
+    wait_screen() {
+        local i
+        for ((i = 0; i < 200; i++)); do
+            tmx capture-pane -p -t tuner | grep -qF -- "$1" && return 0
+            sleep 0.05
+        done
+        return 1
+    }
+    printf 'set -g status off\nset -g escape-time 0\n' >"$work/tmux.conf"
+    tmx -f "$work/tmux.conf" new-session -d -s tuner -x 80 -y 26 -c "$work" \
+        "stty -g >before; SINTONIX_DIR='$sx' '$sintonix' --settings settings.ini; echo \$? >status; stty -g >after; sleep 60"
+    wait_screen "Qual sua opção?" || fail "terminal: no main screen"
+    tmx send-keys -t tuner b
+    wait_screen "Digite sua busca:" || fail "terminal: no search question"
+    tmx send-keys -t tuner rock Enter
+    wait_screen "Rádio Rock 22, São Paulo - SP, Rock" || fail "terminal: no results:"$'\n'"$(tmx capture-pane -p -t tuner)"
+    tmx send-keys -t tuner Enter
+    local i
+    for ((i = 0; i < 100; i++)); do [[ -n $(running_here mpv) ]] && break; sleep 0.05; done
+    [[ -n $(running_here mpv) ]] || fail "terminal: mpv did not start"
+    tmx send-keys -t tuner Escape
+    sleep 0.3
+    wait_screen "Qual sua opção?" || fail "terminal: no main screen after the results"
+    [[ -z $(running_here mpv) ]] || fail "terminal: mpv still runs"
+    tmx send-keys -t tuner Escape
+    wait_screen "Deseja sair?" || fail "terminal: no quit question"
+    tmx send-keys -t tuner s
+    for ((i = 0; i < 100; i++)); do [[ -s $work/after ]] && break; sleep 0.05; done
+    [[ $(cat "$work/status" 2>/dev/null) == 0 ]] || fail "terminal: exit status $(cat "$work/status" 2>/dev/null)"
+    cmp -s "$work/before" "$work/after" || fail "terminal: terminal settings differ after the run"
+    [[ $(tmx display -p -t tuner '#{alternate_on}') == 0 ]] || fail "terminal: the alternate screen was left on"
+    tmx kill-server 2>/dev/null
+    : >"$work/speech"
+}
+
+case "$case_name" in
+search | play | record | clipboard | lists | news | help | terminal) "case_$case_name" ;;
+*) echo "unknown case $case_name"; exit 2 ;;
+esac
+
+if ((failures > 0)); then
+    echo "$failures check(s) failed; speech log of the last run:"
+    grep -v '^char ' "$work/speech"
+    exit 1
+fi
+echo "tuner $case_name: all checks passed"
