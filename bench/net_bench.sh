@@ -70,7 +70,7 @@ for round in $(seq "$runs"); do
     timed wget -q -O "$work/out.bin" "$url"; check wget; record wget
 
     (cd "$work" && exec /usr/bin/time -f "%e %U %S" -o "$work/time" \
-        "$parlendo" --headless --settings oralix.ini --dump-screen screen.txt get.plo) &
+        "$parlendo" --headless --audio null --settings oralix.ini --dump-screen screen.txt get.plo) &
     pid=$!
     child=
     # The sampling uses shell built-ins only, so it takes no processor time from the download.

@@ -51,14 +51,14 @@ best_ns() {
     echo "$best"
 }
 
-plo() { "$parlendo" --headless --settings "$work/settings.ini" "$work/$1"; }
+plo() { "$parlendo" --headless --audio null --settings "$work/settings.ini" "$work/$1"; }
 
 # cpu_ns SCRIPT: the least processor time (user + system) of RUNS runs of parlendo on the script,
 # from the kernel's accounting of the finished child: load from other programs moves it far less
 # than the wall clock. -1 without python3.
 cpu_ns() {
     command -v python3 >/dev/null || { echo -1; return; }
-    python3 - "$runs" "$parlendo" --headless --settings "$work/settings.ini" "$work/$1" <<'PY'
+    python3 - "$runs" "$parlendo" --headless --audio null --settings "$work/settings.ini" "$work/$1" <<'PY'
 import os, sys
 runs, argv = int(sys.argv[1]), sys.argv[2:]
 best = None
