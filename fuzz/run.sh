@@ -53,6 +53,10 @@ for name in "${targets[@]}"; do
     if [[ $name == fuzz_execute_line ]] && [[ -z $(ls -A "$corpus") ]]; then
         find "$root/tests" "$root/bench" -name '*.plo' -size -64k -exec cp {} "$corpus/" \; 2>/dev/null
     fi
+    # Targets with seeds of their own (sample pages) start from them.
+    if [[ -d $here/seeds/$name ]] && [[ -z $(ls -A "$corpus") ]]; then
+        cp "$here/seeds/$name"/* "$corpus/"
+    fi
     log=$findings/last-run.log
     stamp=$findings/.started
     : >"$stamp"
