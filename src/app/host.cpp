@@ -7,6 +7,8 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "console/console_grid.h"
 #include "console/console_settings.h"
@@ -32,6 +34,22 @@
 namespace parlendo {
 
 namespace {
+
+// Lines for standard error that wait until the program has given the terminal back: written when
+// this object ends.
+class HeldWarnings {
+public:
+    HeldWarnings() = default;
+    HeldWarnings(const HeldWarnings&) = delete;
+    HeldWarnings& operator=(const HeldWarnings&) = delete;
+    ~HeldWarnings() {
+        for (const std::string& line : lines_) std::cerr << line << "\n";
+    }
+    void hold(const std::string& line) { lines_.push_back(line); }
+
+private:
+    std::vector<std::string> lines_;
+};
 
 // Echoes what is written to standard output as UTF-8: the plain teletype renderer.
 class TeletypeEcho final : public ConsoleObserver {
@@ -166,6 +184,10 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // The terminal renderer when standard input and output are a terminal (the harness's keys
     // are typed before the terminal's); otherwise what is written is echoed to standard output
     // and keys come from standard input a line at a time.
+    // A warning that arises while the renderer has the terminal (a missing sound card shows at the
+    // first sound) would land on its screen and be painted over: it is held and written to
+    // standard error once the renderer has ended (it ends before this, which is declared first).
+    HeldWarnings heldWarnings;
     TeletypeEcho echo;
     std::unique_ptr<TerminalRenderer> terminal;
     if (!options.headless) terminal = TerminalRenderer::create(console, keys);
@@ -191,10 +213,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // card the run goes on silent, with one line on standard error), and the speech front over it.
     // The null device takes no time:
     // words are not synthesised and the pauses of speech are not waited for.
-    std::string warning;
+    // The sound library is loaded at the first sound, not here: an idle run does without it.
+    auto warn = [&terminal, &heldWarnings](const std::string& warning) {
+        if (terminal) heldWarnings.hold(warning);
+        else std::cerr << warning << "\n";
+    };
     std::string deviceName = settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80);
-    std::unique_ptr<WavePlayer> player = createWavePlayer(options.audio, deviceName, keys, &loop, warning);
-    if (!warning.empty()) std::cerr << warning << "\n";
+    std::unique_ptr<WavePlayer> player = createWavePlayer(options.audio, deviceName, keys, &loop, warn);
     const bool silent = options.audio == "null";
     std::function<void(int)> sleep = [&loop](int ms) { loop.sleep(ms); };
     if (silent) sleep = [&loop](int) { loop.pump(); };

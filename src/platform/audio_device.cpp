@@ -1,13 +1,15 @@
 // The sound devices: SDL2 audio in queue mode for the sound card, numbered WAV files for a folder.
 #include "platform/audio_device.h"
 
-#include <SDL.h>
+#include <SDL2/SDL.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
+#include "platform/shared_library.h"
 #include "text/cp1252.h"
 #include "tts/wave_player.h"
 
@@ -114,14 +116,63 @@ private:
     int saved_ = -1;
 };
 
+// libSDL2 is loaded when the sound card is first needed, not at start-up: with it come the sound
+// servers' and display systems' libraries, most of an idle run's resident memory otherwise. Its
+// header gives the types; these are the functions taken from the loaded library.
+constexpr const char* kSdlLibrary = "libSDL2-2.0.so.0";
+
+#define PARLENDO_SDL_CALLS(X)                                                                            \
+    X(InitSubSystem)                                                                                     \
+    X(QuitSubSystem)                                                                                     \
+    X(GetError)                                                                                          \
+    X(GetNumAudioDevices)                                                                                \
+    X(GetAudioDeviceName)                                                                                \
+    X(OpenAudioDevice)                                                                                   \
+    X(PauseAudioDevice)                                                                                  \
+    X(CloseAudioDevice)                                                                                  \
+    X(QueueAudio)                                                                                        \
+    X(GetQueuedAudioSize)                                                                                \
+    X(ClearQueuedAudio)
+
+struct SdlCalls {
+#define PARLENDO_SDL_POINTER(name) decltype(&SDL_##name) name = nullptr;
+    PARLENDO_SDL_CALLS(PARLENDO_SDL_POINTER)
+#undef PARLENDO_SDL_POINTER
+};
+
+// The library's functions, loaded once for the whole run; null, with the loader's reason in
+// `error`, when the library or one of its functions is missing.
+const SdlCalls* sdlCalls(std::string& error) {
+    struct Loaded {
+        SdlCalls calls;
+        std::string error;
+        bool ok = false;
+    };
+    static const Loaded loaded = [] {
+        Loaded l;
+        std::optional<SharedLibrary> library = SharedLibrary::load(kSdlLibrary, l.error);
+        if (!library) return l;
+        l.ok = true;
+#define PARLENDO_SDL_RESOLVE(name) l.ok = l.ok && library->resolve(l.calls.name, "SDL_" #name, l.error);
+        PARLENDO_SDL_CALLS(PARLENDO_SDL_RESOLVE)
+#undef PARLENDO_SDL_RESOLVE
+        return l;
+    }();
+    if (!loaded.ok) {
+        error = loaded.error;
+        return nullptr;
+    }
+    return &loaded.calls;
+}
+
 // SDL's audio in queue mode: no callback, pieces are queued with SDL_QueueAudio and the card
 // takes them in order.
 class SdlAudioDevice final : public AudioDevice {
 public:
-    explicit SdlAudioDevice(std::string sdlName) : sdlName_(std::move(sdlName)) {}
+    SdlAudioDevice(const SdlCalls& sdl, std::string sdlName) : sdl_(sdl), sdlName_(std::move(sdlName)) {}
     ~SdlAudioDevice() override {
         close();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl_.QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     int open(const AudioFormat& format) override {
@@ -136,31 +187,69 @@ public:
         // A small buffer: a key silences the card within a few milliseconds of the queue's
         // clearing.
         want.samples = 512;
-        device_ = SDL_OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
+        device_ = sdl_.OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
         if (device_ == 0) return kAudioError;
         tail_ = have.freq > 0 ? static_cast<int>(have.samples * 1000L / have.freq) + 1 : 0;
-        SDL_PauseAudioDevice(device_, 0);
+        sdl_.PauseAudioDevice(device_, 0);
         return 0;
     }
     void close() override {
-        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        if (device_ != 0) sdl_.CloseAudioDevice(device_);
         device_ = 0;
     }
     bool isOpen() const override { return device_ != 0; }
     int queue(const uint8_t* data, size_t length) override {
         if (device_ == 0) return kAudioNoDevice;
-        return SDL_QueueAudio(device_, data, static_cast<Uint32>(length)) == 0 ? 0 : kAudioError;
+        return sdl_.QueueAudio(device_, data, static_cast<Uint32>(length)) == 0 ? 0 : kAudioError;
     }
-    size_t queuedBytes() override { return device_ != 0 ? SDL_GetQueuedAudioSize(device_) : 0; }
+    size_t queuedBytes() override { return device_ != 0 ? sdl_.GetQueuedAudioSize(device_) : 0; }
     void clear() override {
-        if (device_ != 0) SDL_ClearQueuedAudio(device_);
+        if (device_ != 0) sdl_.ClearQueuedAudio(device_);
     }
     int tailMilliseconds() const override { return tail_; }
 
 private:
+    const SdlCalls& sdl_;
     std::string sdlName_;
     SDL_AudioDeviceID device_ = 0;
     int tail_ = 0;
+};
+
+// The sound card, reached the first time a sound opens the device: the library is loaded and the
+// device chosen then. Without a card the device says so once and plays nothing from then on.
+class FirstSoundAudioDevice final : public AudioDevice {
+public:
+    FirstSoundAudioDevice(std::string deviceName, std::function<void(const std::string&)> noDevice)
+        : deviceName_(std::move(deviceName)), noDevice_(std::move(noDevice)) {}
+
+    int open(const AudioFormat& format) override {
+        if (!device_) {
+            std::string error;
+            device_ = createSystemAudioDevice(deviceName_, error);
+            if (!device_) {
+                device_ = std::make_unique<NullAudioDevice>();
+                if (noDevice_) noDevice_(error);
+            }
+        }
+        return device_->open(format);
+    }
+    void close() override {
+        if (device_) device_->close();
+    }
+    bool isOpen() const override { return device_ && device_->isOpen(); }
+    int queue(const uint8_t* data, size_t length) override {
+        return device_ ? device_->queue(data, length) : kAudioNoDevice;
+    }
+    size_t queuedBytes() override { return device_ ? device_->queuedBytes() : 0; }
+    void clear() override {
+        if (device_) device_->clear();
+    }
+    int tailMilliseconds() const override { return device_ ? device_->tailMilliseconds() : 0; }
+
+private:
+    std::string deviceName_;
+    std::function<void(const std::string&)> noDevice_;
+    std::unique_ptr<AudioDevice> device_;  // none until the first sound
 };
 
 }  // namespace
@@ -171,42 +260,52 @@ std::unique_ptr<AudioDevice> createFolderAudioDevice(const std::string& folder) 
 
 std::vector<std::string> listAudioDevices() {
     std::vector<std::string> names;
+    std::string error;
+    const SdlCalls* sdl = sdlCalls(error);
+    if (!sdl) return names;
     QuietStandardError quiet;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
-    int n = SDL_GetNumAudioDevices(0);
+    if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) return names;
+    int n = sdl->GetNumAudioDevices(0);
     for (int i = 0; i < n; ++i) {
-        const char* name = SDL_GetAudioDeviceName(i, 0);
+        const char* name = sdl->GetAudioDeviceName(i, 0);
         if (name) names.emplace_back(text::trim(text::utf8ToCp1252(name)));
     }
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl->QuitSubSystem(SDL_INIT_AUDIO);
     return names;
 }
 
 std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName, std::string& error) {
+    const SdlCalls* sdl = sdlCalls(error);
+    if (!sdl) return nullptr;
     QuietStandardError quiet;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        error = SDL_GetError();
+    if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = sdl->GetError();
         return nullptr;
     }
     // The device the settings name, when one has that name; otherwise the default device.
     std::string sdlName;
     std::string_view wanted = text::trim(deviceName);
     if (!wanted.empty()) {
-        int n = SDL_GetNumAudioDevices(0);
+        int n = sdl->GetNumAudioDevices(0);
         for (int i = 0; i < n && sdlName.empty(); ++i) {
-            const char* name = SDL_GetAudioDeviceName(i, 0);
+            const char* name = sdl->GetAudioDeviceName(i, 0);
             if (name && text::equalsIgnoringCase(text::trim(text::utf8ToCp1252(name)), wanted))
                 sdlName = name;
         }
     }
-    auto device = std::make_unique<SdlAudioDevice>(sdlName);
+    auto device = std::make_unique<SdlAudioDevice>(*sdl, sdlName);
     // A driver may start on a machine without any card; only an opened device tells.
     if (device->open(AudioFormat{}) != 0) {
-        error = SDL_GetError();
+        error = sdl->GetError();
         return nullptr;  // the destructor leaves SDL's audio again
     }
     device->close();
     return device;
+}
+
+std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(std::string deviceName,
+                                                                 std::function<void(const std::string&)> noDevice) {
+    return std::make_unique<FirstSoundAudioDevice>(std::move(deviceName), std::move(noDevice));
 }
 
 }  // namespace parlendo

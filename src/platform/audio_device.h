@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,10 +67,16 @@ private:
 // missing.
 std::unique_ptr<AudioDevice> createFolderAudioDevice(const std::string& folder);
 
-// The system's sound card through SDL2 audio. `deviceName` chooses an output device by name,
+// The system's sound card through SDL2 audio, loaded now when it is not yet. `deviceName` chooses an output device by name,
 // without regard to case (empty, or a name no device has: the default device). Null, with the
-// reason in `error`, when the machine has no sound device.
+// reason in `error`, when the machine has no sound device or the library cannot be loaded.
 std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName, std::string& error);
+
+// The same sound card, reached only when a sound first opens the device (the sound library is not
+// loaded before). Without a card, `noDevice` is called once with the reason, and the device plays
+// nothing and takes no time from then on, as the null device does.
+std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(std::string deviceName,
+                                                                 std::function<void(const std::string&)> noDevice);
 
 // The names of the output devices, in device order (empty when there is no sound system).
 std::vector<std::string> listAudioDevices();

@@ -19,15 +19,16 @@ public:
     EspeakVoice(WavePlayer& player, KeyQueue& keys, std::function<void(int)> sleep);
     ~EspeakVoice() override;
 
-    // Always 0: without the system voice, words are silent but the program goes on.
+    // Always 0, and nothing is loaded yet: the system voice is loaded and started at the first
+    // words. Without it, words are silent but the program goes on.
     int open() override;
     void close() override {}
     void setDiphoneTiming(int, int, int) override {}
     void setSpeed(int speed) override;
     void speakWords(std::string_view words) override;
     void stop() override { stopped_ = true; }
-    // Whether the system voice could be started.
-    bool available() const { return ready_; }
+    // Whether the system voice can speak: loads and starts it when it is not yet.
+    bool available();
 
     // Called with each piece of synthesised 16-bit samples; false ends the synthesis.
     bool deliver(const short* samples, int count);
@@ -41,7 +42,6 @@ private:
     // Samples gathered into player-sized pieces; the first piece of a text goes out at once.
     std::vector<uint8_t> pending_;
     bool firstSent_ = false;
-    bool ready_ = false;
     bool stopped_ = false;
     int rate_ = 22050;
     int speed_ = 3;

@@ -352,17 +352,18 @@ std::unique_ptr<WavePlayer> createWavePlayerOn(std::unique_ptr<AudioDevice> devi
 }
 
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
-                                             KeyQueue& keys, EventLoop* loop, std::string& warning) {
+                                             KeyQueue& keys, EventLoop* loop,
+                                             std::function<void(const std::string&)> warn) {
     std::unique_ptr<AudioDevice> device;
     if (audioOption == "system") {
-        std::string error;
-        device = createSystemAudioDevice(deviceName, error);
-        if (!device) warning = "Sem dispositivo de som (" + error + "); o programa segue sem som.";
+        device = createSystemAudioDeviceOnFirstSound(std::string(deviceName), [warn](const std::string& error) {
+            if (warn) warn("Sem dispositivo de som (" + error + "); o programa segue sem som.");
+        });
     } else if (audioOption.substr(0, 4) == "dir:" && audioOption.size() > 4) {
         device = createFolderAudioDevice(std::string(audioOption.substr(4)));
     } else if (audioOption != "null") {
-        warning =
-            "Dispositivo de som desconhecido: " + std::string(audioOption) + "; o programa segue sem som.";
+        if (warn)
+            warn("Dispositivo de som desconhecido: " + std::string(audioOption) + "; o programa segue sem som.");
     }
     if (!device) device = std::make_unique<NullAudioDevice>();
     return createWavePlayerOn(std::move(device), keys, loop);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,12 +42,15 @@ public:
     bool rapidPlayback = false;  // mono pieces shortened; the "rapido" recordings preferred
 };
 
-// The player on the device named by --audio: "system" (the sound card; "null", with a warning in
-// `warning`, when there is none), "null" (plays nothing, takes no time) or "dir:PATH" (every sound
-// becomes a numbered WAV file there). deviceName is the SAIDADEAUDIO setting; empty for the
-// default device. Keys are polled through `keys`; waits pump `loop` when it is given.
+// The player on the device named by --audio: "system" (the sound card, reached at the first sound;
+// "null" from then on, with a warning, when there is none), "null" (plays nothing, takes no time)
+// or "dir:PATH" (every sound becomes a numbered WAV file there). deviceName is the SAIDADEAUDIO
+// setting; empty for the default device. Keys are polled through `keys`; waits pump `loop` when it
+// is given. `warn` gets each one-line warning when it arises: an unknown option at once, a missing
+// sound card at the first sound.
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
-                                             KeyQueue& keys, EventLoop* loop, std::string& warning);
+                                             KeyQueue& keys, EventLoop* loop,
+                                             std::function<void(const std::string&)> warn);
 
 // Where a WAV image keeps its sound: the format chunk's values and the "data" chunk.
 struct WavData {

@@ -366,7 +366,8 @@ TEST(FolderDevice, EverySoundBecomesANumberedWavFile) {
     fs::path dir = testing::freshTempFolder("wavdir");
     KeyQueue keys;
     std::string warning;
-    auto player = createWavePlayer("dir:" + (dir / "out").string(), "", keys, nullptr, warning);
+    auto player = createWavePlayer("dir:" + (dir / "out").string(), "", keys, nullptr,
+                                   [&](const std::string& w) { warning += w; });
     EXPECT_EQ(warning, "");
     Bytes sound(300, 170);
     EXPECT_EQ(player->playPcm(sound.data(), sound.size(), 11025, 1, 8), 0);
@@ -397,17 +398,33 @@ TEST(SystemDevice, NoSoundCardFallsBackToSilence) {
     std::string saved = old ? old : "";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     KeyQueue keys;
-    std::string warning;
-    auto player = createWavePlayer("system", "", keys, nullptr, warning);
+    std::vector<std::string> warnings;
+    auto player = createWavePlayer("system", "", keys, nullptr,
+                                   [&](const std::string& w) { warnings.push_back(w); });
+    // The card is looked for at the first sound, not before; the warning comes once.
+    EXPECT_TRUE(warnings.empty());
+    Bytes sound(1000, 150);
+    EXPECT_EQ(player->playPcm(sound.data(), sound.size(), 11025, 1, 8), 0);
+    EXPECT_FALSE(player->playerBusy());
+    EXPECT_EQ(player->playPcm(sound.data(), sound.size(), 22050, 2, 16), 0);
     if (old)
         setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
     else
         unsetenv("SDL_AUDIODRIVER");
-    EXPECT_EQ(warning.rfind("Sem dispositivo de som", 0), 0u) << warning;
-    EXPECT_EQ(warning.find('\n'), std::string::npos);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("Sem dispositivo de som", 0), 0u) << warnings[0];
+    EXPECT_EQ(warnings[0].find('\n'), std::string::npos);
+}
+
+TEST(SystemDevice, AnUnknownDeviceIsToldAtOnce) {
+    KeyQueue keys;
+    std::vector<std::string> warnings;
+    auto player = createWavePlayer("speakers", "", keys, nullptr, [&](const std::string& w) { warnings.push_back(w); });
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "Dispositivo de som desconhecido: speakers; o programa segue sem som.");
     Bytes sound(1000, 150);
     EXPECT_EQ(player->playPcm(sound.data(), sound.size(), 11025, 1, 8), 0);
-    EXPECT_FALSE(player->playerBusy());
+    EXPECT_EQ(warnings.size(), 1u);
 }
 
 // SDL's dummy driver plays into nothing at the pace of a card: the queue fills and drains.
