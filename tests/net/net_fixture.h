@@ -132,7 +132,7 @@ inline ScriptRun runParlendo(const std::filesystem::path& folder, const std::str
     writeBytes(folder / ("script" + tag + ".plo"), script);
     writeBytes(folder / ("oralix" + tag + ".ini"), settings);
     std::string command = "cd " + folder.string() + " && " + env + " " + PARLENDO_BINARY_DIR +
-                          "/parlendo --headless --keys {#13} --settings oralix" + tag +
+                          "/parlendo --headless --audio null --keys {#13} --settings oralix" + tag +
                           ".ini --dump-screen screen" + tag + ".txt --speech-log speech" + tag +
                           ".txt script" + tag + ".plo " + args + " </dev/null >/dev/null 2>&1";
     ScriptRun run;
