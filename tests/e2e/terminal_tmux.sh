@@ -9,45 +9,9 @@
 set -u
 
 parlendo=${1:?usage: terminal_tmux.sh PARLENDO}
-parlendo=$(cd "$(dirname "$parlendo")" && pwd)/$(basename "$parlendo")
-if ! command -v tmux >/dev/null; then
-    echo "SKIPPED: tmux is not installed (./setup.sh installs it)"
-    exit 77
-fi
-
-work=$(mktemp -d)
-socket="parlendo-e2e-$$"
-tmx() { tmux -L "$socket" "$@"; }
-cleanup() {
-    tmx kill-server 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-term=tmux-256color
-infocmp "$term" >/dev/null 2>&1 || term=screen-256color
-cat >"$work/tmux.conf" <<EOF
-set -g default-terminal "$term"
-set -g status off
-set -g escape-time 0
-EOF
+socket_name=parlendo-e2e
+source "$(dirname "$0")/tmux_common.sh"
 : >"$work/settings.ini"
-
-# wait_for SESSION PATTERN: waits up to 5 s for the pane's text to match the extended regex.
-wait_for() {
-    local i
-    for ((i = 0; i < 100; i++)); do
-        if tmx capture-pane -p -t "$1" | grep -Eq -- "$2"; then return 0; fi
-        sleep 0.05
-    done
-    return 1
-}
 
 # wait_file FILE: waits up to 5 s for the file to exist.
 wait_file() {
