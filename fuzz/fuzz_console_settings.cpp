@@ -66,12 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string path = scratchFolder() + "/oralix.ini";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
-    SettingsLocation where;
-    where.executableFolder = scratchFolder();
-    where.explicitFile = path;
-    where.userFolder = scratchFolder() + "/user";
-    where.compatibilityFolder = scratchFolder() + "/compat";
-    SettingsFile settings(where);
+    SettingsFile settings(fuzzScratchSettings(scratchFolder(), path));
     ConsoleGrid console;
     ConsoleSettings s;
     createConsole(settings, console, s);

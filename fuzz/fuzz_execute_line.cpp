@@ -71,16 +71,6 @@ std::vector<std::string> scriptLines(const uint8_t* data, size_t size) {
     return lines;
 }
 
-parlendo::SettingsLocation scratchSettings() {
-    parlendo::SettingsLocation where;
-    const std::string& folder = scratchFolder();
-    where.executableFolder = folder;
-    where.explicitFile = folder + "/absent/oralix.ini";
-    where.userFolder = folder + "/user";
-    where.compatibilityFolder = folder + "/compat";
-    return where;
-}
-
 // Every index the run loop and the jumps may leave behind: 0 after a jump back to before line 1,
 // up to one past the line after the last.
 void checkLine(const parlendo::Interpreter& in) {
@@ -107,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScriptedKeys typed(std::vector<std::string>{"s", "\r", std::string("\0\x50", 2), "\x1b", "7", "\r"});
     KeyQueue keys(&typed);
     RecordingSpeech speech(keys);
-    SettingsFile settings(scratchSettings());
+    SettingsFile settings(fuzzScratchSettings(scratchFolder(), scratchFolder() + "/absent/oralix.ini"));
     FixedClock clock(LocalTime{2024, 5, 17, 13, 45, 30, 250, 5});
 
     Interpreter in(Services{console, keys, speech, settings, clock});

@@ -45,13 +45,8 @@ std::vector<std::string> expectedLines(const std::string& bytes, size_t maxLengt
 
 parlendo::SettingsFile& settings() {
     static parlendo::SettingsFile* file = [] {
-        parlendo::SettingsLocation where;
         const std::string& folder = parlendo::fuzzScratchFolder("parlendo-fuzz-http");
-        where.executableFolder = folder;
-        where.explicitFile = folder + "/oralix.ini";
-        where.userFolder = folder + "/user";
-        where.compatibilityFolder = folder + "/compat";
-        return new parlendo::SettingsFile(where);
+        return new parlendo::SettingsFile(parlendo::fuzzScratchSettings(folder, folder + "/oralix.ini"));
     }();
     return *file;
 }

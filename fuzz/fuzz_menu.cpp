@@ -81,12 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScriptedKeys typed(keyList);
     KeyQueue keys(&typed);
     RecordingSpeech speech(keys);
-    SettingsLocation where;
-    where.executableFolder = scratchFolder();
-    where.explicitFile = scratchFolder() + "/absent/oralix.ini";
-    where.userFolder = scratchFolder() + "/user";
-    where.compatibilityFolder = scratchFolder() + "/compat";
-    SettingsFile settings(where);
+    SettingsFile settings(fuzzScratchSettings(scratchFolder(), scratchFolder() + "/absent/oralix.ini"));
     FixedClock clock(LocalTime{2024, 5, 17, 13, 45, 30, 250, 5});
     Interpreter in(Services{console, keys, speech, settings, clock});
     in.maxTextSize = size_t{1} << 16;

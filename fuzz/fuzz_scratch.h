@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "console/settings_file.h"
+
 namespace parlendo {
 
 // The folder is named from `prefix` ("parlendo-fuzz-menu"); the first call decides it.
@@ -28,6 +30,17 @@ inline const std::string& fuzzScratchFolder(const char* prefix) {
         return name;
     }();
     return *folder;
+}
+
+// Settings kept inside a scratch folder: the executable's folder is the folder itself, the user and
+// compatibility folders are under it, and the settings file is `file` (which may not exist).
+inline SettingsLocation fuzzScratchSettings(const std::string& folder, const std::string& file) {
+    SettingsLocation where;
+    where.executableFolder = folder;
+    where.explicitFile = file;
+    where.userFolder = folder + "/user";
+    where.compatibilityFolder = folder + "/compat";
+    return where;
 }
 
 }  // namespace parlendo

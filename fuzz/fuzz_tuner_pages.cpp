@@ -74,16 +74,6 @@ std::vector<std::string> driverScript() {
     return lines;
 }
 
-parlendo::SettingsLocation scratchSettings() {
-    parlendo::SettingsLocation where;
-    const std::string& folder = scratchFolder();
-    where.executableFolder = folder;
-    where.explicitFile = folder + "/absent/oralix.ini";
-    where.userFolder = folder + "/user";
-    where.compatibilityFolder = folder + "/compat";
-    return where;
-}
-
 void writePage(const char* name, const uint8_t* data, size_t size) {
     std::ofstream out(std::string("temp/") + name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -108,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScriptedKeys typed(std::vector<std::string>{});
     KeyQueue keys(&typed);
     RecordingSpeech speech(keys, nullptr, false);
-    SettingsFile settings(scratchSettings());
+    SettingsFile settings(fuzzScratchSettings(scratchFolder(), scratchFolder() + "/absent/oralix.ini"));
     FixedClock clock(LocalTime{2024, 5, 17, 13, 45, 30, 250, 5});
 
     Interpreter in(Services{console, keys, speech, settings, clock});
