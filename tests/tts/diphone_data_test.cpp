@@ -175,6 +175,13 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     EXPECT_NE(log.find("longer than 8"), std::string::npos) << log;
     EXPECT_FALSE(fs::exists(dir / "long" / "DIFONES2.IND"));
 
+    // A mnemonic espeak-ng does not know would be skipped silently and the unit would sound wrong.
+    { std::ofstream(dir / "typo.txt") << "nucleus a a\nunit qq Q9\n"; }
+    EXPECT_EQ(runGenerator(dir / "typo.txt", dir / "typo", dir / "typo.log"), 1);
+    log = readText(dir / "typo.log");
+    EXPECT_NE(log.find("$QQ"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(dir / "typo" / "DIFONES2.IND"));
+
     ASSERT_EQ(runGenerator(dir / "small.txt", dir / "one", dir / "one.log"), 0) << readText(dir / "one.log");
     ASSERT_EQ(runGenerator(dir / "small.txt", dir / "two", dir / "two.log"), 0) << readText(dir / "two.log");
     std::vector<Record> records = readIndex(readBytes(dir / "one" / "DIFONES2.IND"));
