@@ -60,11 +60,19 @@ struct Unit {
 };
 
 bool isMark(char c) { return c == '^' || c == '~'; }
-bool isVowel(char c) { return std::string_view("aeiou").find(c) != std::string_view::npos; }
 
 // The database name of a unit as the synthesiser looks it up: "$" + the letters upper-cased,
 // a final "^" as CIRC and "~" as TIL. A mark anywhere else would make two names.
+// A unit may also be given by its name itself ("$PR"), as the coverage report prints it.
 std::optional<std::string> unitName(std::string_view letters, std::string& error) {
+    if (!letters.empty() && letters[0] == '$') {
+        bool upper = std::all_of(letters.begin() + 1, letters.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        if (letters.size() < 2 || letters.size() > kMaxName || !upper) {
+            error = "the name " + std::string(letters) + " is not \"$\" and 1 to 7 letters A-Z";
+            return std::nullopt;
+        }
+        return std::string(letters);
+    }
     std::string name = "$";
     for (size_t i = 0; i < letters.size(); ++i) {
         char c = letters[i];
@@ -177,7 +185,12 @@ std::optional<std::map<std::string, Unit>> unitsOf(const Inventory& inv, const s
             ok = false;
             return;
         }
-        bool consonantOnly = std::none_of(letters.begin(), letters.end(), isVowel);
+        // Letters of the name's mark (CIRC, TIL) are not the unit's vowels.
+        std::string_view plain = *name;
+        for (std::string_view mark : {"CIRC", "TIL"})
+            if (plain.size() > mark.size() && plain.substr(plain.size() - mark.size()) == mark)
+                plain.remove_suffix(mark.size());
+        bool consonantOnly = plain.find_first_of("AEIOU") == std::string_view::npos;
         auto [it, inserted] = units.try_emplace(*name, Unit{phonemes, consonantOnly});
         if (!inserted && replace) it->second = Unit{phonemes, consonantOnly};
     };

@@ -167,7 +167,7 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     {
         std::ofstream(dir / "long.txt") << "nucleus a^ &\nonset tch tS\n";
         std::ofstream(dir / "small.txt") << "# two nuclei, one onset\nnucleus a a\nnucleus a~ &~  # nasal\n"
-                                            "glide w w\nonset k k\nunit nn Nn\n";
+                                            "glide w w\nonset k k\nunit nn Nn\nunit $PS ps\n";
     }
     EXPECT_EQ(runGenerator(dir / "long.txt", dir / "long", dir / "long.log"), 1);
     std::string log = readText(dir / "long.log");
@@ -187,7 +187,7 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     std::vector<Record> records = readIndex(readBytes(dir / "one" / "DIFONES2.IND"));
     std::vector<std::string> names;
     for (const Record& r : records) names.push_back(r.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN", "$PS"}));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.IND"), readBytes(dir / "two" / "DIFONES2.IND"));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.DIF"), readBytes(dir / "two" / "DIFONES2.DIF"));
     fs::remove_all(dir);
