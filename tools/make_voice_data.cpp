@@ -5,8 +5,6 @@
 // bytes on every run.
 //
 //   make_voice_data FOLDER
-#include <espeak-ng/speak_lib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,12 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "espeak_capture.h"
 #include "tts/tones.h"
 #include "tts/wave_player.h"
 
 namespace {
 
-using parlendo::kVoiceRate;
+namespace voicegen = parlendo::voicegen;
 namespace fs = std::filesystem;
 
 // Names of the Windows-1252 characters that have one (UTF-8); letters of both cases share a name.
@@ -265,69 +264,22 @@ std::string numberFileName(const std::string& word) {
     return encode(w);
 }
 
-std::vector<short> g_samples;
-
-int collect(short* wav, int count, espeak_EVENT*) {
-    if (wav && count > 0) g_samples.insert(g_samples.end(), wav, wav + count);
-    return 0;
-}
-
 // The spoken text at the voice's rate, trimmed of leading and trailing silence, resampled to
-// 11025 Hz with a windowed-sinc low-pass, scaled to a common loudness and made 8-bit unsigned.
+// 11025 Hz, scaled to a common loudness and made 8-bit unsigned.
 std::vector<uint8_t> speakWords(const std::string& words, int sourceRate) {
-    g_samples.clear();
-    espeak_Synth(words.c_str(), words.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
-    espeak_Synchronize();
-    const std::vector<short>& in = g_samples;
-    int peak = 1;
-    for (short s : in) peak = std::max(peak, std::abs(static_cast<int>(s)));
-    const int threshold = peak / 30;
+    const std::vector<short> in = voicegen::speak(words, false).samples;
     size_t first = 0;
     size_t last = in.size();
-    while (first < in.size() && std::abs(static_cast<int>(in[first])) <= threshold) ++first;
-    while (last > first && std::abs(static_cast<int>(in[last - 1])) <= threshold) --last;
-    if (first >= last) return {};
+    if (!voicegen::findSound(in, first, last, 30)) return {};
     const size_t margin = static_cast<size_t>(sourceRate / 100);  // 10 ms each side
     first = first > margin ? first - margin : 0;
     last = std::min(in.size(), last + margin);
-
-    const double step = static_cast<double>(sourceRate) / kVoiceRate;
-    const double cutoff = 0.45 / step;  // of the source rate: below the new Nyquist frequency
-    const int taps = 16;
-    const double pi = 3.14159265358979323846;
-    const size_t n = static_cast<size_t>((last - first) / step);
-    std::vector<double> out(n);
-    double outPeak = 1;
-    for (size_t i = 0; i < n; ++i) {
-        double t = first + i * step;
-        long centre = static_cast<long>(std::floor(t));
-        double sum = 0;
-        for (long k = centre - taps + 1; k <= centre + taps; ++k) {
-            if (k < static_cast<long>(first) || k >= static_cast<long>(last)) continue;
-            double x = t - k;
-            double sinc = x == 0 ? 2 * cutoff : std::sin(2 * pi * cutoff * x) / (pi * x);
-            double window = 0.5 + 0.5 * std::cos(pi * x / taps);
-            sum += in[k] * sinc * window;
-        }
-        out[i] = sum;
-        outPeak = std::max(outPeak, std::fabs(sum));
-    }
-    const double gain = 110.0 / outPeak;
-    std::vector<uint8_t> bytes(n);
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<uint8_t>(std::clamp(128L + std::lround(out[i] * gain), 0L, 255L));
-    return bytes;
+    std::vector<double> out = voicegen::resampleToVoiceRate(in, first, last, sourceRate);
+    return voicegen::toUnsigned8(out, 110.0 / std::max(1.0, voicegen::peakOf(out)));
 }
 
 bool writeWav(const fs::path& folder, const std::string& name, const std::vector<uint8_t>& pcm) {
-    std::vector<uint8_t> file = parlendo::wavHeader(static_cast<uint32_t>(pcm.size()), kVoiceRate, 1, 8);
-    file.insert(file.end(), pcm.begin(), pcm.end());
-    fs::path path = folder / (name + ".wav");
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    if (f && std::fclose(f) != 0) ok = false;
-    if (!ok) std::fprintf(stderr, "make_voice_data: cannot write %s\n", path.c_str());
-    return ok;
+    return voicegen::writeWav((folder / (name + ".wav")).string(), pcm, "make_voice_data");
 }
 
 }  // namespace
@@ -344,16 +296,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_voice_data: cannot make %s\n", argv[1]);
         return 1;
     }
-    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
-    if (rate <= 0) {
-        std::fprintf(stderr, "make_voice_data: espeak-ng did not start\n");
-        return 1;
-    }
-    espeak_SetSynthCallback(collect);
-    if (espeak_SetVoiceByName("pt-br") != EE_OK && espeak_SetVoiceByName("pt") != EE_OK) {
-        std::fprintf(stderr, "make_voice_data: espeak-ng has no Brazilian Portuguese voice\n");
-        return 1;
-    }
+    int rate = voicegen::startEspeak("make_voice_data", false);
+    if (rate <= 0) return 1;
 
     std::vector<std::pair<std::string, std::string>> spoken;  // file name, words
     for (const auto& [code, name] : kCharacterNames) spoken.emplace_back("_" + std::to_string(code), name);
@@ -394,7 +338,7 @@ int main(int argc, char** argv) {
         std::string name = std::string("dtmf_") + (key == '*' ? 'X' : key);
         if (!writeWav(folder, name, parlendo::dualToneSamples(low, high, 150))) ++failures;
     }
-    espeak_Terminate();
+    voicegen::stopEspeak();
     if (failures > 0) return 1;
     std::printf("make_voice_data: %zu recordings and 12 telephone tones in %s\n", spoken.size(), argv[1]);
     return 0;

@@ -1,0 +1,191 @@
+// The diphone database the build makes for the built-in voice: a well-formed index over the sample
+// file, every unit of the voice's alphabet present, audible and levelled, the translator's files
+// beside it; and the generator refusing names the index cannot hold.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace parlendo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string readText(const fs::path& path) {
+    std::vector<uint8_t> bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct Record {
+    std::string name;
+    size_t count;
+    size_t offset;
+};
+
+std::vector<Record> readIndex(const std::vector<uint8_t>& index) {
+    std::vector<Record> records;
+    for (size_t r = 0; r + 15 <= index.size(); r += 15) {
+        const uint8_t* p = &index[r];
+        records.push_back({std::string(reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], 8)),
+                           static_cast<size_t>(p[9] | p[10] << 8),
+                           static_cast<size_t>(p[11] | p[12] << 8 | p[13] << 16) | static_cast<size_t>(p[14]) << 24});
+        EXPECT_LE(p[0], 8) << "record " << r / 15;
+    }
+    return records;
+}
+
+// RMS of the loudest 40 ms (441 samples) of 8-bit unsigned samples.
+double loudness(const uint8_t* s, size_t n) {
+    const size_t w = std::min<size_t>(n, 441);
+    double sum = 0, best = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sum += (s[i] - 128.0) * (s[i] - 128.0);
+        if (i >= w) sum -= (s[i - w] - 128.0) * (s[i - w] - 128.0);
+        best = std::max(best, sum);
+    }
+    return w ? std::sqrt(best / w) : 0;
+}
+
+// The names the synthesiser asks for, built from the alphabet the rules write.
+std::vector<std::string> alphabetNames() {
+    const std::vector<std::string> onsets = {"",  "B", "D",  "F",  "G",  "K",  "L",  "M", "N",
+                                             "P", "R", "S",  "T",  "V",  "X",  "Z",  "J", "RR",
+                                             "NH", "LH", "DJ", "KS", "KW", "GW"};
+    const std::vector<std::string> nuclei = {"A", "ACIRC", "ATIL", "E", "ECIRC", "ETIL", "I",
+                                             "ITIL", "O", "OCIRC", "OTIL", "U", "UTIL"};
+    std::vector<std::string> names;
+    for (const std::string& o : onsets)
+        for (const std::string& n : nuclei) names.push_back("$" + o + n);
+    names.push_back("$TCHI");
+    names.push_back("$TCHITIL");
+    for (const std::string& n : nuclei)
+        for (const char* g : {"Y", "W"}) names.push_back("$" + n.substr(0, 1) + g + n.substr(1));
+    for (const std::string& o : onsets)
+        if (!o.empty()) names.push_back("$" + o);
+    names.push_back("$TCH");
+    names.push_back("$NN");
+    return names;
+}
+
+class DiphoneDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef PARLENDO_DIPHONE_DIR
+        GTEST_SKIP() << "the diphone database is not built (PARLENDO_VOICE_DATA is off)";
+#else
+        folder_ = PARLENDO_DIPHONE_DIR;
+        index_ = readBytes(folder_ / "DIFONES2.IND");
+        samples_ = readBytes(folder_ / "DIFONES2.DIF");
+        records_ = readIndex(index_);
+#endif
+    }
+    fs::path folder_;
+    std::vector<uint8_t> index_, samples_;
+    std::vector<Record> records_;
+};
+
+TEST_F(DiphoneDataTest, IndexIsSortedUniqueAndInsideTheSampleFile) {
+    ASSERT_FALSE(index_.empty());
+    EXPECT_EQ(index_.size() % 15, 0u);
+    for (size_t i = 0; i < records_.size(); ++i) {
+        const Record& r = records_[i];
+        EXPECT_GE(r.name.size(), 2u);
+        EXPECT_EQ(r.name[0], '$') << r.name;
+        for (char c : r.name.substr(1)) {
+            EXPECT_TRUE(c >= 'A' && c <= 'Z') << r.name;
+        }
+        if (i > 0) {
+            EXPECT_LT(records_[i - 1].name, r.name) << "not sorted or not unique";
+        }
+        EXPECT_GT(r.count, 0u) << r.name;
+        EXPECT_LE(r.offset + r.count, samples_.size()) << r.name;
+    }
+}
+
+TEST_F(DiphoneDataTest, EveryUnitOfTheAlphabetIsThereAudibleAndLevelled) {
+    std::map<std::string, const Record*> byName;
+    for (const Record& r : records_) byName[r.name] = &r;
+    for (const std::string& name : alphabetNames()) {
+        auto it = byName.find(name);
+        if (it == byName.end()) {
+            ADD_FAILURE() << name << " missing";
+            continue;
+        }
+        const Record& r = *it->second;
+        ASSERT_LE(r.offset + r.count, samples_.size()) << name;
+        const uint8_t* s = samples_.data() + r.offset;
+        int peak = 0;
+        for (size_t i = 0; i < r.count; ++i) peak = std::max(peak, std::abs(s[i] - 128));
+        EXPECT_GE(peak, 4) << name << " is silent";
+        bool hasVowel = name.find_first_of("AEIOU", 1) != std::string::npos;
+        if (hasVowel) {
+            // Units with a vowel are brought to one loudness and kept clear of clipping.
+            double level = loudness(s, r.count);
+            EXPECT_GT(level, 20) << name;
+            EXPECT_LT(level, 40) << name;
+            EXPECT_LT(peak, 127) << name;
+            EXPECT_LT(r.count, 11025u / 2) << name << " is longer than half a second";
+        } else {
+            EXPECT_LE(r.count, 11025u / 10) << name << ": a consonant alone is short";
+        }
+    }
+}
+
+TEST_F(DiphoneDataTest, TranslatorFilesAreBesideTheDatabase) {
+    EXPECT_TRUE(fs::is_regular_file(folder_ / "regras.rgr"));
+    EXPECT_TRUE(fs::is_regular_file(folder_ / "portug.exc"));
+}
+
+#ifdef PARLENDO_MAKE_DIPHONES
+// Runs the generator on an inventory of its own; its messages go to `log`.
+int runGenerator(const fs::path& inventory, const fs::path& out, const fs::path& log) {
+    std::string command = std::string("'") + PARLENDO_MAKE_DIPHONES + "' '" + inventory.string() + "' '" +
+                          out.string() + "' >'" + log.string() + "' 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
+    fs::path dir = fs::temp_directory_path() / ("diphone_gen_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    {
+        std::ofstream(dir / "long.txt") << "nucleus a^ &\nonset tch tS\n";
+        std::ofstream(dir / "small.txt") << "# two nuclei, one onset\nnucleus a a\nnucleus a~ &~  # nasal\n"
+                                            "glide w w\nonset k k\nunit nn Nn\n";
+    }
+    EXPECT_EQ(runGenerator(dir / "long.txt", dir / "long", dir / "long.log"), 1);
+    std::string log = readText(dir / "long.log");
+    EXPECT_NE(log.find("$TCHACIRC"), std::string::npos) << log;
+    EXPECT_NE(log.find("longer than 8"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(dir / "long" / "DIFONES2.IND"));
+
+    ASSERT_EQ(runGenerator(dir / "small.txt", dir / "one", dir / "one.log"), 0) << readText(dir / "one.log");
+    ASSERT_EQ(runGenerator(dir / "small.txt", dir / "two", dir / "two.log"), 0) << readText(dir / "two.log");
+    std::vector<Record> records = readIndex(readBytes(dir / "one" / "DIFONES2.IND"));
+    std::vector<std::string> names;
+    for (const Record& r : records) names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN"}));
+    EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.IND"), readBytes(dir / "two" / "DIFONES2.IND"));
+    EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.DIF"), readBytes(dir / "two" / "DIFONES2.DIF"));
+    fs::remove_all(dir);
+}
+#endif
+
+}  // namespace
+}  // namespace parlendo

@@ -1,0 +1,410 @@
+// Writes the built-in voice's diphone database, DIFONES2.IND and DIFONES2.DIF, into a folder from
+// the unit inventory (data/difones/unidades.txt). Every unit is spoken by espeak-ng's Brazilian
+// Portuguese voice from its phonemes, monotone, followed by a pause and a carrier syllable so that
+// it carries neither an utterance's fall nor its long final release; the unit is cut at the pause,
+// trimmed of silence, levelled and made 8-bit unsigned mono at 11025 Hz. The same inventory gives
+// the same bytes on every run.
+//
+//   make_diphones INVENTORY FOLDER
+//   make_diphones --join FOLDER OUT.wav NAME...   (the named units of a database, one after another)
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "espeak_capture.h"
+#include "tts/tones.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace voicegen = parlendo::voicegen;
+using parlendo::kVoiceRate;
+
+constexpr const char* kTool = "make_diphones";
+constexpr size_t kMaxName = 8;
+constexpr size_t kRecordSize = 15;
+constexpr double kTargetLoudness = 30;  // RMS of a unit's loudest 40 ms, in 8-bit steps
+constexpr double kMaxPeak = 124;        // keeps levelled units clear of clipping
+constexpr int kLeadMs = 20;             // silence kept before a unit: a stop's closure
+constexpr int kTailMs = 5;              // quiet release kept after a unit
+constexpr int kAloneMaxMs = 70;         // a consonant alone is short
+constexpr int kRate = 200;              // words per minute
+
+// What the inventory's lines describe.
+struct Entry {
+    std::string letters;
+    std::string phonemes;
+    std::vector<std::string> only;  // onsets: the nuclei it combines with (empty: all)
+};
+
+struct Inventory {
+    std::vector<Entry> nuclei, glides, onsets, diphthongs, alone, units;
+};
+
+// A unit to speak: its name in the database, the phonemes and whether it has a vowel.
+struct Unit {
+    std::string phonemes;
+    bool consonantOnly = false;
+};
+
+bool isMark(char c) { return c == '^' || c == '~'; }
+bool isVowel(char c) { return std::string_view("aeiou").find(c) != std::string_view::npos; }
+
+// The database name of a unit as the synthesiser looks it up: "$" + the letters upper-cased,
+// a final "^" as CIRC and "~" as TIL. A mark anywhere else would make two names.
+std::optional<std::string> unitName(std::string_view letters, std::string& error) {
+    std::string name = "$";
+    for (size_t i = 0; i < letters.size(); ++i) {
+        char c = letters[i];
+        if (isMark(c)) {
+            if (i + 1 != letters.size() || i == 0) {
+                error = "a mark (^ or ~) must end the unit \"" + std::string(letters) + "\"";
+                return std::nullopt;
+            }
+            name += c == '^' ? "CIRC" : "TIL";
+        } else if (c >= 'a' && c <= 'z') {
+            name += static_cast<char>(c - 'a' + 'A');
+        } else {
+            error = "the unit \"" + std::string(letters) + "\" has a character other than a-z, ^ and ~";
+            return std::nullopt;
+        }
+    }
+    if (name.size() == 1) {
+        error = "empty unit";
+        return std::nullopt;
+    }
+    if (name.size() > kMaxName) {
+        error = "the name " + name + " of the unit \"" + std::string(letters) + "\" is longer than " +
+                std::to_string(kMaxName) + " characters";
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<Inventory> readInventory(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot read %s\n", kTool, path.c_str());
+        return std::nullopt;
+    }
+    Inventory inv;
+    std::string line;
+    int number = 0;
+    bool ok = true;
+    while (std::getline(in, line)) {
+        ++number;
+        // A comment starts with "#" at the start of the line or after a blank.
+        for (size_t i = 0; i < line.size(); ++i)
+            if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+                line.resize(i);
+                break;
+            }
+        std::istringstream words(line);
+        std::string keyword;
+        if (!(words >> keyword)) continue;
+        Entry e;
+        std::string phonemes;
+        words >> e.letters >> phonemes;
+        auto fail = [&](const std::string& why) {
+            std::fprintf(stderr, "%s: %s line %d: %s\n", kTool, path.c_str(), number, why.c_str());
+            ok = false;
+        };
+        if (e.letters.empty() || phonemes.empty()) {
+            fail("expected: " + keyword + " LETTERS PHONEMES");
+            continue;
+        }
+        e.phonemes = phonemes;
+        std::string more;
+        if (keyword == "onset") {
+            if (words >> more) {
+                if (more != "only") {
+                    fail("expected \"only\" and nuclei after the phonemes, found \"" + more + "\"");
+                    continue;
+                }
+                while (words >> more) e.only.push_back(more);
+            }
+            inv.onsets.push_back(e);
+        } else if (keyword == "unit") {
+            while (words >> more) e.phonemes += " " + more;
+            inv.units.push_back(e);
+        } else {
+            if (words >> more) {
+                fail("unexpected \"" + more + "\" after the phonemes");
+                continue;
+            }
+            if (keyword == "nucleus") {
+                inv.nuclei.push_back(e);
+            } else if (keyword == "glide") {
+                inv.glides.push_back(e);
+            } else if (keyword == "diphthong") {
+                inv.diphthongs.push_back(e);
+            } else if (keyword == "alone") {
+                inv.alone.push_back(e);
+            } else {
+                fail("unknown entry \"" + keyword + "\"");
+            }
+        }
+    }
+    if (!ok) return std::nullopt;
+    return inv;
+}
+
+// Every unit of the inventory by database name, or nothing after messages.
+std::optional<std::map<std::string, Unit>> unitsOf(const Inventory& inv, const std::string& path) {
+    std::map<std::string, Unit> units;
+    bool ok = true;
+    auto add = [&](const std::string& letters, const std::string& phonemes, bool replace) {
+        std::string error;
+        std::optional<std::string> name = unitName(letters, error);
+        if (!name) {
+            std::fprintf(stderr, "%s: %s: %s\n", kTool, path.c_str(), error.c_str());
+            ok = false;
+            return;
+        }
+        bool consonantOnly = std::none_of(letters.begin(), letters.end(), isVowel);
+        auto [it, inserted] = units.try_emplace(*name, Unit{phonemes, consonantOnly});
+        if (!inserted && replace) it->second = Unit{phonemes, consonantOnly};
+    };
+    for (const Entry& nucleus : inv.nuclei) add(nucleus.letters, "'" + nucleus.phonemes, false);
+    for (const Entry& onset : inv.onsets)
+        for (const Entry& nucleus : inv.nuclei)
+            if (onset.only.empty() ||
+                std::find(onset.only.begin(), onset.only.end(), nucleus.letters) != onset.only.end())
+                add(onset.letters + nucleus.letters, onset.phonemes + "'" + nucleus.phonemes, false);
+    // Nucleus + glide: named vowel, glide, mark, as the synthesiser emits them.
+    for (const Entry& nucleus : inv.nuclei)
+        for (const Entry& glide : inv.glides) {
+            std::string written = nucleus.letters + glide.letters;  // as the rules write it
+            std::string phonemes = nucleus.phonemes + glide.phonemes;
+            for (const Entry& d : inv.diphthongs)
+                if (d.letters == written) phonemes = d.phonemes;
+            std::string named = written;
+            if (nucleus.letters.size() == 2) named = {nucleus.letters[0], glide.letters[0], nucleus.letters[1]};
+            add(named, "'" + phonemes, false);
+        }
+    for (const Entry& d : inv.diphthongs) {
+        bool known = false;
+        for (const Entry& nucleus : inv.nuclei)
+            for (const Entry& glide : inv.glides) known = known || d.letters == nucleus.letters + glide.letters;
+        if (!known) {
+            std::fprintf(stderr, "%s: %s: the diphthong \"%s\" is no nucleus followed by a glide\n", kTool,
+                         path.c_str(), d.letters.c_str());
+            ok = false;
+        }
+    }
+    for (const Entry& onset : inv.onsets) add(onset.letters, onset.phonemes, false);
+    for (const Entry& a : inv.alone) add(a.letters, a.phonemes, true);
+    std::map<std::string, int> explicitNames;
+    for (const Entry& u : inv.units) {
+        std::string error;
+        if (std::optional<std::string> name = unitName(u.letters, error); name && ++explicitNames[*name] > 1) {
+            std::fprintf(stderr, "%s: %s: the unit \"%s\" is listed twice\n", kTool, path.c_str(),
+                         u.letters.c_str());
+            ok = false;
+        }
+        add(u.letters, u.phonemes, true);
+    }
+    if (!ok) return std::nullopt;
+    return units;
+}
+
+// The phoneme names of a phoneme string without stress and syllable marks, for comparing what
+// was asked for with what espeak-ng said.
+std::string plainPhonemes(std::string_view s) {
+    std::string out;
+    for (char c : s)
+        if (c != '\'' && c != ',' && c != ' ' && c != ':') out += c;
+    return out;
+}
+
+// A unit's sound at the voice rate, before levelling; empty (after a message) when espeak-ng
+// made no sound of it.
+std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rate) {
+    voicegen::CapturedSpeech speech = voicegen::speak("[[" + unit.phonemes + "_ta]]", true);
+    const std::vector<short>& in = speech.samples;
+    // The unit ends where the pause before the carrier starts.
+    size_t end = in.size();
+    std::string said;
+    for (const voicegen::PhonemeMark& mark : speech.phonemes) {
+        if (mark.name == "_" || mark.name == "_:") {
+            end = std::min(mark.sample, in.size());
+            break;
+        }
+        said += mark.name;
+    }
+    if (said != plainPhonemes(unit.phonemes))
+        std::fprintf(stderr, "%s: warning: %s: asked for [[%s]], espeak-ng said [[%s]]\n", kTool, name.c_str(),
+                     unit.phonemes.c_str(), said.c_str());
+    size_t first = 0;
+    size_t last = end;
+    if (!voicegen::findSound(in, first, last, 50)) {
+        std::fprintf(stderr, "%s: no sound for %s [[%s]]\n", kTool, name.c_str(), unit.phonemes.c_str());
+        return {};
+    }
+    first -= std::min(first, static_cast<size_t>(rate * kLeadMs / 1000));
+    last = std::min(end, last + static_cast<size_t>(rate * kTailMs / 1000));
+    std::vector<double> sound = voicegen::resampleToVoiceRate(in, first, last, rate);
+
+    size_t fadeOut = kVoiceRate * 4 / 1000;
+    if (unit.consonantOnly && sound.size() > static_cast<size_t>(kVoiceRate * kAloneMaxMs / 1000)) {
+        sound.resize(kVoiceRate * kAloneMaxMs / 1000);
+        fadeOut = kVoiceRate * 15 / 1000;
+    }
+    // Short fades keep the joins free of clicks.
+    const size_t fadeIn = std::min(sound.size(), static_cast<size_t>(kVoiceRate * 2 / 1000));
+    for (size_t i = 0; i < fadeIn; ++i) sound[i] *= static_cast<double>(i) / fadeIn;
+    fadeOut = std::min(fadeOut, sound.size());
+    for (size_t i = 0; i < fadeOut; ++i) sound[sound.size() - 1 - i] *= static_cast<double>(i) / fadeOut;
+    return sound;
+}
+
+// The RMS of the loudest 40 ms of a sound: how loud its vowel is heard.
+double loudnessOf(const std::vector<double>& sound) {
+    const size_t window = std::min(sound.size(), static_cast<size_t>(kVoiceRate * 40 / 1000));
+    if (window == 0) return 0;
+    double sum = 0;
+    for (size_t i = 0; i < window; ++i) sum += sound[i] * sound[i];
+    double best = sum;
+    for (size_t i = window; i < sound.size(); ++i) {
+        sum += sound[i] * sound[i] - sound[i - window] * sound[i - window];
+        best = std::max(best, sum);
+    }
+    return std::sqrt(std::max(0.0, best) / window);
+}
+
+bool writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    fs::path temporary = path;
+    temporary += ".tmp";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0) ok = false;
+    std::error_code ec;
+    if (ok) fs::rename(temporary, path, ec);
+    if (!ok || ec) {
+        std::fprintf(stderr, "%s: cannot write %s\n", kTool, path.c_str());
+        fs::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The named units of a database one after another in a WAV file, for listening to joins.
+int join(const fs::path& folder, const std::string& out, int count, char** names) {
+    std::vector<uint8_t> index = readFile(folder / "DIFONES2.IND");
+    std::vector<uint8_t> samples = readFile(folder / "DIFONES2.DIF");
+    std::vector<uint8_t> pcm;
+    for (int n = 0; n < count; ++n) {
+        bool found = false;
+        for (size_t r = 0; r + kRecordSize <= index.size(); r += kRecordSize) {
+            const uint8_t* rec = &index[r];
+            size_t length = std::min<size_t>(rec[0], kMaxName);
+            if (std::string(reinterpret_cast<const char*>(rec + 1), length) != names[n]) continue;
+            size_t samplesCount = rec[9] | rec[10] << 8;
+            size_t offset = rec[11] | rec[12] << 8 | rec[13] << 16 | static_cast<size_t>(rec[14]) << 24;
+            if (offset + samplesCount > samples.size()) break;
+            pcm.insert(pcm.end(), samples.begin() + offset, samples.begin() + offset + samplesCount);
+            found = true;
+        }
+        if (!found) {
+            std::fprintf(stderr, "%s: no unit %s in %s\n", kTool, names[n], folder.c_str());
+            return 1;
+        }
+    }
+    return voicegen::writeWav(out, pcm, kTool) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::string_view(argv[1]) == "--join") return join(argv[2], argv[3], argc - 4, argv + 4);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_diphones INVENTORY FOLDER\n"
+                             "       make_diphones --join FOLDER OUT.wav NAME...\n");
+        return 2;
+    }
+    std::optional<Inventory> inventory = readInventory(argv[1]);
+    if (!inventory) return 1;
+    std::optional<std::map<std::string, Unit>> units = unitsOf(*inventory, argv[1]);
+    if (!units) return 1;
+    fs::path folder = argv[2];
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder)) {
+        std::fprintf(stderr, "%s: cannot make %s\n", kTool, argv[2]);
+        return 1;
+    }
+    int rate = voicegen::startEspeak(kTool, true);
+    if (rate <= 0) return 1;
+    // Monotone: units said at one pitch join without jumps of melody. A little faster than the
+    // usual rate: a syllable said alone is still longer than inside running speech.
+    voicegen::setPitchRange(0);
+    voicegen::setRate(kRate);
+
+    std::vector<std::pair<std::string, std::vector<double>>> sounds;
+    std::vector<double> gains;
+    int failures = 0;
+    for (const auto& [name, unit] : *units) {
+        std::vector<double> sound = speakUnit(name, unit, rate);
+        if (sound.empty()) {
+            ++failures;
+            continue;
+        }
+        if (!unit.consonantOnly) gains.push_back(kTargetLoudness / std::max(1.0, loudnessOf(sound)));
+        sounds.emplace_back(name, std::move(sound));
+    }
+    voicegen::stopEspeak();
+    if (failures > 0 || gains.empty()) return 1;
+    // Units with a vowel are brought to one loudness; consonants alone keep their natural level
+    // beside the vowels, taking the middle gain of the others.
+    std::vector<double> sorted = gains;
+    std::sort(sorted.begin(), sorted.end());
+    const double consonantGain = sorted[sorted.size() / 2];
+
+    std::vector<uint8_t> index;
+    std::vector<uint8_t> data;
+    size_t nextGain = 0;
+    int limited = 0;
+    for (const auto& [name, sound] : sounds) {
+        double gain = (*units)[name].consonantOnly ? consonantGain : gains[nextGain++];
+        double peak = voicegen::peakOf(sound);
+        if (peak * gain > kMaxPeak) {
+            gain = kMaxPeak / peak;
+            ++limited;
+        }
+        std::vector<uint8_t> pcm = voicegen::toUnsigned8(sound, gain);
+        if (pcm.size() > 0xFFFF) {
+            std::fprintf(stderr, "%s: %s is longer than 65535 samples\n", kTool, name.c_str());
+            return 1;
+        }
+        const uint32_t offset = static_cast<uint32_t>(data.size());
+        const uint16_t count = static_cast<uint16_t>(pcm.size());
+        uint8_t record[kRecordSize] = {};
+        record[0] = static_cast<uint8_t>(name.size());
+        std::copy(name.begin(), name.end(), record + 1);
+        record[9] = count & 0xFF;
+        record[10] = count >> 8;
+        for (int b = 0; b < 4; ++b) record[11 + b] = offset >> (8 * b) & 0xFF;
+        index.insert(index.end(), record, record + kRecordSize);
+        data.insert(data.end(), pcm.begin(), pcm.end());
+    }
+    // The samples first: a database whose index is written names only samples that exist.
+    if (!writeFile(folder / "DIFONES2.DIF", data) || !writeFile(folder / "DIFONES2.IND", index)) return 1;
+    std::printf("%s: %zu units, %zu samples (%.1f s) in %s; %d kept below full loudness to avoid clipping\n",
+                kTool, sounds.size(), data.size(), static_cast<double>(data.size()) / kVoiceRate, argv[2],
+                limited);
+    return 0;
+}
