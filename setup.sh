@@ -12,6 +12,8 @@ packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncu
           wget curl mpv ffmpeg sox xclip xsel xvfb x11-utils xterm)
 # xset and xmodmap: the desktop tests read Num Lock and load dead keys with them.
 packages+=(x11-xserver-utils)
+# wbrazilian: the Brazilian word list the built-in voice's coverage benchmark reads.
+packages+=(wbrazilian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

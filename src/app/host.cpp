@@ -28,7 +28,7 @@
 #include "platform/launcher.h"
 #include "platform/processes.h"
 #include "text/cp1252.h"
-#include "tts/espeak_voice.h"
+#include "tts/builtin_voice.h"
 #include "tts/wave_player.h"
 
 namespace parlendo {
@@ -225,7 +225,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     if (silent) sleep = [&loop](int) { loop.pump(); };
     std::unique_ptr<DiphoneVoice> words;
     if (silent) words = std::make_unique<SilentDiphoneVoice>();
-    else words = std::make_unique<EspeakVoice>(*player, keys, sleep);
+    else words = std::make_unique<BuiltinVoice>(*player, keys, settings, text::externalToCp1252(where.executableFolder), sleep);
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
     VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep, EngineSwitch{},
                         text::externalToCp1252(where.executableFolder));

@@ -3,6 +3,7 @@
 // key interrupted them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace parlendo {
@@ -11,8 +12,10 @@ class DiphoneVoice {
 public:
     virtual ~DiphoneVoice() = default;
     // Prepares the voice's data: 0 ready, 1 a folder or database file is missing, 2 the
-    // translator's files cannot be loaded.
-    virtual int open() = 0;
+    // translator's files cannot be loaded. characterFolder is the character recordings' folder
+    // (Windows-1252, ending in "/"): letters are spelled from it, and a relative data folder is
+    // taken from it.
+    virtual int open(const std::string& characterFolder) = 0;
     virtual void close() = 0;
     // The timing of the current speed: samples cut from the end of each piece, the least kept,
     // and the silence between words.
@@ -28,7 +31,7 @@ public:
 // A voice that says nothing: for runs with no sound device, where synthesising would be wasted.
 class SilentDiphoneVoice final : public DiphoneVoice {
 public:
-    int open() override { return 0; }
+    int open(const std::string&) override { return 0; }
     void close() override {}
     void setDiphoneTiming(int, int, int) override {}
     void setSpeed(int) override {}

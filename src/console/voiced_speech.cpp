@@ -135,7 +135,7 @@ int VoicedSpeech::startSpeech(int speed, std::string_view interpreterFolder) {
     recorded_.setFolders(folders);
 
     if (!folderExists(folders.characters) || !folderExists(folders.letters)) return 1;
-    if (int error = voice_->open(); error != 0) return error;
+    if (int error = voice_->open(folders.characters); error != 0) return error;
 
     useParameters(speed);
     closeEngine();

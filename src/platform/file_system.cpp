@@ -92,6 +92,21 @@ IoResult FileHandle::read(char* buffer, size_t size) {
     }
 }
 
+IoResult FileHandle::readAt(char* buffer, size_t size, uint64_t offset) const {
+    if (fd_ < 0) return {0, EBADF};
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return {done, lastError()};
+        }
+        done += static_cast<size_t>(n);
+    }
+    return {done, 0};
+}
+
 IoResult FileHandle::write(std::string_view bytes) {
     if (fd_ < 0) return {0, EBADF};
     size_t done = 0;

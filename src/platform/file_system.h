@@ -48,6 +48,9 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // Up to `size` bytes; a count of 0 without an error is the end of the file.
     IoResult read(char* buffer, size_t size);
+    // Up to `size` bytes from `offset`, leaving the file's position where it was; fewer only at
+    // the end of the file or on an error.
+    IoResult readAt(char* buffer, size_t size, uint64_t offset) const;
     // Every byte, or the error that stopped the write and how many bytes had gone out.
     IoResult write(std::string_view bytes);
     // Copies up to `size` bytes from this file's position to the target's inside the system,

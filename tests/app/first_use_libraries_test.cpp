@@ -1,6 +1,7 @@
-// The sound card's library (SDL2) and the word voice's (espeak-ng) stay out of an idle run: parlendo
-// waits for a line on standard input while /proc/PID/maps is read. A run that has made a sound and
-// spoken words has both loaded, and a missing sound card is told once.
+// The sound card's library (SDL2) stays out of an idle run: parlendo waits for a line on standard
+// input while /proc/PID/maps is read. A run that has made a sound and spoken words has it loaded,
+// and a missing sound card is told once. Words come from the built-in voice: espeak-ng is never
+// loaded.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -123,6 +124,10 @@ protected:
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         std::ofstream(folder_ / "vazio.ini").close();
+        const fs::path difones = fs::path(PARLENDO_BINARY_DIR) / "share/oralix/difones";
+        if (!fs::exists(difones / "DIFONES2.IND") || !fs::exists(difones / "regras.rgr"))
+            GTEST_SKIP() << "the build made no diphone database and rules in " << difones
+                         << ": without them the built-in voice does not start";
     }
     void TearDown() override { fs::remove_all(folder_); }
 
@@ -162,7 +167,7 @@ TEST_F(FirstUseLibraries, TheFirstSoundAndWordsLoadThemAndAMissingCardIsToldOnce
     ASSERT_TRUE(run.waitFor("pronto")) << errors();
     std::string maps = run.maps();
     EXPECT_TRUE(holds(maps, "libSDL2")) << "the first sound loads the sound library";
-    EXPECT_TRUE(holds(maps, "libespeak-ng")) << "the first words load the word voice";
+    EXPECT_FALSE(holds(maps, "libespeak-ng")) << "words come from the built-in voice";
     EXPECT_EQ(run.finish(), 0);
     std::string err = errors();
     const std::string warning = "Sem dispositivo de som (";

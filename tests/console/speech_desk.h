@@ -23,7 +23,7 @@ class NotingVoice final : public DiphoneVoice {
 public:
     explicit NotingVoice(std::vector<std::string>& events, int openResult = 0)
         : events_(events), openResult_(openResult) {}
-    int open() override { return openResult_; }
+    int open(const std::string&) override { return openResult_; }
     void close() override {}
     void setDiphoneTiming(int cut, int keep, int gap) override { timing = {cut, keep, gap}; }
     void setSpeed(int) override {}

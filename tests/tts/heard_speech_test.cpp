@@ -1,6 +1,7 @@
 // What a script writes is really heard: parlendo runs with a WAV-folder sound device and the sounds
 // it played are read back. A number comes from the recordings the build made (8-bit mono 11025 Hz,
-// the recording's own samples); words from the word voice (16-bit PCM, long enough to be speech).
+// the recording's own samples); words from the built-in voice's diphones (8-bit mono 11025 Hz,
+// long enough to be speech, and not silence).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,6 +50,10 @@ protected:
     void SetUp() override {
         letters_ = fs::path(PARLENDO_BINARY_DIR) / "share/oralix/letras";
         if (!fs::exists(letters_ / "_doze.wav")) GTEST_SKIP() << "the build made no recordings in " << letters_;
+        const fs::path difones = fs::path(PARLENDO_BINARY_DIR) / "share/oralix/difones";
+        if (!fs::exists(difones / "DIFONES2.IND") || !fs::exists(difones / "regras.rgr"))
+            GTEST_SKIP() << "the build made no diphone database and rules in " << difones
+                         << ": without them the built-in voice does not start";
         folder_ = fs::temp_directory_path() / ("parlendo_heard_" + std::to_string(::getpid()));
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "out");
@@ -75,7 +80,7 @@ protected:
     fs::path letters_, folder_;
 };
 
-TEST_F(HeardSpeech, NumbersComeFromTheRecordingsAndWordsFromTheWordVoice) {
+TEST_F(HeardSpeech, NumbersComeFromTheRecordingsAndWordsFromTheDiphoneVoice) {
     std::vector<Heard> heard = run("escreve \"12\"\ntermina mudo\n");
     ASSERT_EQ(heard.size(), 1u);
     Heard doze = readHeard(letters_ / "_doze.wav");
@@ -87,20 +92,23 @@ TEST_F(HeardSpeech, NumbersComeFromTheRecordingsAndWordsFromTheWordVoice) {
 
     fs::remove_all(folder_ / "out");
     fs::create_directories(folder_ / "out");
-    heard = run("escreve \"Bom dia a todos\"\ntermina mudo\n");
+    heard = run("escreve \"Bom dia a todos os ouvintes da r\xC3\xA1" "dio\"\ntermina mudo\n");
     ASSERT_FALSE(heard.empty());
-    size_t bytes = 0;
+    size_t bytes = 0, loud = 0;
     for (const Heard& h : heard) {
         EXPECT_EQ(h.channels, 1);
-        EXPECT_EQ(h.bits, 16);
-        EXPECT_GT(h.rate, 8000);
+        EXPECT_EQ(h.bits, 8);
+        EXPECT_EQ(h.rate, 11025);
         EXPECT_EQ(h.dataSize, h.data.size());
         bytes += h.data.size();
+        for (uint8_t v : h.data)
+            if (v < 128 - 24 || v > 128 + 24) ++loud;
     }
-    // Four words take well over a third of a second and far less than ten seconds.
-    double seconds = static_cast<double>(bytes) / 2.0 / heard[0].rate;
-    EXPECT_GT(seconds, 0.35);
+    // Seven words take well over a second and far less than ten seconds, and much of it is sound.
+    double seconds = static_cast<double>(bytes) / 11025.0;
+    EXPECT_GT(seconds, 1.0);
     EXPECT_LT(seconds, 10.0);
+    EXPECT_GT(loud, bytes / 20) << "the words are not silence";
 
     // A silenced run plays nothing at all.
     fs::remove_all(folder_ / "out");

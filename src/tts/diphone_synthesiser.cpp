@@ -1,0 +1,310 @@
+// The diphone synthesiser: tokens, their splitting into units, units into names, names into
+// diphones (with the fallbacks for missing ones), and the sound buffer.
+#include "tts/diphone_synthesiser.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "console/recorded_voice.h"
+#include "platform/file_system.h"
+#include "tts/diphone_database.h"
+#include "tts/wave_player.h"
+
+namespace parlendo {
+
+namespace {
+
+constexpr int kRate = 11025;
+// A character recording larger than this is not one.
+constexpr uint64_t kLargestRecording = 8u << 20;
+
+bool in(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
+bool isVowel(char c) { return in(c, "AEIOUaeiouwy"); }
+bool isConsonant(char c) { return in(c, "bcdfgjklmnpqrstvxz"); }
+bool isGlide(char c) { return in(c, "wy"); }
+bool isMark(char c) { return in(c, "^~"); }
+bool isStressedVowel(char c) { return in(c, "AEIOU"); }
+bool endsWith(std::string_view s, std::string_view end) {
+    return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+std::string upper(std::string_view s) {
+    std::string u(s);
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return u;
+}
+
+}  // namespace
+
+const char* lookupOutcomeName(LookupOutcome outcome) {
+    switch (outcome) {
+        case LookupOutcome::Found: return "Found";
+        case LookupOutcome::Noise: return "Noise";
+        case LookupOutcome::Decomposed: return "Decomposed";
+        case LookupOutcome::Dropped: return "Dropped";
+    }
+    return "?";
+}
+
+DiphoneSynthesiser::DiphoneSynthesiser(const DiphoneDatabase& database) : database_(database) {}
+
+void DiphoneSynthesiser::setDiphoneTiming(int cut, int keep, int wordGap) {
+    cut_ = cut;
+    keep_ = keep;
+    wordGap_ = wordGap;
+}
+
+void DiphoneSynthesiser::allocate() {
+    if (buffer_.size() != kBufferSize) buffer_.assign(kBufferSize, 128);
+}
+
+void DiphoneSynthesiser::release() {
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+}
+
+bool DiphoneSynthesiser::synthesise(std::string_view text) {
+    allocate();
+    used_ = kHeaderSize;
+    mode_ = 1;
+    stopped_ = false;
+    const size_t n = text.size();
+    size_t i = 0;
+    std::string token;
+    while (i < n && !stopped_) {
+        token.clear();
+        char ending = '\0';
+        while (i < n) {
+            const char c = text[i];
+            if (c == '[') {
+                // The start of a word.
+                mode_ = 1;
+                ++i;
+            } else if (c == ' ' || c == ']') {
+                ending = c;
+                ++i;
+                break;
+            } else if (c == '/') {
+                ++i;
+                if (token.size() > 8) {
+                    ending = c;
+                    break;
+                }
+            } else if (c == '_') {
+                // A letter reference: the "_" and the character after it stay together.
+                size_t take = i + 1 < n ? 2 : 1;
+                if (token.size() + take <= kLongestToken) token.append(text.substr(i, take));
+                i += take;
+            } else {
+                if (token.size() < kLongestToken) token += c;
+                ++i;
+            }
+        }
+        split(token, 1.0);
+        // The silence between words, in whole hundreds of samples.
+        if (ending == ']' && wordGap_ > 0) appendFill(static_cast<size_t>(wordGap_ / 100) * 100, false);
+    }
+    play();
+    return !stopped_;
+}
+
+void DiphoneSynthesiser::split(std::string_view t, double f) {
+    const size_t n = t.size();
+    if (n == 0 || stopped_) return;
+    if (n == 1) {
+        emitUnit(t, f);
+        return;
+    }
+    const char last = t[n - 1];
+    if (n > 2 && isConsonant(t[0]) && isConsonant(t[1])) {
+        std::string_view two = t.substr(0, 2);
+        if (two != "dj" && two != "nh" && two != "rr" && two != "ks" && t.substr(0, 3) != "tch") {
+            // The first letter of a cluster is a unit of its own, at full length.
+            emitUnit(t.substr(0, 1), 1.0);
+            split(t.substr(1), f);
+            return;
+        }
+    }
+    if (n > 2 && endsWith(t, "rr")) {
+        split(t.substr(0, n - 2), f);
+        emitUnit("rr", f);
+        return;
+    }
+    if (n > 2 && isConsonant(last)) {
+        split(t.substr(0, n - 1), f);
+        split(t.substr(n - 1), f);
+        return;
+    }
+    if (isGlide(last) && isVowel(t[n - 2]) && n > 2) {
+        split(t.substr(0, n - 1), 0.6);
+        emitUnit(t.substr(n - 2), f);
+        return;
+    }
+    if (isGlide(last) && isMark(t[n - 2]) && n >= 3) {
+        // Vowel, mark, glide: the vowel with its glide is the unit, and its mark goes last.
+        const char vowel = t[n - 3];
+        if (n > 3) split(std::string(t.substr(0, n - 2)) + "^", 0.6);
+        const char unit[] = {vowel, last, t[n - 2]};
+        emitUnit(std::string_view(unit, 3), f);
+        return;
+    }
+    if (t != "_s" && last == 's') {
+        split(t.substr(0, n - 1), 0.7);
+        emitUnit("s", f);
+        return;
+    }
+    emitUnit(t, f);
+}
+
+void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
+    std::string name = "$";
+    bool stressed = false;
+    for (size_t i = 0; i < u.size() && !stopped_; ++i) {
+        const char c = u[i];
+        if (c == '_') {
+            // A reference to a letter's recording, by its character code.
+            if (i + 1 >= u.size()) continue;
+            if (name != "$") emitName(name, mode_, f);
+            name = "$";
+            appendLetter(static_cast<uint8_t>(u[++i]));
+        } else if (c == '^' || c == '~') {
+            emitName(name + (c == '^' ? "CIRC" : "TIL"), mode_, f);
+            name = "$";
+        } else {
+            name += c;
+            if (isStressedVowel(c)) {
+                // From the stressed vowel to the end of the unit the diphones keep their length.
+                mode_ = 2;
+                stressed = true;
+            }
+        }
+    }
+    if (name != "$") emitName(name, mode_, f);
+    if (stressed) mode_ = 0;
+}
+
+void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
+    if (stopped_) return;
+    name = upper(std::string_view(name).substr(0, kLongestName));
+    if (std::optional<DiphoneEntry> entry = database_.find(name)) {
+        report(name, LookupOutcome::Found);
+        long count = entry->count;
+        long c = count;
+        if ((mode == 0 || mode == 1) && name.size() > 2) {
+            c = count - cut_;
+            if (c < keep_) c = std::min<long>(count, keep_);
+        }
+        // Never more than the diphone holds, nor less than nothing.
+        c = std::clamp<long>(c, 0, count);
+        const double bytes = std::trunc(f * static_cast<double>(c));
+        if (bytes > 0) appendDiphone(entry->offset, static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c))));
+        return;
+    }
+    const size_t n = name.size();
+    if (n <= 2) {
+        report(name, LookupOutcome::Noise);
+        appendFill(kNoiseSamples, true);
+        return;
+    }
+    const char last = name[n - 1];
+    if (isVowel(last) || last == 'W' || last == 'Y') {
+        report(name, LookupOutcome::Decomposed);
+        emitName(name.substr(0, n - 1), mode, 0.9 * f);
+        emitName(std::string("$") + last, mode, f);
+        return;
+    }
+    if (endsWith(name, "TIL")) {
+        report(name, LookupOutcome::Decomposed);
+        std::string base = name.substr(0, n - 3);
+        int baseMode = mode;
+        const char before = base.empty() ? '\0' : base.back();
+        if (before != 'I' && before != 'U') {
+            base += "CIRC";
+            baseMode = 2;
+        }
+        emitName(base, baseMode, 0.9 * f);
+        emitName("$nn", 1, 0.9);
+        return;
+    }
+    if (endsWith(name, "CIRC") && n >= 7) {
+        report(name, LookupOutcome::Decomposed);
+        emitName(name.substr(0, n - 5), mode, 0.9 * f);
+        emitName("$" + name.substr(n - 5), mode, f);
+        return;
+    }
+    report(name, LookupOutcome::Dropped);
+}
+
+void DiphoneSynthesiser::makeRoom(size_t count) {
+    if (used_ + count > kBufferSize && used_ > kHeaderSize) play();
+}
+
+void DiphoneSynthesiser::appendDiphone(uint64_t offset, size_t count) {
+    if (lookupOnly_) return;
+    makeRoom(count);
+    while (count > 0 && !stopped_) {
+        if (used_ == kBufferSize) play();
+        if (stopped_) return;
+        const size_t take = std::min(count, kBufferSize - used_);
+        const size_t got = database_.readSamples(offset, take, buffer_.data() + used_);
+        used_ += got;
+        if (got < take) return;  // the sample file ends early
+        offset += take;
+        count -= take;
+    }
+}
+
+void DiphoneSynthesiser::appendFill(size_t count, bool noise) {
+    if (lookupOnly_) return;
+    makeRoom(count);
+    while (count > 0 && !stopped_) {
+        if (used_ == kBufferSize) play();
+        if (stopped_) return;
+        const size_t take = std::min(count, kBufferSize - used_);
+        for (size_t k = 0; k < take; ++k)
+            buffer_[used_ + k] = noise ? static_cast<uint8_t>(88 + random_() % 80) : 128;
+        used_ += take;
+        count -= take;
+    }
+}
+
+void DiphoneSynthesiser::appendLetter(uint8_t code) {
+    if (lookupOnly_) return;
+    const std::string file = characterFolder_ + "_" + std::to_string(code) + ".wav";
+    SysError error = 0;
+    FileHandle f = FileHandle::open(file, FileHandle::Mode::Read, error);
+    if (!f.isOpen()) return;  // a missing recording adds nothing
+    std::optional<uint64_t> size = f.size(error);
+    if (!size || *size > kLargestRecording) return;
+    std::string image(static_cast<size_t>(*size), '\0');
+    IoResult r = f.readAt(image.data(), image.size(), 0);
+    image.resize(r.count);
+    std::optional<std::string> samples = wavSamples8BitMono(image);
+    if (!samples) return;
+    makeRoom(samples->size());
+    size_t at = 0;
+    while (at < samples->size() && !stopped_) {
+        if (used_ == kBufferSize) play();
+        if (stopped_) return;
+        const size_t take = std::min(samples->size() - at, kBufferSize - used_);
+        std::memcpy(buffer_.data() + used_, samples->data() + at, take);
+        used_ += take;
+        at += take;
+    }
+}
+
+void DiphoneSynthesiser::play() {
+    if (used_ <= kHeaderSize || stopped_) {
+        used_ = kHeaderSize;
+        return;
+    }
+    std::vector<uint8_t> header = wavHeader(static_cast<uint32_t>(used_ - kHeaderSize), kRate, 1, 8);
+    std::copy(header.begin(), header.end(), buffer_.begin());
+    if (sink_ && !sink_->play(buffer_.data(), used_)) stopped_ = true;
+    used_ = kHeaderSize;
+}
+
+}  // namespace parlendo

@@ -1,0 +1,101 @@
+// The diphone synthesiser of the built-in voice: phonetic text (per word "[", sound units separated
+// by "/", "]") becomes 8-bit mono samples at 11025 per second, joined from the diphone database into
+// a 64000-byte sound buffer that is played, and waited for, whenever it is full and at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlendo {
+
+class DiphoneDatabase;
+
+// Where the sound buffer goes when it is played.
+class SoundSink {
+public:
+    virtual ~SoundSink() = default;
+    // Plays a WAV image (the 44-byte header of 8-bit mono PCM at 11025 per second, then the
+    // samples) and returns when it has been played; false when a key or a stop cut it short.
+    virtual bool play(const uint8_t* image, size_t size) = 0;
+};
+
+// What became of one name looked up in the database.
+enum class LookupOutcome {
+    Found,       // played from the database
+    Noise,       // missing and short: a burst of noise
+    Decomposed,  // missing: replaced by shorter names, reported in turn
+    Dropped,     // missing and not decomposable: nothing
+};
+
+const char* lookupOutcomeName(LookupOutcome outcome);
+
+// Called with every name looked up (upper case, as looked up) and its outcome.
+using LookupReport = std::function<void(std::string_view name, LookupOutcome outcome)>;
+
+class DiphoneSynthesiser {
+public:
+    static constexpr size_t kBufferSize = 64000;
+    static constexpr size_t kHeaderSize = 44;
+    static constexpr size_t kNoiseSamples = 300;
+    static constexpr size_t kLongestName = 12;
+    // Characters of a token beyond this are dropped: no syllable is that long, and the splitting
+    // goes as deep as the token is long.
+    static constexpr size_t kLongestToken = 255;
+
+    explicit DiphoneSynthesiser(const DiphoneDatabase& database);
+
+    // Samples cut from the end of a diphone, the least kept of a cut one, and the silence after a
+    // word (taken in whole hundreds). Until set: 400, 0 and 100.
+    void setDiphoneTiming(int cut, int keep, int wordGap);
+    // The folder of the character recordings ("_65.wav" ...) for letter references; empty or
+    // ending in "/".
+    void setCharacterFolder(std::string folder) { characterFolder_ = std::move(folder); }
+    void setSink(SoundSink* sink) { sink_ = sink; }
+    void setLookupReport(LookupReport report) { report_ = std::move(report); }
+    // Looks the names up and reports them, reading and playing nothing.
+    void setLookupOnly(bool on) { lookupOnly_ = on; }
+
+    // The sound buffer, taken when the voice opens and given back when it closes.
+    void allocate();
+    void release();
+
+    // Speaks a phonetic text and returns when it has been played: false when it was cut short
+    // (the sink said so, or stop() was called).
+    bool synthesise(std::string_view phonetic);
+    void stop() { stopped_ = true; }
+
+private:
+    void split(std::string_view t, double f);
+    void emitUnit(std::string_view u, double f);
+    void emitName(std::string name, int mode, double f);
+    void appendDiphone(uint64_t offset, size_t count);
+    void appendFill(size_t count, bool noise);
+    void appendLetter(uint8_t code);
+    void makeRoom(size_t count);
+    void play();
+    void report(std::string_view name, LookupOutcome outcome) {
+        if (report_) report_(name, outcome);
+    }
+
+    const DiphoneDatabase& database_;
+    int cut_ = 400;
+    int keep_ = 0;
+    int wordGap_ = 100;
+    std::string characterFolder_;
+    SoundSink* sink_ = nullptr;
+    LookupReport report_;
+    bool lookupOnly_ = false;
+
+    std::vector<uint8_t> buffer_;
+    size_t used_ = kHeaderSize;
+    int mode_ = 1;
+    bool stopped_ = false;
+    std::minstd_rand random_{4711};
+};
+
+}  // namespace parlendo
