@@ -167,7 +167,7 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     {
         std::ofstream(dir / "long.txt") << "nucleus a^ &\nonset tch tS\n";
         std::ofstream(dir / "small.txt") << "# two nuclei, one onset\nnucleus a a\nnucleus a~ &~  # nasal\n"
-                                            "glide w w\nonset k k\nunit nn Nn\n";
+                                            "glide w w\nonset k k\nunit nn Nn\nunit $PS ps\n";
     }
     EXPECT_EQ(runGenerator(dir / "long.txt", dir / "long", dir / "long.log"), 1);
     std::string log = readText(dir / "long.log");
@@ -175,12 +175,19 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     EXPECT_NE(log.find("longer than 8"), std::string::npos) << log;
     EXPECT_FALSE(fs::exists(dir / "long" / "DIFONES2.IND"));
 
+    // A mnemonic espeak-ng does not know would be skipped silently and the unit would sound wrong.
+    { std::ofstream(dir / "typo.txt") << "nucleus a a\nunit qq Q9\n"; }
+    EXPECT_EQ(runGenerator(dir / "typo.txt", dir / "typo", dir / "typo.log"), 1);
+    log = readText(dir / "typo.log");
+    EXPECT_NE(log.find("$QQ"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(dir / "typo" / "DIFONES2.IND"));
+
     ASSERT_EQ(runGenerator(dir / "small.txt", dir / "one", dir / "one.log"), 0) << readText(dir / "one.log");
     ASSERT_EQ(runGenerator(dir / "small.txt", dir / "two", dir / "two.log"), 0) << readText(dir / "two.log");
     std::vector<Record> records = readIndex(readBytes(dir / "one" / "DIFONES2.IND"));
     std::vector<std::string> names;
     for (const Record& r : records) names.push_back(r.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN", "$PS"}));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.IND"), readBytes(dir / "two" / "DIFONES2.IND"));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.DIF"), readBytes(dir / "two" / "DIFONES2.DIF"));
     fs::remove_all(dir);
