@@ -355,7 +355,8 @@ void markTranslatorStress(std::string& word, int vowels) {
 
 // Left context, read from its last character leftwards from `position` (the character just
 // left of the focus; 0 is the boundary left of the word).
-bool Translator::matchLeft(std::string_view context, std::string_view word, long position) const {
+bool Translator::matchLeft(std::string_view context, std::string_view word, long position,
+                           const VowelRuns& runs) const {
     const long n = static_cast<long>(word.size());
     auto at = [&](long p) -> unsigned char {
         return p >= 1 && p <= n ? static_cast<unsigned char>(word[p - 1]) : 0;
@@ -368,7 +369,7 @@ bool Translator::matchLeft(std::string_view context, std::string_view word, long
         switch (symbol) {
             case '#':
                 if (!inside || !(isVowel(c) || isAccentMark(c))) return false;
-                while (p >= 1 && (isVowel(at(p)) || isAccentMark(at(p)))) --p;
+                p = runs.first[p] - 1;
                 break;
             case '%':
                 if (inside) return false;
@@ -400,7 +401,8 @@ bool Translator::matchLeft(std::string_view context, std::string_view word, long
 
 // Right context, read from its first character rightwards from `position` (the character just
 // right of the focus; length + 1 is the boundary right of the word).
-bool Translator::matchRight(std::string_view context, std::string_view word, long position) const {
+bool Translator::matchRight(std::string_view context, std::string_view word, long position,
+                            const VowelRuns& runs) const {
     const long n = static_cast<long>(word.size());
     auto at = [&](long p) -> unsigned char {
         return p >= 1 && p <= n ? static_cast<unsigned char>(word[p - 1]) : 0;
@@ -414,7 +416,7 @@ bool Translator::matchRight(std::string_view context, std::string_view word, lon
         switch (symbol) {
             case '#':
                 if (!inside || !(isVowel(c) || isAccentMark(c))) return false;
-                while (p <= n && (isVowel(at(p)) || isAccentMark(at(p)))) ++p;
+                p = runs.last[p] + 1;
                 break;
             case '%':
                 if (inside) return false;
@@ -449,8 +451,18 @@ bool Translator::matchRight(std::string_view context, std::string_view word, lon
 
 // "[", then for each position the output of the first rule of its bucket that matches (focus,
 // then left, then right context) or " /_" and the character, units separated by "/", then "]".
-void Translator::convertWord(std::string_view word, std::string& out) const {
+void Translator::convertWord(std::string_view word, std::string& out, VowelRuns& runs) const {
     const long n = static_cast<long>(word.size());
+    auto inRun = [&](long p) {
+        const unsigned char c = static_cast<unsigned char>(word[p - 1]);
+        return isVowel(c) || isAccentMark(c);
+    };
+    runs.first.assign(n + 2, 0);
+    runs.last.assign(n + 2, 0);
+    for (long p = 1; p <= n; ++p)
+        if (inRun(p)) runs.first[p] = p > 1 && inRun(p - 1) ? runs.first[p - 1] : static_cast<int32_t>(p);
+    for (long p = n; p >= 1; --p)
+        if (inRun(p)) runs.last[p] = p < n && inRun(p + 1) ? runs.last[p + 1] : static_cast<int32_t>(p);
     out += '[';
     long position = 1;
     while (position <= n) {
@@ -466,8 +478,8 @@ void Translator::convertWord(std::string_view word, std::string& out) const {
                     same = upperAscii(static_cast<unsigned char>(word[position - 1 + k])) ==
                            static_cast<unsigned char>(rule.focus[k]);
                 if (!same) continue;
-                if (!matchLeft(rule.left, word, position - 1)) continue;
-                if (!matchRight(rule.right, word, position + focusLength)) continue;
+                if (!matchLeft(rule.left, word, position - 1, runs)) continue;
+                if (!matchRight(rule.right, word, position + focusLength, runs)) continue;
                 hit = &rule;
                 break;
             }
@@ -504,6 +516,7 @@ std::string Translator::translateText(std::string_view text) const {
     out.reserve(n * 6 + 16);
     std::string word;
     word.reserve(64);
+    VowelRuns runs;
     size_t i = 0;
     for (;;) {
         while (i < n && mapped[i] == ' ') ++i;
@@ -544,7 +557,7 @@ std::string Translator::translateText(std::string_view text) const {
                 out += ']';
             }
         } else {
-            convertWord(word, out);
+            convertWord(word, out, runs);
         }
     }
     return out;

@@ -61,9 +61,14 @@ public:
 private:
     const TranslatorException* findException(std::string_view word) const;
     bool replaceException(std::string& word) const;
-    void convertWord(std::string_view word, std::string& out) const;
-    bool matchLeft(std::string_view context, std::string_view word, long position) const;
-    bool matchRight(std::string_view context, std::string_view word, long position) const;
+    // For each position of the word being converted, the first and last position of the run of
+    // vowels and accent marks it lies in (0 outside one), so that "#" matches in one step.
+    struct VowelRuns {
+        std::vector<int32_t> first, last;
+    };
+    void convertWord(std::string_view word, std::string& out, VowelRuns& runs) const;
+    bool matchLeft(std::string_view context, std::string_view word, long position, const VowelRuns& runs) const;
+    bool matchRight(std::string_view context, std::string_view word, long position, const VowelRuns& runs) const;
 
     std::array<std::vector<TranslatorRule>, kLastBucket - kFirstBucket + 1> buckets_;
     std::vector<TranslatorException> exceptions_;

@@ -19,14 +19,14 @@ using namespace std::string_literals;
 // The phonetic text of one word from its units written as "A K1 T": a single character other
 // than a lower-case letter is its default unit (" /_A"), anything else a rule's output as
 // written, with "@" for a blank.
-std::string units(std::string_view spec) {
+std::string units(std::string_view written) {
     std::string out = "[";
     size_t start = 0;
     bool first = true;
-    while (start <= spec.size()) {
-        size_t end = spec.find(' ', start);
-        if (end == std::string_view::npos) end = spec.size();
-        std::string_view token = spec.substr(start, end - start);
+    while (start <= written.size()) {
+        size_t end = written.find(' ', start);
+        if (end == std::string_view::npos) end = written.size();
+        std::string_view token = written.substr(start, end - start);
         if (!first) out += '/';
         first = false;
         std::string unit(token);
