@@ -14,6 +14,8 @@ packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncu
 packages+=(x11-xserver-utils)
 # wbrazilian: the Brazilian word list the built-in voice's coverage benchmark reads.
 packages+=(wbrazilian)
+# espeak-ng: the command-line voice the built-in voice's speed benchmark compares with.
+packages+=(espeak-ng)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -158,7 +158,7 @@ TEST_F(FirstUseLibraries, AnIdleRunLoadsNeitherTheSoundNorTheVoiceLibrary) {
     EXPECT_EQ(errors(), "");
 }
 
-TEST_F(FirstUseLibraries, TheFirstSoundAndWordsLoadThemAndAMissingCardIsToldOnce) {
+TEST_F(FirstUseLibraries, TheFirstSoundLoadsTheSoundLibraryWordsLoadNoVoiceLibraryAndAMissingCardIsToldOnce) {
     // A number from its recording and words from the word voice, twice over.
     writeScript("escreve \"Bom dia 12\"\nescreve \"Boa tarde 13\"\nescreve mudo \"pronto\"\n"
                 "le mudo k &\ntermina mudo\n");
