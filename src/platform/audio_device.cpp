@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -58,17 +59,20 @@ public:
 private:
     bool startFile() {
         std::error_code ec;
-        fs::create_directories(folder_, ec);
+        if (!folderMade_) folderMade_ = fs::create_directories(folder_, ec) || fs::is_directory(folder_, ec);
         // Files already there are kept: numbering goes on past them.
         for (;;) {
             char name[32];
             std::snprintf(name, sizeof name, "%06d.wav", ++number_);
             fs::path p = fs::path(folder_) / name;
-            if (fs::exists(p, ec)) continue;
-            file_ = std::fopen(p.c_str(), "wb");
+            int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd < 0 && errno == EEXIST) continue;
+            if (fd >= 0 && !(file_ = ::fdopen(fd, "wb"))) ::close(fd);
             break;
         }
         if (!file_) return false;
+        // A sound's pieces reach the file in a few large writes rather than many small ones.
+        std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
         written_ = 0;
         std::vector<uint8_t> header = wavHeader(0, format_.rate, format_.channels, format_.bits);
         return std::fwrite(header.data(), 1, header.size(), file_) == header.size();
@@ -89,6 +93,8 @@ private:
     size_t written_ = 0;
     int number_ = 0;
     int depth_ = 0;
+    bool folderMade_ = false;
+    std::vector<char> buffer_ = std::vector<char>(65536);
 };
 
 // Sound libraries under SDL (ALSA's above all) write their own complaints to standard error while

@@ -58,6 +58,7 @@ BuiltinVoice::BuiltinVoice(WavePlayer& player, KeyQueue& keys, SettingsFile& set
       synthesiser_(database_),
       sink_(player_, keys_, sleep_, stopped_) {
     synthesiser_.setSink(&sink_);
+    synthesiser_.setFadeCutEnds(true);
 }
 
 BuiltinVoice::~BuiltinVoice() { close(); }

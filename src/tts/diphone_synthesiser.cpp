@@ -200,7 +200,11 @@ void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
         // Never more than the diphone holds, nor less than nothing.
         c = std::clamp<long>(c, 0, count);
         const double bytes = std::trunc(f * static_cast<double>(c));
-        if (bytes > 0) appendDiphone(entry->offset, static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c))));
+        const size_t take = static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c)));
+        if (take > 0) appendDiphone(entry->offset, take);
+        // A diphone cut short ends wherever its wave happens to be: a click at the next join,
+        // unless its last few samples are brought down to silence.
+        if (fadeCutEnds_ && take > 0 && take < static_cast<size_t>(count)) fadeTail(take);
         return;
     }
     const size_t n = name.size();
@@ -254,6 +258,16 @@ void DiphoneSynthesiser::appendDiphone(uint64_t offset, size_t count) {
         if (got < take) return;  // the sample file ends early
         offset += take;
         count -= take;
+    }
+}
+
+void DiphoneSynthesiser::fadeTail(size_t appended) {
+    if (lookupOnly_ || stopped_) return;
+    const size_t n = std::min({kFadeSamples, appended, used_ - kHeaderSize});
+    uint8_t* end = buffer_.data() + used_;
+    for (size_t k = 1; k <= n; ++k) {
+        const int s = end[-static_cast<long>(k)] - 128;
+        end[-static_cast<long>(k)] = static_cast<uint8_t>(128 + s * static_cast<int>(k - 1) / static_cast<int>(n));
     }
 }
 

@@ -59,6 +59,9 @@ public:
     void setLookupReport(LookupReport report) { report_ = std::move(report); }
     // Looks the names up and reports them, reading and playing nothing.
     void setLookupOnly(bool on) { lookupOnly_ = on; }
+    // Fades the last samples of every diphone that is cut short (by the cut or a length factor)
+    // down to silence, so that joins do not click. Lengths stay the same. Off until set.
+    void setFadeCutEnds(bool on) { fadeCutEnds_ = on; }
 
     // The sound buffer, taken when the voice opens and given back when it closes.
     void allocate();
@@ -75,6 +78,9 @@ private:
     void emitName(std::string name, int mode, double f);
     void appendDiphone(uint64_t offset, size_t count);
     void appendFill(size_t count, bool noise);
+    // Brings the last samples of a diphone just appended down to silence (3 ms at most).
+    void fadeTail(size_t appended);
+    static constexpr size_t kFadeSamples = 33;
     void appendLetter(uint8_t code);
     void makeRoom(size_t count);
     void play();
@@ -90,6 +96,7 @@ private:
     SoundSink* sink_ = nullptr;
     LookupReport report_;
     bool lookupOnly_ = false;
+    bool fadeCutEnds_ = false;
 
     std::vector<uint8_t> buffer_;
     size_t used_ = kHeaderSize;

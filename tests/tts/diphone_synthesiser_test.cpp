@@ -72,6 +72,19 @@ TEST_F(Synth, DiphonesAreCutButKeepTheirLeastExceptFromAStressedVowelOn) {
     EXPECT_EQ(say("[pA /ta]"), (Runs{{30, 1000}, {20, 700}}));
 }
 
+TEST_F(Synth, CutEndsFadeToSilenceWhenAskedWithoutChangingLengths) {
+    // Samples far from silence, so that a fade shows; 200 is 72 above the middle.
+    use({{"$KA", {1000, 200}}, {"$PA", {400, 200}}}, 300, 500);
+    synth_.setFadeCutEnds(true);
+    say("[ka][pa]");
+    ASSERT_EQ(sink_.samples.size(), 700u + 400u) << "a fade changes no length";
+    EXPECT_EQ(sink_.samples[699], 128) << "the cut diphone ends in silence";
+    EXPECT_GT(sink_.samples[699 - 20], 128);
+    EXPECT_LT(sink_.samples[699 - 20], 200) << "and is brought down over its last samples";
+    EXPECT_EQ(sink_.samples[699 - 40], 200) << "the fade is short";
+    EXPECT_EQ(sink_.samples.back(), 200) << "a diphone played whole (shorter than the cut) is left alone";
+}
+
 TEST_F(Synth, TokensSplitIntoUnits) {
     use({{"$P", {100, 1}},     {"$RA", {100, 2}},   {"$RRA", {100, 3}}, {"$KA", {100, 4}},  {"$RR", {100, 5}},
          {"$PA", {100, 6}},    {"$AY", {100, 7}},   {"$MACIRC", {100, 8}}, {"$AWTIL", {100, 9}}, {"$A", {100, 10}},
