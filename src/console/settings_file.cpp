@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "text/cp1252.h"
 
 namespace fs = std::filesystem;
@@ -211,6 +212,27 @@ std::string expandAtForms(std::string value, const std::string& settingsFolder,
 }
 
 }  // namespace
+
+std::string settingFolderPrefix(std::string value) {
+    for (char& c : value)
+        if (c == '\\') c = '/';
+    if (!value.empty() && value.back() != '/') value += '/';
+    return value;
+}
+
+bool folderPrefixExists(const std::string& prefix) {
+    if (prefix.empty()) return true;
+    std::string name = prefix;
+    if (name.size() > 1 && name.back() == '/') name.pop_back();
+    return pathExists(name);
+}
+
+std::string shareDataFolder(const std::string& executableFolder, std::string_view name) {
+    const std::string beside = executableFolder + "/share/oralix/" + std::string(name);
+    const std::string installed = executableFolder + "/../share/oralix/" + std::string(name);
+    if (!pathExists(beside) && pathExists(installed)) return installed + "/";
+    return beside + "/";
+}
 
 namespace profile {
 

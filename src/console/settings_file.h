@@ -57,6 +57,15 @@ private:
     std::string compatibilityFile_;
 };
 
+// A folder named by a setting as a file-name prefix: "/" separators and a trailing "/" (empty
+// stays empty: the current folder).
+std::string settingFolderPrefix(std::string value);
+// Whether the folder of such a prefix exists; the empty prefix (the current folder) does.
+bool folderPrefixExists(const std::string& prefix);
+// The data folder share/oralix/NAME beside the executable, or ../share/oralix/NAME from it when
+// only that one exists (an installed copy), with a trailing "/".
+std::string shareDataFolder(const std::string& executableFolder, std::string_view name);
+
 // Parsing of profile-file text, exposed for tests and the fuzz target.
 namespace profile {
 // The value of key in section, or nothing when the section or key is missing. The value is

@@ -35,21 +35,6 @@ int number(const std::string& value, int fallback) {
     return static_cast<int>(v);
 }
 
-// A folder of the settings as a file-name prefix: "/" separators and a trailing "/".
-std::string asFolder(std::string value) {
-    for (char& c : value)
-        if (c == '\\') c = '/';
-    if (!value.empty() && value.back() != '/') value += '/';
-    return value;
-}
-
-bool folderExists(const std::string& folder) {
-    if (folder.empty()) return true;  // the current folder
-    std::string name = folder;
-    if (name.size() > 1 && name.back() == '/') name.pop_back();
-    return pathExists(name);
-}
-
 }  // namespace
 
 VoiceParameters loadVoiceParameters(SettingsFile& settings, int speed) {
@@ -81,10 +66,7 @@ std::vector<uint8_t> modeToneSamples(int hertz) {
 }
 
 std::string defaultRecordingsFolder(const std::string& executableFolder) {
-    std::string beside = executableFolder + "/share/oralix/letras";
-    std::string installed = executableFolder + "/../share/oralix/letras";
-    if (!pathExists(beside) && pathExists(installed)) return installed + "/";
-    return beside + "/";
+    return shareDataFolder(executableFolder, "letras");
 }
 
 VoicedSpeech::VoicedSpeech(KeyQueue& keys, WavePlayer& player, SettingsFile& settings, Clock& clock,
@@ -128,13 +110,13 @@ int VoicedSpeech::startSpeech(int speed, std::string_view interpreterFolder) {
     if (characters.find('@') != std::string::npos) characters = settings_.resolve(characters);
     std::string letters = settings_.readSetting("TRADUTOR", "DIRLETRAS");
     RecordingFolders folders;
-    folders.characters = text::trim(characters).empty() ? fallback : asFolder(std::string(text::trim(characters)));
-    folders.letters = text::trim(letters).empty() ? fallback : asFolder(std::string(text::trim(letters)));
+    folders.characters = text::trim(characters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(characters)));
+    folders.letters = text::trim(letters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(letters)));
     interpreterFolder_ = std::string(interpreterFolder);
-    folders.words = asFolder(interpreterFolder_);
+    folders.words = settingFolderPrefix(interpreterFolder_);
     recorded_.setFolders(folders);
 
-    if (!folderExists(folders.characters) || !folderExists(folders.letters)) return 1;
+    if (!folderPrefixExists(folders.characters) || !folderPrefixExists(folders.letters)) return 1;
     if (int error = voice_->open(folders.characters); error != 0) return error;
 
     useParameters(speed);

@@ -16,20 +16,6 @@ constexpr const char* kSampleFile = "DIFONES2.DIF";
 constexpr const char* kRulesFile = "regras.rgr";
 constexpr const char* kExceptionsFile = "portug.exc";
 
-std::string asFolder(std::string value) {
-    for (char& c : value)
-        if (c == '\\') c = '/';
-    if (!value.empty() && value.back() != '/') value += '/';
-    return value;
-}
-
-bool folderExists(const std::string& folder) {
-    if (folder.empty()) return true;  // the current folder
-    std::string name = folder;
-    if (name.size() > 1 && name.back() == '/') name.pop_back();
-    return pathExists(name);
-}
-
 }  // namespace
 
 std::string diphoneFolder(SettingsFile& settings, const std::string& executableFolder,
@@ -37,15 +23,10 @@ std::string diphoneFolder(SettingsFile& settings, const std::string& executableF
     std::string value = settings.readRaw("TRADUTOR", "DIRDIFONES");
     if (value.find('@') != std::string::npos) value = settings.resolve(value);
     value = std::string(text::trim(value));
-    if (value.empty()) {
-        std::string beside = executableFolder + "/share/oralix/difones";
-        std::string installed = executableFolder + "/../share/oralix/difones";
-        if (!pathExists(beside) && pathExists(installed)) return installed + "/";
-        return beside + "/";
-    }
-    value = asFolder(value);
+    if (value.empty()) return shareDataFolder(executableFolder, "difones");
+    value = settingFolderPrefix(value);
     if (value[0] == '/') return value;
-    return asFolder(characterFolder) + value;
+    return settingFolderPrefix(characterFolder) + value;
 }
 
 BuiltinVoice::BuiltinVoice(WavePlayer& player, KeyQueue& keys, SettingsFile& settings, std::string executableFolder,
@@ -66,11 +47,11 @@ BuiltinVoice::~BuiltinVoice() { close(); }
 int BuiltinVoice::open(const std::string& characterFolder) {
     close();
     folder_ = diphoneFolder(settings_, executableFolder_, characterFolder);
-    if (!folderExists(folder_)) return 1;
+    if (!folderPrefixExists(folder_)) return 1;
     if (!database_.open(folder_ + kIndexFile, folder_ + kSampleFile)) return 1;
     if (!translator_.loadTranslatorRules(folder_ + kRulesFile)) return 2;
     if (!translator_.loadTranslatorExceptions(folder_ + kExceptionsFile)) return 2;
-    synthesiser_.setCharacterFolder(asFolder(characterFolder));
+    synthesiser_.setCharacterFolder(settingFolderPrefix(characterFolder));
     synthesiser_.allocate();
     open_ = true;
     return 0;

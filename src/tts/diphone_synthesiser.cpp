@@ -246,19 +246,27 @@ void DiphoneSynthesiser::makeRoom(size_t count) {
     if (used_ + count > kBufferSize && used_ > kHeaderSize) play();
 }
 
-void DiphoneSynthesiser::appendDiphone(uint64_t offset, size_t count) {
+template <typename Fill>
+void DiphoneSynthesiser::appendPieces(size_t count, Fill fill) {
     if (lookupOnly_) return;
     makeRoom(count);
     while (count > 0 && !stopped_) {
         if (used_ == kBufferSize) play();
         if (stopped_) return;
         const size_t take = std::min(count, kBufferSize - used_);
-        const size_t got = database_.readSamples(offset, take, buffer_.data() + used_);
+        const size_t got = fill(buffer_.data() + used_, take);
         used_ += got;
-        if (got < take) return;  // the sample file ends early
-        offset += take;
+        if (got < take) return;
         count -= take;
     }
+}
+
+void DiphoneSynthesiser::appendDiphone(uint64_t offset, size_t count) {
+    appendPieces(count, [&](uint8_t* to, size_t take) {
+        const size_t got = database_.readSamples(offset, take, to);  // less: the sample file ends early
+        offset += got;
+        return got;
+    });
 }
 
 void DiphoneSynthesiser::fadeTail(size_t appended) {
@@ -272,17 +280,10 @@ void DiphoneSynthesiser::fadeTail(size_t appended) {
 }
 
 void DiphoneSynthesiser::appendFill(size_t count, bool noise) {
-    if (lookupOnly_) return;
-    makeRoom(count);
-    while (count > 0 && !stopped_) {
-        if (used_ == kBufferSize) play();
-        if (stopped_) return;
-        const size_t take = std::min(count, kBufferSize - used_);
-        for (size_t k = 0; k < take; ++k)
-            buffer_[used_ + k] = noise ? static_cast<uint8_t>(88 + random_() % 80) : 128;
-        used_ += take;
-        count -= take;
-    }
+    appendPieces(count, [&](uint8_t* to, size_t take) {
+        for (size_t k = 0; k < take; ++k) to[k] = noise ? static_cast<uint8_t>(88 + random_() % 80) : 128;
+        return take;
+    });
 }
 
 void DiphoneSynthesiser::appendLetter(uint8_t code) {

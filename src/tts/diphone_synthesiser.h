@@ -78,6 +78,10 @@ private:
     void emitName(std::string name, int mode, double f);
     void appendDiphone(uint64_t offset, size_t count);
     void appendFill(size_t count, bool noise);
+    // Appends count samples made by fill(to, n) (which returns how many it made), playing the
+    // buffer whenever it is full; a piece never overflows it.
+    template <typename Fill>
+    void appendPieces(size_t count, Fill fill);
     // Brings the last samples of a diphone just appended down to silence (3 ms at most).
     void fadeTail(size_t appended);
     static constexpr size_t kFadeSamples = 33;
