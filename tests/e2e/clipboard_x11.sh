@@ -18,9 +18,9 @@ for tool in Xvfb xclip; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_common.sh"
 cleanup() {
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,15 +31,11 @@ fail() {
     failures=$((failures + 1))
 }
 
-# Xvfb picks a free display number and writes it on descriptor 3.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 320x200x24 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.05; done
-if [[ ! -s $work/display ]]; then
+if ! start_xvfb 320x200x24; then
     echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"
     exit 1
 fi
-display=":$(head -1 "$work/display")"
+display=$xvfb_display
 on_x() { env -u WAYLAND_DISPLAY DISPLAY="$display" "$@"; }
 printf '[ORALIX]\n' >"$work/settings.ini"
 run_script() { on_x "$parlendo" --audio null --settings "$work/settings.ini" "$work/$1" </dev/null; }

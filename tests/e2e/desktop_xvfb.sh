@@ -18,23 +18,20 @@ for program in Xvfb xterm; do
 done
 
 work=$(mktemp -d)
-server="" term=""
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_common.sh"
+term=""
 cleanup() {
     [ -n "$term" ] && kill "$term" 2>/dev/null
-    [ -n "$server" ] && kill "$server" 2>/dev/null
+    stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display and writes its number once it accepts connections.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset 5>"$work/display" 2>/dev/null &
-server=$!
-for _ in $(seq 150); do grep -q . "$work/display" 2>/dev/null && break; sleep 0.1; done
-if ! grep -q . "$work/display" 2>/dev/null; then
+if ! start_xvfb 1024x768x24 -noreset; then
     echo "SKIPPED: Xvfb did not start"
     exit 77
 fi
-export DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY=$xvfb_display
 
 cat >"$work/own.plo" <<EOF
 titulo "Sintonix"
