@@ -78,7 +78,7 @@ void checkLine(const parlendo::Interpreter& in) {
     if (in.callStack.size() > static_cast<size_t>(parlendo::Interpreter::kCallDepth))
         fail("call stack deeper than its limit");
     for (int slot = 0; slot < parlendo::VariableTable::kSlots; ++slot)
-        if (in.variables.at(slot).size() > in.maxTextSize) fail("a variable holds more than maxTextSize");
+        if (in.variables.text(slot).size() > in.maxTextSize) fail("a variable holds more than maxTextSize");
 }
 
 }  // namespace

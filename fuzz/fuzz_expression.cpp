@@ -91,7 +91,7 @@ struct ExpectedExpression {
         const std::vector<std::string>& names = in.variables.names();
         for (size_t k = 0; k < names.size(); ++k)
             if (names[k] == upper)
-                return valueOf(in.variables.at(parlendo::VariableTable::kLetters + static_cast<int>(k)));
+                return valueOf(in.variables.text(parlendo::VariableTable::kLetters + static_cast<int>(k)));
         return valueOf("");  // never assigned: the empty text, which is no number
     }
 
@@ -175,7 +175,7 @@ struct ExpectedExpression {
         if (letter(c)) {
             s.remove_prefix(1);
             int slot = (c >= 'a' ? c - 'a' : c - 'A');
-            return valueOf(in.variables.at(slot));
+            return valueOf(in.variables.text(slot));
         }
         return std::nullopt;
     }
@@ -183,7 +183,7 @@ struct ExpectedExpression {
 
 void setNamed(Interpreter& in, std::string_view name, std::string value) {
     std::optional<int> slot = in.variables.namedSlot(name);
-    if (slot) in.variables.at(*slot) = std::move(value);
+    if (slot) in.variables.set(*slot, std::move(value));
 }
 
 }  // namespace
@@ -206,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Variables of every kind the readers meet: numbers at the ends of the 32-bit range,
     // hexadecimal, blanks in front, texts that are no number, and the empty text.
     const char* letters[] = {"7", "-3", "abc", "2147483647", "-2147483648", " 12", "$1F", "", "0x10", "-0"};
-    for (int i = 0; i < 10; ++i) in.variables.at(i) = letters[i];
+    for (int i = 0; i < 10; ++i) in.variables.set(i, letters[i]);
     setNamed(in, "X", "40");
     setNamed(in, "num2", "-9");
     setNamed(in, "texto", "ola mundo");

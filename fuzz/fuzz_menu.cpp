@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         in.executeLine("menu " + line, false);
         checkMenu(in, console, before);
         // The same text as an item, so items hold every byte.
-        in.variables.at(VariableTable::letterSlot('X')) = line;
+        in.variables.set(VariableTable::letterSlot('X'), line);
         in.executeLine("menu adiciona x", false);
     }
     return 0;

@@ -59,7 +59,7 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
         ListRecord* list = lists.find(name);
         int slot;
         if (!list || !readVariable(in, args, slot)) return false;
-        in.variables.at(slot) = std::to_string(list->items.size());
+        in.variables.set(slot, std::to_string(list->items.size()));
         return true;
     }
     if (text::takeUpperPrefix(args, "ITEM")) {
@@ -71,7 +71,7 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
         int slot;
         if (!k || !readVariable(in, args, slot)) return false;
         if (*k < 0 || static_cast<size_t>(*k) >= list->items.size()) return false;
-        in.variables.at(slot) = list->items[static_cast<size_t>(*k)];
+        in.variables.set(slot, std::string_view(list->items[static_cast<size_t>(*k)]));
         return true;
     }
     if (text::takeUpperPrefix(args, "ADICIONA")) {

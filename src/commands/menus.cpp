@@ -287,15 +287,15 @@ bool menuExecuteCommand(Interpreter& in, std::string_view rest) {
         return false;
     Menu& menu = *in.menu;
     for (;;) {
-        if (std::optional<int32_t> start = toInteger(text::trim(in.variables.at(positionSlot))))
+        if (std::optional<int32_t> start = toInteger(text::trim(in.variables.text(positionSlot))))
             menu.startPosition = std::max(*start, 1);
         std::optional<MenuExit> exit = menu.select(in, menu.startPosition, true);
         if (!exit) return false;
         // Leaving extended keys other than the function keys start the menu again.
         if (exit->extended && !isFunctionKey(exit->key)) continue;
-        in.variables.at(positionSlot) = std::to_string(exit->position);
-        in.variables.at(keySlot) = menuKeyText(*exit);
-        in.variables.at(textSlot) = menu.itemText(exit->position);
+        in.variables.set(positionSlot, std::to_string(exit->position));
+        in.variables.set(keySlot, menuKeyText(*exit));
+        in.variables.set(textSlot, menu.itemText(exit->position));
         break;
     }
     // Text after the three variables fails the command, once the menu has run.

@@ -165,7 +165,7 @@ bool cmdExisteProg(Interpreter& in, std::string_view args, int) {
     if (!readValue(in, args, name) || !readVariable(in, args, slot)) return false;
     Processes* processes = in.services.processes;
     if (!processes) return cmdNotAvailable(in, args, 0);
-    in.variables.at(slot) = processes->isRunning(text::trim(name)) ? "1" : "0";
+    in.variables.set(slot, processes->isRunning(text::trim(name)) ? "1" : "0");
     return true;
 }
 
@@ -194,7 +194,7 @@ bool cmdTransfere(Interpreter& in, std::string_view args, int) {
     if (!readVariable(in, args, slot) || !args.empty()) return false;
     Clipboard& clipboard = in.services.clipboard ? *in.services.clipboard : in.localClipboard;
     if (toClipboard) {
-        const std::string& value = in.variables.at(slot);
+        const std::string& value = in.variables.text(slot);
         // A clipboard that cannot be reached changes nothing, and the script goes on.
         clipboard.copy(std::string_view(value).substr(0, kClipboardLimit));
         return true;

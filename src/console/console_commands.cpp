@@ -72,8 +72,8 @@ bool readPointer(Interpreter& in, std::string_view rest) {
     }
     int x, y;
     if (!readVariable(in, rest, x) || !readVariable(in, rest, y) || !text::trim(rest).empty()) return false;
-    in.variables.at(x) = std::to_string(in.services.keys.pointerX());
-    in.variables.at(y) = std::to_string(in.services.keys.pointerY());
+    in.variables.set(x, std::to_string(in.services.keys.pointerX()));
+    in.variables.set(y, std::to_string(in.services.keys.pointerY()));
     return true;
 }
 
@@ -87,7 +87,7 @@ bool editVariable(Interpreter& in, std::string_view rest, bool proposeValue) {
     ConsoleGrid& console = in.services.console;
     const int column = console.cursorColumn();
     const int row = console.cursorRow();
-    std::string line = proposeValue ? in.variables.at(slot) : std::string();
+    std::string line = proposeValue ? in.variables.text(slot) : std::string();
     EditExit exit = editLine(in, line, column, row, proposeValue ? 1024 : 255);
     if (exit.inputEnded) return false;
     if (!exit.extended && exit.code == 27) {
@@ -96,7 +96,7 @@ bool editVariable(Interpreter& in, std::string_view rest, bool proposeValue) {
         console.clearToEndOfLine();
         console.gotoXY(column, row);
     }
-    in.variables.at(slot) = std::move(line);
+    in.variables.set(slot, std::move(line));
     if (!proposeValue) in.write("\r\n");
     return true;
 }
@@ -185,7 +185,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
         if (!readVariable(in, rest, slot)) return false;
         std::optional<std::string> key = readKeyText(in, !silent, withFlags);
         if (!key) return false;
-        in.variables.at(slot) = std::move(*key);
+        in.variables.set(slot, std::move(*key));
         return true;
     }
     if (rest[0] == '#') {
@@ -210,7 +210,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
         bool got = in.readLine(line);
         in.services.console.setAttribute(saved);
         if (!got) return false;
-        in.variables.at(slot) = std::move(line);
+        in.variables.set(slot, std::move(line));
         return true;
     }
     return editVariable(in, rest, false);
@@ -219,7 +219,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
 bool cmdTela(Interpreter& in, std::string_view args, int) {
     if (args.empty()) return false;
     std::string what = text::upperCase(args);
-    if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z') what = in.variables.at(VariableTable::letterSlot(what[0]));
+    if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z') what = in.variables.text(VariableTable::letterSlot(what[0]));
     ConsoleGrid& console = in.services.console;
     if (what == "LIMPA") {
         console.clearScreen();

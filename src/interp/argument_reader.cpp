@@ -29,12 +29,6 @@ bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
 
 }  // namespace
 
-void dropBlanks(std::string_view& rest) {
-    size_t i = 0;
-    while (i < rest.size() && isBlank(rest[i])) ++i;
-    rest.remove_prefix(i);
-}
-
 bool readVariable(Interpreter& in, std::string_view& rest, int& slot) {
     dropBlanks(rest);
     if (rest.empty()) return false;
@@ -87,9 +81,9 @@ bool readValue(Interpreter& in, std::string_view& rest, std::string& out) {
     } else if (c == '$') {
         int slot;
         if (!readVariable(in, rest, slot)) return false;
-        out = in.variables.at(slot);
+        out = in.variables.text(slot);
     } else if (isAsciiLetter(c)) {
-        out = in.variables.at(VariableTable::letterSlot(c));
+        out = in.variables.text(VariableTable::letterSlot(c));
         rest.remove_prefix(1);
     } else if (c == '(') {
         rest.remove_prefix(1);
@@ -106,26 +100,80 @@ bool readValue(Interpreter& in, std::string_view& rest, std::string& out) {
     return true;
 }
 
+namespace {
+
+// Decimal digits and nothing else, with the sign already taken off: the decimal case of
+// toInteger. The magnitude may reach 2^31 only for a negative number.
+inline std::optional<int32_t> decimalMagnitude(std::string_view digits, bool negative) {
+    if (digits.empty()) return std::nullopt;
+    if (digits.size() <= 9) {
+        // Nine digits never reach 2^31: no bound to check on the way.
+        uint32_t v = 0;
+        for (char c : digits) {
+            unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
+            if (d > 9) return std::nullopt;
+            v = v * 10 + d;
+        }
+        return negative ? static_cast<int32_t>(0u - v) : static_cast<int32_t>(v);
+    }
+    constexpr uint64_t kLimit = uint64_t{1} << 31;
+    uint64_t v = 0;
+    // One subtraction tells a digit; at most ten digits fit.
+    for (char c : digits) {
+        unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
+        if (d > 9) return std::nullopt;
+        v = v * 10 + d;
+        if (v > kLimit) return std::nullopt;
+    }
+    if (!negative && v == kLimit) return std::nullopt;
+    return static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+}
+
+// A variable's text as a number; when asked, a text that is no number is tried again without
+// its blanks at both ends.
+std::optional<int32_t> variableInteger(Interpreter& in, int slot, bool trimmed) {
+    if (std::optional<int32_t> n = in.variables.number(slot)) return n;
+    if (!trimmed) return std::nullopt;
+    return toInteger(text::trim(in.variables.text(slot)));
+}
+
+}  // namespace
+
 std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed) {
     dropBlanks(rest);
     if (rest.empty()) return std::nullopt;
     char c = rest[0];
-    std::string_view token;
+    std::optional<int32_t> n;
     if (c == '-' || isDigit(c)) {
-        size_t n = 1;
-        while (n < rest.size() && isDigit(rest[n])) ++n;
-        token = rest.substr(0, n);
-        rest.remove_prefix(n);
+        // The number token, a sign or digit and the digits after it, read in one pass: past
+        // 2^31 the magnitude stops growing, which is enough to refuse it.
+        constexpr uint64_t kLimit = uint64_t{1} << 31;
+        const bool negative = c == '-';
+        size_t end = negative ? 1 : 0;
+        const size_t first = end;
+        uint64_t v = 0;
+        for (; end < rest.size(); ++end) {
+            unsigned d = static_cast<unsigned char>(rest[end]) - unsigned{'0'};
+            if (d > 9) break;
+            if (v <= kLimit) v = v * 10 + d;
+        }
+        if (end > first && v < kLimit + (negative ? 1 : 0))
+            n = static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+        rest.remove_prefix(end);
     } else if (isAsciiLetter(c)) {
-        token = in.variables.at(VariableTable::letterSlot(c));
+        n = variableInteger(in, VariableTable::letterSlot(c), trimmed);
         rest.remove_prefix(1);
+    } else if (c == '$') {
+        int slot;
+        if (!readVariable(in, rest, slot)) return std::nullopt;
+        return variableInteger(in, slot, trimmed);
     } else {
         std::string v;
         if (!readValue(in, rest, v)) return std::nullopt;
         return toInteger(trimmed ? text::trim(v) : std::string_view(v));
     }
     dropBlanks(rest);
-    return toInteger(trimmed ? text::trim(token) : token);
+    return n;
 }
 
 bool readValueList(Interpreter& in, std::string_view& rest, std::string& out) {
@@ -174,21 +222,11 @@ std::optional<int32_t> toInteger(std::string_view t) {
         base = 16;
         t.remove_prefix(2);
     }
+    if (base == 10) return decimalMagnitude(t, negative);
     if (t.empty()) return std::nullopt;
     // Accumulate the magnitude; 2^31 is the largest allowed (for the negative end).
     constexpr uint64_t kLimit = uint64_t{1} << 31;
     uint64_t v = 0;
-    if (base == 10) {
-        // Decimal, the common case: one subtraction tells a digit; at most ten digits fit.
-        for (char c : t) {
-            unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
-            if (d > 9) return std::nullopt;
-            v = v * 10 + d;
-            if (v > kLimit) return std::nullopt;
-        }
-        if (!negative && v == kLimit) return std::nullopt;
-        return static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
-    }
     for (char c : t) {
         int d;
         if (isDigit(c)) d = c - '0';
@@ -261,7 +299,7 @@ struct Evaluator {
     }
 
     std::optional<uint64_t> variable(int slot) {
-        std::optional<int32_t> n = toInteger(in.variables.at(slot));
+        std::optional<int32_t> n = in.variables.number(slot);
         if (!n) return std::nullopt;
         return static_cast<uint64_t>(static_cast<int64_t>(*n));
     }

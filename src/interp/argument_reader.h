@@ -14,7 +14,12 @@ namespace parlendo {
 
 class Interpreter;
 
-void dropBlanks(std::string_view& rest);
+// Removes the blanks (codes 32 and below) at the front. Inline: every reader starts with it.
+inline void dropBlanks(std::string_view& rest) {
+    size_t i = 0;
+    while (i < rest.size() && static_cast<unsigned char>(rest[i]) <= 32) ++i;
+    rest.remove_prefix(i);
+}
 
 // A destination variable: "$NAME" or one letter. Gives its slot.
 bool readVariable(Interpreter& in, std::string_view& rest, int& slot);

@@ -2,6 +2,7 @@
 #include "interp/command_table.h"
 
 #include <array>
+#include <cstdint>
 
 #include "interp/commands.h"
 #include "interp/interpreter.h"
@@ -106,65 +107,98 @@ constexpr std::array kTable = {
 static_assert(kTable.size() == 88, "85 entries, three of them with two spellings");
 
 // No two keywords are equal, so a hash lookup finds exactly the entry the ordered scan would.
-// An open-addressed table of 256 slots keyed on the length and the first, middle and last bytes: one
-// multiply-free hash and, for the 88 keywords, a probe or two, where std::hash runs a full
-// byte hash and a division on every executed line.
+// An open-addressed table of 256 slots, built at compile time, keyed on the length and the first,
+// middle and last bytes: one multiply-free hash and, for the 88 keywords, a probe or two, where
+// std::hash runs a full byte hash and a division on every executed line. Each slot keeps its
+// keyword as a 16-byte block padded with zero bytes, so that a keyword upper-cased into such a
+// block is checked with two 8-byte comparisons and its length.
 constexpr size_t kSlots = 256;
+constexpr size_t kLongestKeyword = 16;
 
+constexpr unsigned char upperByte(char c) { return text::kUpperTable[static_cast<unsigned char>(c)]; }
+
+// The slot of a keyword, upper-cased as it is read.
 constexpr size_t slotOf(std::string_view k) {
     if (k.empty()) return 0;
-    return (static_cast<unsigned char>(k.front()) * 8u + static_cast<unsigned char>(k.back()) * 2u +
-            static_cast<unsigned char>(k[k.size() / 2]) + k.size() * 37u) % kSlots;
+    return (upperByte(k.front()) * 8u + upperByte(k.back()) * 2u + upperByte(k[k.size() / 2]) + k.size() * 37u) %
+           kSlots;
 }
 
-struct KeywordIndex {
-    std::array<const CommandEntry*, kSlots> slots{};
+// A keyword of at most 16 bytes, upper-cased, in a zero-padded block.
+struct PaddedKeyword {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    size_t size = 0;
+
+    // False when the keyword is too long to be one.
+    constexpr bool assign(std::string_view k) {
+        if (k.size() > kLongestKeyword) return false;
+        for (size_t i = 0; i < k.size(); ++i) {
+            uint64_t b = upperByte(k[i]);
+            if (i < 8) low |= b << (8 * i);
+            else high |= b << (8 * (i - 8));
+        }
+        size = k.size();
+        return true;
+    }
+    constexpr bool operator==(const PaddedKeyword&) const = default;
 };
 
-const KeywordIndex& index() {
-    static const KeywordIndex built = [] {
-        KeywordIndex ix;
-        for (const CommandEntry& e : kTable) {
-            size_t s = slotOf(e.keyword);
-            while (ix.slots[s]) s = (s + 1) % kSlots;
-            ix.slots[s] = &e;
-        }
-        return ix;
-    }();
-    return built;
+struct Slot {
+    PaddedKeyword key;
+    const CommandEntry* entry = nullptr;
+};
+
+using KeywordIndex = std::array<Slot, kSlots>;
+
+constexpr KeywordIndex buildIndex() {
+    KeywordIndex ix{};
+    for (const CommandEntry& e : kTable) {
+        size_t s = slotOf(e.keyword);
+        while (ix[s].entry) s = (s + 1) % kSlots;
+        ix[s].key.assign(e.keyword);
+        ix[s].entry = &e;
+    }
+    return ix;
 }
 
-constexpr size_t kLongestKeyword = 16;
+constexpr KeywordIndex kIndex = buildIndex();
+
+// The entry of a keyword in any letter case; null when there is none.
+const CommandEntry* lookUp(std::string_view keyword) {
+    PaddedKeyword key;
+    if (!key.assign(keyword)) return nullptr;
+    for (size_t s = slotOf(keyword);; s = (s + 1) % kSlots) {
+        const Slot& slot = kIndex[s];
+        if (!slot.entry) return nullptr;
+        if (slot.key == key) return slot.entry;
+    }
+}
 
 }  // namespace
 
 std::span<const CommandEntry> commandTable() { return kTable; }
 
 const CommandEntry* findCommand(std::string_view upperKeyword) {
-    const KeywordIndex& ix = index();
-    for (size_t s = slotOf(upperKeyword);; s = (s + 1) % kSlots) {
-        const CommandEntry* e = ix.slots[s];
-        if (!e) return nullptr;
-        if (e->keyword == upperKeyword) return e;
-    }
+    const CommandEntry* e = lookUp(upperKeyword);
+    // The block upper-cases; a keyword that was not upper-case already is no keyword here.
+    return e && e->keyword == upperKeyword ? e : nullptr;
 }
 
 bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
     if (keyword.empty()) return false;
     args = text::trim(args);
     if (in.traceOn) {
+        // The keyword line as the script has it, letters a-z upper-cased.
         std::string traced(keyword);
+        for (char& c : traced)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
         traced += ' ';
         traced += args;
         in.writeLine(traced);
         in.speak(traced);
     }
-    const CommandEntry* entry = nullptr;
-    if (keyword.size() <= kLongestKeyword) {
-        char buf[kLongestKeyword];
-        for (size_t i = 0; i < keyword.size(); ++i) buf[i] = text::upperChar(keyword[i]);
-        entry = findCommand(std::string_view(buf, keyword.size()));
-    }
+    const CommandEntry* entry = lookUp(keyword);
     if (!entry) {
         in.showMessage("Comando inválido: " + text::upperCase(keyword));
         return false;

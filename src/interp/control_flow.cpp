@@ -74,10 +74,14 @@ std::string normalisedLine(std::string_view line) {
 // The first word of a trimmed, upper-cased line: up to its first blank. A line without a blank
 // has no first word.
 bool firstWordIs(std::string_view line, std::string_view upperWord) {
-    std::string_view t = text::trim(line);
-    size_t blank = t.find(' ');
-    if (blank == std::string_view::npos) return false;
-    return blank == upperWord.size() && startsWithUpper(t, upperWord);
+    // The trimmed line's first blank must follow the word at once; the word's letters hold no
+    // blank, and a non-blank after it shows that this blank is not one of the trailing ones.
+    std::string_view t = text::trimLeft(line);
+    const size_t n = upperWord.size();
+    if (t.size() <= n + 1 || t[n] != ' ' || !startsWithUpper(t, upperWord)) return false;
+    for (size_t i = n + 1; i < t.size(); ++i)
+        if (!text::isBlank(t[i])) return true;
+    return false;
 }
 
 // Continues after the first following line that reads "FIM " and the word; past the last line
@@ -154,15 +158,20 @@ bool repeatStep(Interpreter& in, std::string_view args, bool start) {
     if (!readVariable(in, args, slot) || args.empty()) return false;
     int64_t a = 0;
     if (!start) {
-        std::optional<int32_t> v = toInteger(in.variables.at(slot));
+        std::optional<int32_t> v = in.variables.number(slot);
         if (!v) return false;
         a = *v;
     }
     std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, a + 1);
-    in.variables.at(slot).assign(digits, end);
+    if (a < INT32_MAX) {
+        in.variables.setNumber(slot, static_cast<int32_t>(a + 1));
+    } else {
+        // One past the largest number: the text is written, and the next pass fails on it.
+        char digits[24];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, a + 1);
+        in.variables.set(slot, std::string_view(digits, static_cast<size_t>(end - digits)));
+    }
     if (*n < a + 1) jumpForward(in, "REPETE");
     return true;
 }
@@ -262,9 +271,10 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "REPETE")) {
                 in.currentLine = n;
-                std::string_view head = text::trim(in.line(n));
-                // The store is not changed while the step reads its arguments.
-                return repeatStep(in, text::trim(head.substr(head.find(' ') + 1)), false);
+                // The head's arguments follow "REPETE" and its blank. The store is not changed
+                // while the step reads them.
+                std::string_view head = text::trimLeft(in.line(n));
+                return repeatStep(in, text::trim(head.substr(7)), false);
             }
         return false;
     }

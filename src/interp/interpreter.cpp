@@ -70,30 +70,16 @@ RunOutcome Interpreter::run() {
 bool Interpreter::executeLine(std::string_view line, bool restricted) {
     std::string_view t = text::trim(line);
     if (t.empty() || t[0] == '*' || t[0] == '@') return true;
-    size_t blank = t.find(' ');
-    std::string_view keywordPart = t.substr(0, blank);
-    std::string_view args = blank == std::string_view::npos ? std::string_view() : t.substr(blank + 1);
-    if (restricted && (equalsUpper(keywordPart, "REPETE") || equalsUpper(keywordPart, "ENQUANTO") ||
-                       equalsUpper(keywordPart, "SENAO") || equalsUpper(keywordPart, "SEN\xC3O") ||
-                       equalsUpper(keywordPart, "FIM"))) {
+    // The keyword runs to the first blank; keywords are short, so a plain loop beats a search.
+    size_t blank = 0;
+    while (blank < t.size() && t[blank] != ' ') ++blank;
+    std::string_view keyword = t.substr(0, blank);
+    std::string_view args = blank == t.size() ? std::string_view() : t.substr(blank + 1);
+    if (restricted && (equalsUpper(keyword, "REPETE") || equalsUpper(keyword, "ENQUANTO") ||
+                       equalsUpper(keyword, "SENAO") || equalsUpper(keyword, "SEN\xC3O") ||
+                       equalsUpper(keyword, "FIM"))) {
         failed = true;
         return false;
-    }
-    // The keyword as split off has its letters a-z upper-cased; dispatch applies the full rule.
-    char buf[32];
-    std::string longKeyword;
-    std::string_view keyword;
-    if (keywordPart.size() <= sizeof buf) {
-        for (size_t i = 0; i < keywordPart.size(); ++i) {
-            char c = keywordPart[i];
-            buf[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-        }
-        keyword = std::string_view(buf, keywordPart.size());
-    } else {
-        longKeyword.assign(keywordPart);
-        for (char& c : longKeyword)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        keyword = longKeyword;
     }
     bool ok = dispatch(*this, keyword, args);
     failed = !ok;
@@ -168,7 +154,7 @@ bool Interpreter::assign(int slot, std::string value) {
         showMessage("Texto longo demais para uma variável");
         return false;
     }
-    variables.at(slot) = std::move(value);
+    variables.set(slot, std::move(value));
     return true;
 }
 

@@ -150,7 +150,14 @@ bool cmdSoma(Interpreter& in, std::string_view args, int) {
     if (!readVariable(in, args, slot)) return false;
     std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
-    std::string& value = in.variables.at(slot);
+    // A variable holding a plain decimal number, the usual counter, is added to directly.
+    if (std::optional<int32_t> a = in.variables.decimalNumber(slot); a && in.maxTextSize >= 11) {
+        in.variables.setNumber(slot, static_cast<int32_t>(static_cast<uint32_t>(*a) + static_cast<uint32_t>(*n)));
+        return true;
+    }
+    // Otherwise the number at the end of the text is replaced by the sum; what stands in front
+    // of it stays.
+    std::string& value = in.variables.edit(slot);
     size_t tail = value.size();
     while (tail > 0 && text::isDigit(value[tail - 1])) --tail;
     if (tail > 0 && tail < value.size() && value[tail - 1] == '-') --tail;
@@ -168,7 +175,7 @@ bool cmdSoma(Interpreter& in, std::string_view args, int) {
 bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
-    std::optional<int32_t> a = toInteger(in.variables.at(slot));
+    std::optional<int32_t> a = in.variables.number(slot);
     if (!a) return false;
     std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
@@ -185,7 +192,7 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
         // The smallest number divided by -1 has no 32-bit result: it wraps to itself.
         result = (*a == INT32_MIN && *n == -1) ? INT32_MIN : *a / *n;
     }
-    in.variables.at(slot) = std::to_string(result);
+    in.variables.setNumber(slot, result);
     return args.empty();
 }
 
@@ -193,7 +200,7 @@ bool cmdConcatena(Interpreter& in, std::string_view args, int) {
     int slot;
     std::string v;
     if (!readVariable(in, args, slot) || !readValue(in, args, v) || !args.empty()) return false;
-    std::string& value = in.variables.at(slot);
+    std::string& value = in.variables.edit(slot);
     if (value.size() + v.size() > in.maxTextSize) return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
     value += v;
     return true;
@@ -206,15 +213,23 @@ bool cmdCopia(Interpreter& in, std::string_view args, int) {
     if (!from) return false;
     std::optional<int32_t> to = readInteger(in, args, /*trimmed=*/true);
     if (!to) return false;
-    const std::string& s = in.variables.at(source);
+    const std::string& s = in.variables.text(source);
     int64_t count = int64_t{*to} - *from + 1;
     int64_t start = *from < 1 ? 1 : *from;
-    std::string result;
+    size_t first = 0, length = 0;
     if (count > 0 && start <= static_cast<int64_t>(s.size())) {
         int64_t avail = static_cast<int64_t>(s.size()) - start + 1;
-        result = s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count < avail ? count : avail));
+        first = static_cast<size_t>(start - 1);
+        length = static_cast<size_t>(count < avail ? count : avail);
     }
-    in.variables.at(target) = std::move(result);
+    if (target == source) {
+        // A variable cut down to a part of itself is cut in place.
+        std::string& t = in.variables.edit(target);
+        t.resize(first + length);
+        t.erase(0, first);
+    } else {
+        in.variables.set(target, std::string_view(s).substr(first, length));
+    }
     return true;
 }
 
@@ -225,7 +240,7 @@ bool cmdDeleta(Interpreter& in, std::string_view args, int) {
     if (!from) return false;
     std::optional<int32_t> count = readInteger(in, args, /*trimmed=*/true);
     if (!count) return false;
-    std::string& s = in.variables.at(slot);
+    std::string& s = in.variables.edit(slot);
     if (*from >= 1 && static_cast<size_t>(*from) <= s.size() && *count > 0)
         s.erase(static_cast<size_t>(*from - 1), static_cast<size_t>(*count));
     return true;
@@ -235,7 +250,7 @@ bool cmdSubstitui(Interpreter& in, std::string_view args, int) {
     int slot;
     std::string old, neu;
     if (!readVariable(in, args, slot) || !readValue(in, args, old) || !readValue(in, args, neu)) return false;
-    const std::string& value = in.variables.at(slot);
+    const std::string& value = in.variables.text(slot);
     if (old.size() > value.size()) return true;
     // The scan runs from the end towards the start over the text as changed so far. The text
     // left of the scan position is still the original; the part from it on is built up

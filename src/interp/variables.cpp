@@ -1,12 +1,11 @@
 // The variable table.
 #include "interp/variables.h"
 
-namespace parlendo {
+#include <charconv>
 
-int VariableTable::letterSlot(char letter) {
-    char up = (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 32) : letter;
-    return up - 'A';
-}
+#include "interp/argument_reader.h"
+
+namespace parlendo {
 
 std::optional<int> VariableTable::namedSlot(std::string_view name) {
     scratch_.assign(name);
@@ -20,8 +19,30 @@ std::optional<int> VariableTable::namedSlot(std::string_view name) {
     return slot;
 }
 
+void VariableTable::materialise(int slot) const {
+    char digits[12];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, numbers_[slot]);
+    values_[slot].assign(digits, end);
+    stale_[slot] = false;
+}
+
+void VariableTable::classify(int slot) {
+    const std::string& t = values_[slot];
+    std::optional<int32_t> n = toInteger(t);
+    if (!n) {
+        form_[slot] = Form::NotNumber;
+        return;
+    }
+    numbers_[slot] = *n;
+    char digits[12];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, *n);
+    form_[slot] = std::string_view(digits, static_cast<size_t>(end - digits)) == t ? Form::Decimal : Form::Number;
+}
+
 void VariableTable::clear() {
     for (auto& v : values_) v.clear();
+    stale_.fill(false);
+    form_.fill(Form::Unknown);
     names_.clear();
     index_.clear();
 }

@@ -55,7 +55,7 @@ bool cmdTrazDaRede(Interpreter& in, std::string_view args, int) {
 bool cmdHttp(Interpreter& in, std::string_view args, int) {
     int variable;
     if (!readVariable(in, args, variable)) return false;
-    return in.assign(variable, percentEncode(in.variables.at(variable)));
+    return in.assign(variable, percentEncode(in.variables.text(variable)));
 }
 
 bool cmdInternet(Interpreter& in, std::string_view args, int) {

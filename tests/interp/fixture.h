@@ -56,12 +56,12 @@ struct Machine {
     // Runs one line as a command of its own (a one-line script when control flow is needed).
     bool exec(const std::string& utf8Line) { return in.executeLine(cp(utf8Line), false); }
     std::string var(const std::string& name) {
-        if (name.size() == 1) return in.variables.at(VariableTable::letterSlot(name[0]));
-        return in.variables.at(*in.variables.namedSlot(name.substr(1)));
+        if (name.size() == 1) return in.variables.text(VariableTable::letterSlot(name[0]));
+        return in.variables.text(*in.variables.namedSlot(name.substr(1)));
     }
     void set(const std::string& name, const std::string& value) {
-        if (name.size() == 1) in.variables.at(VariableTable::letterSlot(name[0])) = value;
-        else in.variables.at(*in.variables.namedSlot(name.substr(1))) = value;
+        if (name.size() == 1) in.variables.set(VariableTable::letterSlot(name[0]), value);
+        else in.variables.set(*in.variables.namedSlot(name.substr(1)), value);
     }
     RunOutcome runLines(const std::vector<std::string>& utf8Lines) {
         int n = 0;
