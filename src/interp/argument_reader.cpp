@@ -29,7 +29,7 @@ bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
 
 }  // namespace
 
-bool readVariable(Interpreter& in, std::string_view& rest, int& slot) {
+bool readVariableInFull(Interpreter& in, std::string_view& rest, int& slot) {
     dropBlanks(rest);
     if (rest.empty()) return false;
     if (rest[0] == '$') {
@@ -139,7 +139,7 @@ std::optional<int32_t> variableInteger(Interpreter& in, int slot, bool trimmed) 
 
 }  // namespace
 
-std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed) {
+std::optional<int32_t> readIntegerInFull(Interpreter& in, std::string_view& rest, bool trimmed) {
     dropBlanks(rest);
     if (rest.empty()) return std::nullopt;
     char c = rest[0];

@@ -21,13 +21,47 @@ inline void dropBlanks(std::string_view& rest) {
     rest.remove_prefix(i);
 }
 
+// The general cases of readVariable and readInteger below.
+bool readVariableInFull(Interpreter& in, std::string_view& rest, int& slot);
+std::optional<int32_t> readIntegerInFull(Interpreter& in, std::string_view& rest, bool trimmed);
+
 // A destination variable: "$NAME" or one letter. Gives its slot.
-bool readVariable(Interpreter& in, std::string_view& rest, int& slot);
+inline bool readVariable(Interpreter& in, std::string_view& rest, int& slot) {
+    // Most arguments are one letter and a blank, or the letter at the end: read in place.
+    if (!rest.empty() && (rest.size() == 1 || rest[1] == ' ')) {
+        const unsigned char c = static_cast<unsigned char>(rest[0]);
+        const unsigned up = c & 0xDFu;  // a-z to A-Z; anything else stays out of A-Z
+        if (up >= 'A' && up <= 'Z' && (c < 0x80)) {
+            slot = static_cast<int>(up - 'A');
+            rest.remove_prefix(1);
+            dropBlanks(rest);
+            return true;
+        }
+    }
+    return readVariableInFull(in, rest, slot);
+}
 // One value token: a number, a quoted text, a variable or a parenthesised expression.
 bool readValue(Interpreter& in, std::string_view& rest, std::string& out);
 // One value token taken as a number by toInteger (trimmed first when asked): the same as
 // readValue and toInteger, without copying a literal number or a letter variable's text.
-std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed = false);
+inline std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed = false) {
+    // Most numbers in lines are a few digits followed by a blank or the end: read in place. Nine
+    // digits never reach 2^31.
+    uint32_t v = 0;
+    size_t n = 0;
+    const size_t limit = rest.size() < 10 ? rest.size() : 10;
+    for (; n < limit; ++n) {
+        const unsigned d = static_cast<unsigned char>(rest[n]) - unsigned{'0'};
+        if (d > 9) break;
+        v = v * 10 + d;
+    }
+    if (n > 0 && n < 10 && (n == rest.size() || rest[n] == ' ')) {
+        rest.remove_prefix(n);
+        dropBlanks(rest);
+        return static_cast<int32_t>(v);
+    }
+    return readIntegerInFull(in, rest, trimmed);
+}
 // Value tokens one after another, joined. `out` holds what was read even when something that
 // is not a value is left over, in which case the result is false.
 bool readValueList(Interpreter& in, std::string_view& rest, std::string& out);

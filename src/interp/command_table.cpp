@@ -2,7 +2,9 @@
 #include "interp/command_table.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "interp/commands.h"
 #include "interp/interpreter.h"
@@ -117,14 +119,11 @@ constexpr size_t kLongestKeyword = 16;
 
 constexpr unsigned char upperByte(char c) { return text::kUpperTable[static_cast<unsigned char>(c)]; }
 
-// The slot of a keyword, upper-cased as it is read.
-constexpr size_t slotOf(std::string_view k) {
-    if (k.empty()) return 0;
-    return (upperByte(k.front()) * 8u + upperByte(k.back()) * 2u + upperByte(k[k.size() / 2]) + k.size() * 37u) %
-           kSlots;
-}
+// Keyword blocks are read from memory as little-endian words: byte i of a keyword is bits 8i to
+// 8i + 7 of its word.
+static_assert(std::endian::native == std::endian::little);
 
-// A keyword of at most 16 bytes, upper-cased, in a zero-padded block.
+// A keyword of at most 16 bytes, upper-cased, in a zero-padded block read as two words.
 struct PaddedKeyword {
     uint64_t low = 0;
     uint64_t high = 0;
@@ -133,16 +132,27 @@ struct PaddedKeyword {
     // False when the keyword is too long to be one.
     constexpr bool assign(std::string_view k) {
         if (k.size() > kLongestKeyword) return false;
-        for (size_t i = 0; i < k.size(); ++i) {
-            uint64_t b = upperByte(k[i]);
-            if (i < 8) low |= b << (8 * i);
-            else high |= b << (8 * (i - 8));
-        }
+        unsigned char bytes[kLongestKeyword] = {};
+        for (size_t i = 0; i < k.size(); ++i) bytes[i] = upperByte(k[i]);
+        low = std::bit_cast<uint64_t>(std::to_array<unsigned char, 8>(
+            {bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]}));
+        high = std::bit_cast<uint64_t>(std::to_array<unsigned char, 8>(
+            {bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]}));
         size = k.size();
         return true;
     }
     constexpr bool operator==(const PaddedKeyword&) const = default;
 };
+
+// The slot of a keyword of 1 to 16 bytes, from its upper-cased first, last and middle bytes and
+// its length.
+constexpr size_t slotOf(unsigned first, unsigned last, unsigned middle, size_t size) {
+    return (first * 8u + last * 2u + middle + size * 37u) % kSlots;
+}
+
+constexpr size_t slotOf(std::string_view k) {
+    return slotOf(upperByte(k.front()), upperByte(k.back()), upperByte(k[k.size() / 2]), k.size());
+}
 
 struct Slot {
     PaddedKeyword key;
@@ -154,9 +164,11 @@ using KeywordIndex = std::array<Slot, kSlots>;
 constexpr KeywordIndex buildIndex() {
     KeywordIndex ix{};
     for (const CommandEntry& e : kTable) {
+        PaddedKeyword key;
+        key.assign(e.keyword);
         size_t s = slotOf(e.keyword);
         while (ix[s].entry) s = (s + 1) % kSlots;
-        ix[s].key.assign(e.keyword);
+        ix[s].key = key;
         ix[s].entry = &e;
     }
     return ix;
@@ -164,15 +176,40 @@ constexpr KeywordIndex buildIndex() {
 
 constexpr KeywordIndex kIndex = buildIndex();
 
+// The entry of a keyword of 1 to 16 bytes starting from its slot; null when there is none.
+[[gnu::always_inline]] inline const CommandEntry* lookUp(const PaddedKeyword& key, size_t slot) {
+    for (size_t s = slot;; s = (s + 1) % kSlots) {
+        const Slot& candidate = kIndex[s];
+        if (!candidate.entry) return nullptr;
+        if (candidate.key == key) return candidate.entry;
+    }
+}
+
 // The entry of a keyword in any letter case; null when there is none.
 const CommandEntry* lookUp(std::string_view keyword) {
     PaddedKeyword key;
-    if (!key.assign(keyword)) return nullptr;
-    for (size_t s = slotOf(keyword);; s = (s + 1) % kSlots) {
-        const Slot& slot = kIndex[s];
-        if (!slot.entry) return nullptr;
-        if (slot.key == key) return slot.entry;
+    if (keyword.empty() || !key.assign(keyword)) return nullptr;
+    return lookUp(key, slotOf(keyword));
+}
+
+// Splits off a trimmed line's keyword, up to its first blank (code 32), and looks it up: its first
+// 16 bytes are upper-cased into a block on the same walk. Gives the entry (null when there is
+// none) and the keyword's length.
+[[gnu::always_inline]] inline const CommandEntry* readKeyword(std::string_view line, size_t& length) {
+    unsigned char block[kLongestKeyword] = {};
+    size_t blank = 0;
+    const size_t firstPart = line.size() < kLongestKeyword ? line.size() : kLongestKeyword;
+    for (; blank < firstPart && line[blank] != ' '; ++blank) block[blank] = upperByte(line[blank]);
+    length = blank;
+    if (blank == 0 || (blank == kLongestKeyword && blank < line.size() && line[blank] != ' ')) {
+        while (length < line.size() && line[length] != ' ') ++length;
+        return nullptr;  // empty, or longer than any keyword
     }
+    PaddedKeyword key;
+    std::memcpy(&key.low, block, 8);
+    std::memcpy(&key.high, block + 8, 8);
+    key.size = blank;
+    return lookUp(key, slotOf(block[0], block[blank - 1], block[blank / 2], blank));
 }
 
 }  // namespace
@@ -185,9 +222,10 @@ const CommandEntry* findCommand(std::string_view upperKeyword) {
     return e && e->keyword == upperKeyword ? e : nullptr;
 }
 
-bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
-    if (keyword.empty()) return false;
-    args = text::trim(args);
+namespace {
+
+[[gnu::always_inline]] inline bool run(Interpreter& in, const CommandEntry* entry, std::string_view keyword,
+                                       std::string_view args) {
     if (in.traceOn) {
         // The keyword line as the script has it, letters a-z upper-cased.
         std::string traced(keyword);
@@ -198,13 +236,37 @@ bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) 
         in.writeLine(traced);
         in.speak(traced);
     }
-    const CommandEntry* entry = lookUp(keyword);
     if (!entry) {
         in.showMessage("Comando inválido: " + text::upperCase(keyword));
         return false;
     }
     in.currentKeyword = entry->keyword;
     return entry->handler(in, args, entry->param);
+}
+
+// The keywords that open or close a block, which a line run on its own may not use.
+bool isBlockKeyword(const CommandEntry* e) {
+    return e && (e->handler == cmdRepete || e->handler == cmdEnquanto || e->handler == cmdSenao || e->handler == cmdFim);
+}
+
+}  // namespace
+
+bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
+    if (keyword.empty()) return false;
+    return run(in, lookUp(keyword), keyword, text::trim(args));
+}
+
+const CommandEntry* lineKeyword(std::string_view line, size_t& length) { return readKeyword(line, length); }
+
+bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
+    size_t blank;
+    const CommandEntry* entry = readKeyword(line, blank);
+    const std::string_view keyword = line.substr(0, blank);
+    if (keyword.empty()) return false;
+    if (restricted && isBlockKeyword(entry)) return false;
+    std::string_view args;
+    if (blank < line.size()) args = text::trimLeft(line.substr(blank + 1));
+    return run(in, entry, keyword, args);
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {

@@ -28,4 +28,13 @@ const CommandEntry* findCommand(std::string_view upperKeyword);
 // "Comando inválido: " and fails.
 bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args);
 
+// The entry of a trimmed line's keyword, which runs to its first blank (code 32) and is matched
+// by the upper-casing rule; null when there is none. `length` is the keyword's length.
+const CommandEntry* lineKeyword(std::string_view line, size_t& length);
+
+// Runs a trimmed script line that is neither empty, a comment nor a label: the keyword is what
+// stands before the first blank and the arguments the rest. When `restricted`, the block keywords
+// (REPETE, ENQUANTO, SENAO, SENÃO, FIM) fail at once, before any tracing.
+bool dispatchLine(Interpreter& in, std::string_view line, bool restricted);
+
 }  // namespace parlendo

@@ -70,18 +70,7 @@ RunOutcome Interpreter::run() {
 bool Interpreter::executeLine(std::string_view line, bool restricted) {
     std::string_view t = text::trim(line);
     if (t.empty() || t[0] == '*' || t[0] == '@') return true;
-    // The keyword runs to the first blank; keywords are short, so a plain loop beats a search.
-    size_t blank = 0;
-    while (blank < t.size() && t[blank] != ' ') ++blank;
-    std::string_view keyword = t.substr(0, blank);
-    std::string_view args = blank == t.size() ? std::string_view() : t.substr(blank + 1);
-    if (restricted && (equalsUpper(keyword, "REPETE") || equalsUpper(keyword, "ENQUANTO") ||
-                       equalsUpper(keyword, "SENAO") || equalsUpper(keyword, "SEN\xC3O") ||
-                       equalsUpper(keyword, "FIM"))) {
-        failed = true;
-        return false;
-    }
-    bool ok = dispatch(*this, keyword, args);
+    bool ok = dispatchLine(*this, t, restricted);
     failed = !ok;
     return ok;
 }
