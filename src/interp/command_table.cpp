@@ -224,8 +224,10 @@ const CommandEntry* findCommand(std::string_view upperKeyword) {
 
 namespace {
 
-[[gnu::always_inline]] inline bool run(Interpreter& in, const CommandEntry* entry, std::string_view keyword,
-                                       std::string_view args) {
+// Writes the keyword line when tracing, then runs the entry's handler, or reports an unknown
+// keyword and fails.
+[[gnu::always_inline]] inline bool runEntry(Interpreter& in, const CommandEntry* entry, std::string_view keyword,
+                                            std::string_view args) {
     if (in.traceOn) {
         // The keyword line as the script has it, letters a-z upper-cased.
         std::string traced(keyword);
@@ -251,11 +253,6 @@ bool isBlockKeyword(const CommandEntry* e) {
 
 }  // namespace
 
-bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args) {
-    if (keyword.empty()) return false;
-    return run(in, lookUp(keyword), keyword, text::trim(args));
-}
-
 const CommandEntry* lineKeyword(std::string_view line, size_t& length) { return readKeyword(line, length); }
 
 bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
@@ -266,7 +263,7 @@ bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
     if (restricted && isBlockKeyword(entry)) return false;
     std::string_view args;
     if (blank < line.size()) args = text::trimLeft(line.substr(blank + 1));
-    return run(in, entry, keyword, args);
+    return runEntry(in, entry, keyword, args);
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {

@@ -24,17 +24,15 @@ std::span<const CommandEntry> commandTable();
 // Finds the handler for an upper-cased keyword; null when none matches.
 const CommandEntry* findCommand(std::string_view upperKeyword);
 
-// Writes the keyword line when tracing, upper-cases the keyword, runs its handler, or reports
-// "Comando inválido: " and fails.
-bool dispatch(Interpreter& in, std::string_view keyword, std::string_view args);
-
 // The entry of a trimmed line's keyword, which runs to its first blank (code 32) and is matched
 // by the upper-casing rule; null when there is none. `length` is the keyword's length.
 const CommandEntry* lineKeyword(std::string_view line, size_t& length);
 
 // Runs a trimmed script line that is neither empty, a comment nor a label: the keyword is what
 // stands before the first blank and the arguments the rest. When `restricted`, the block keywords
-// (REPETE, ENQUANTO, SENAO, SENÃO, FIM) fail at once, before any tracing.
+// (REPETE, ENQUANTO, SENAO, SENÃO, FIM) fail at once, before any tracing. Writes the keyword line
+// when tracing, then runs the keyword's handler with the arguments, or reports
+// "Comando inválido: " and fails.
 bool dispatchLine(Interpreter& in, std::string_view line, bool restricted);
 
 }  // namespace parlendo
