@@ -145,20 +145,13 @@ std::optional<int32_t> readIntegerInFull(Interpreter& in, std::string_view& rest
     char c = rest[0];
     std::optional<int32_t> n;
     if (c == '-' || isDigit(c)) {
-        // The number token, a sign or digit and the digits after it, read in one pass: past
-        // 2^31 the magnitude stops growing, which is enough to refuse it.
-        constexpr uint64_t kLimit = uint64_t{1} << 31;
+        // The number token: a sign or digit and the digits after it. The usual short numbers
+        // never get here (readInteger takes them in place).
         const bool negative = c == '-';
-        size_t end = negative ? 1 : 0;
-        const size_t first = end;
-        uint64_t v = 0;
-        for (; end < rest.size(); ++end) {
-            unsigned d = static_cast<unsigned char>(rest[end]) - unsigned{'0'};
-            if (d > 9) break;
-            if (v <= kLimit) v = v * 10 + d;
-        }
-        if (end > first && v < kLimit + (negative ? 1 : 0))
-            n = static_cast<int32_t>(negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+        const size_t first = negative ? 1 : 0;
+        size_t end = first;
+        while (end < rest.size() && isDigit(rest[end])) ++end;
+        n = decimalMagnitude(rest.substr(first, end - first), negative);
         rest.remove_prefix(end);
     } else if (isAsciiLetter(c)) {
         n = variableInteger(in, VariableTable::letterSlot(c), trimmed);
