@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/words.h"
+
 namespace parlendo {
 
 class Interpreter;
@@ -45,22 +47,36 @@ bool readValue(Interpreter& in, std::string_view& rest, std::string& out);
 // One value token taken as a number by toInteger (trimmed first when asked): the same as
 // readValue and toInteger, without copying a literal number or a letter variable's text.
 inline std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed = false) {
-    // Most numbers in lines are a few digits followed by a blank or the end: read in place. Nine
-    // digits never reach 2^31.
-    uint32_t v = 0;
-    size_t n = 0;
-    const size_t limit = rest.size() < 10 ? rest.size() : 10;
-    for (; n < limit; ++n) {
-        const unsigned d = static_cast<unsigned char>(rest[n]) - unsigned{'0'};
-        if (d > 9) break;
-        v = v * 10 + d;
-    }
-    if (n > 0 && n < 10 && (n == rest.size() || rest[n] == ' ')) {
+    // Most numbers in lines are up to eight digits followed by a blank or the end: read in place,
+    // a word at a time.
+    const uint64_t w = text::loadWord(rest.data(), rest.size());
+    const size_t n = text::leadingDigits(w);
+    if (n > 0 && (n == rest.size() || rest[n] == ' ')) {
+        const uint32_t v = n == 1 ? static_cast<uint32_t>(w & 0xF) : text::digitsValue(w, n);
         rest.remove_prefix(n);
         dropBlanks(rest);
         return static_cast<int32_t>(v);
     }
     return readIntegerInFull(in, rest, trimmed);
+}
+// The arguments of the counting commands in their usual form, all of them read at once: a
+// one-letter variable, one blank and a number of one to eight digits that ends the text ("i 10").
+// Gives what readVariable and readInteger would give on such a text; nothing for any other text,
+// which the readers then take.
+struct LetterAndNumber {
+    int slot;
+    int32_t number;
+};
+inline std::optional<LetterAndNumber> letterAndNumber(std::string_view args) {
+    if (args.size() < 3 || args.size() > 2 + text::kWordBytes || args[1] != ' ') return std::nullopt;
+    const unsigned char c = static_cast<unsigned char>(args[0]);
+    const unsigned up = c & 0xDFu;
+    if (up < 'A' || up > 'Z' || c >= 0x80) return std::nullopt;
+    const uint64_t w = text::loadWord(args.data() + 2, args.size() - 2);
+    const size_t n = text::leadingDigits(w);
+    if (n != args.size() - 2) return std::nullopt;
+    const uint32_t value = n == 1 ? static_cast<uint32_t>(w & 0xF) : text::digitsValue(w, n);
+    return LetterAndNumber{static_cast<int>(up - 'A'), static_cast<int32_t>(value)};
 }
 // Value tokens one after another, joined. `out` holds what was read even when something that
 // is not a value is left over, in which case the result is false.

@@ -9,6 +9,7 @@
 #include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/words.h"
 
 namespace parlendo {
 
@@ -109,19 +110,27 @@ constexpr std::array kTable = {
 static_assert(kTable.size() == 88, "85 entries, three of them with two spellings");
 
 // No two keywords are equal, so a hash lookup finds exactly the entry the ordered scan would.
-// An open-addressed table of 256 slots, built at compile time, keyed on the length and the first,
-// middle and last bytes: one multiply-free hash and, for the 88 keywords, a probe or two, where
-// std::hash runs a full byte hash and a division on every executed line. Each slot keeps its
-// keyword as a 16-byte block padded with zero bytes, so that a keyword upper-cased into such a
-// block is checked with two 8-byte comparisons and its length.
+// An open-addressed table of 256 slots, built at compile time. A keyword's slot comes from its
+// first eight bytes, letter case folded, read as one word: one multiplication, where std::hash
+// runs a full byte hash and a division on every executed line.
+//
+// Folding sets bit 5 of each byte ("A" becomes "a", "Ã" becomes "ã"). For the letters A-Z and the
+// upper-case accented letters (192-223) the bytes that fold to the same byte are exactly the
+// bytes the language's upper-casing rule takes to that letter, so a keyword of at most eight such
+// bytes is matched by comparing one folded word and the length. Longer keywords, and those with
+// a digit (a control byte folds onto a digit), are upper-cased into a zero-padded 16-byte block
+// and compared with the keyword's block.
 constexpr size_t kSlots = 256;
 constexpr size_t kLongestKeyword = 16;
+using text::kFoldBits;
+using text::kWordBytes;
+using text::lowBytes;
+// Chosen by trying multipliers: the 88 keywords land in their own slots but for two probes.
+constexpr uint64_t kHashMultiplier = 0x5a31798023392d55;
 
 constexpr unsigned char upperByte(char c) { return text::kUpperTable[static_cast<unsigned char>(c)]; }
 
-// Keyword blocks are read from memory as little-endian words: byte i of a keyword is bits 8i to
-// 8i + 7 of its word.
-static_assert(std::endian::native == std::endian::little);
+constexpr size_t slotOf(uint64_t foldedWord) { return static_cast<size_t>((foldedWord * kHashMultiplier) >> 56); }
 
 // A keyword of at most 16 bytes, upper-cased, in a zero-padded block read as two words.
 struct PaddedKeyword {
@@ -141,20 +150,22 @@ struct PaddedKeyword {
         size = k.size();
         return true;
     }
+    // The first eight bytes, folded: the word the slot comes from.
+    constexpr uint64_t foldedLow() const { return (low | kFoldBits) & lowBytes(size); }
     constexpr bool operator==(const PaddedKeyword&) const = default;
 };
 
-// The slot of a keyword of 1 to 16 bytes, from its upper-cased first, last and middle bytes and
-// its length.
-constexpr size_t slotOf(unsigned first, unsigned last, unsigned middle, size_t size) {
-    return (first * 8u + last * 2u + middle + size * 37u) % kSlots;
-}
-
-constexpr size_t slotOf(std::string_view k) {
-    return slotOf(upperByte(k.front()), upperByte(k.back()), upperByte(k[k.size() / 2]), k.size());
+// True when folding matches exactly the upper-casing rule on the keyword's bytes.
+constexpr bool foldsExactly(std::string_view k) {
+    for (char c : k) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (!((u >= 'A' && u <= 'Z') || (u >= 192 && u <= 223))) return false;
+    }
+    return true;
 }
 
 struct Slot {
+    uint64_t folded = 0;  // the folded word of a keyword matched that way; 0 for the others
     PaddedKeyword key;
     const CommandEntry* entry = nullptr;
 };
@@ -166,19 +177,27 @@ constexpr KeywordIndex buildIndex() {
     for (const CommandEntry& e : kTable) {
         PaddedKeyword key;
         key.assign(e.keyword);
-        size_t s = slotOf(e.keyword);
+        size_t s = slotOf(key.foldedLow());
         while (ix[s].entry) s = (s + 1) % kSlots;
         ix[s].key = key;
         ix[s].entry = &e;
+        if (e.keyword.size() <= kWordBytes && foldsExactly(e.keyword)) ix[s].folded = key.foldedLow();
     }
     return ix;
 }
 
 constexpr KeywordIndex kIndex = buildIndex();
 
-// The entry of a keyword of 1 to 16 bytes starting from its slot; null when there is none.
-[[gnu::always_inline]] inline const CommandEntry* lookUp(const PaddedKeyword& key, size_t slot) {
-    for (size_t s = slot;; s = (s + 1) % kSlots) {
+// Every keyword of up to eight bytes is matched by its folded word.
+static_assert([] {
+    for (const Slot& s : kIndex)
+        if (s.entry && s.key.size <= kWordBytes && s.folded == 0) return false;
+    return true;
+}());
+
+// The entry of an upper-cased keyword of 1 to 16 bytes, whose first eight bytes folded are `folded`.
+const CommandEntry* lookUp(const PaddedKeyword& key, uint64_t folded) {
+    for (size_t s = slotOf(folded);; s = (s + 1) % kSlots) {
         const Slot& candidate = kIndex[s];
         if (!candidate.entry) return nullptr;
         if (candidate.key == key) return candidate.entry;
@@ -189,27 +208,47 @@ constexpr KeywordIndex kIndex = buildIndex();
 const CommandEntry* lookUp(std::string_view keyword) {
     PaddedKeyword key;
     if (keyword.empty() || !key.assign(keyword)) return nullptr;
-    return lookUp(key, slotOf(keyword));
+    return lookUp(key, key.foldedLow());
 }
 
-// Splits off a trimmed line's keyword, up to its first blank (code 32), and looks it up: its first
-// 16 bytes are upper-cased into a block on the same walk. Gives the entry (null when there is
-// none) and the keyword's length.
-[[gnu::always_inline]] inline const CommandEntry* readKeyword(std::string_view line, size_t& length) {
+// A line's keyword: its entry (null when there is none) and its length.
+struct Keyword {
+    const CommandEntry* entry;
+    size_t length;
+};
+
+// A keyword longer than eight bytes, or none: upper-cases up to 16 bytes into a block on the walk
+// to the first blank.
+[[gnu::noinline]] Keyword readLongKeyword(std::string_view line, uint64_t folded) {
     unsigned char block[kLongestKeyword] = {};
     size_t blank = 0;
     const size_t firstPart = line.size() < kLongestKeyword ? line.size() : kLongestKeyword;
     for (; blank < firstPart && line[blank] != ' '; ++blank) block[blank] = upperByte(line[blank]);
-    length = blank;
-    if (blank == 0 || (blank == kLongestKeyword && blank < line.size() && line[blank] != ' ')) {
+    if (blank == kLongestKeyword && blank < line.size() && line[blank] != ' ') {
+        size_t length = blank;
         while (length < line.size() && line[length] != ' ') ++length;
-        return nullptr;  // empty, or longer than any keyword
+        return {nullptr, length};  // longer than any keyword
     }
     PaddedKeyword key;
     std::memcpy(&key.low, block, 8);
     std::memcpy(&key.high, block + 8, 8);
     key.size = blank;
-    return lookUp(key, slotOf(block[0], block[blank - 1], block[blank / 2], blank));
+    return {lookUp(key, folded), blank};
+}
+
+// Splits off a trimmed line's keyword, up to its first blank (code 32), and looks it up.
+[[gnu::always_inline]] inline Keyword readKeyword(std::string_view line) {
+    const uint64_t word = text::loadWord(line.data(), line.size());
+    size_t n = text::firstByteEqual(word, ' ');
+    if (n > line.size()) n = line.size();
+    if (n == kWordBytes && line.size() > kWordBytes && line[kWordBytes] != ' ')
+        return readLongKeyword(line, word | kFoldBits);
+    const uint64_t folded = (word | kFoldBits) & lowBytes(n);
+    for (size_t s = slotOf(folded);; s = (s + 1) % kSlots) {
+        const Slot& candidate = kIndex[s];
+        if (!candidate.entry) return {nullptr, n};
+        if (candidate.folded == folded && candidate.key.size == n) return {candidate.entry, n};
+    }
 }
 
 }  // namespace
@@ -224,10 +263,15 @@ const CommandEntry* findCommand(std::string_view upperKeyword) {
 
 namespace {
 
-// Writes the keyword line when tracing, then runs the entry's handler, or reports an unknown
-// keyword and fails.
-[[gnu::always_inline]] inline bool runEntry(Interpreter& in, const CommandEntry* entry, std::string_view keyword,
-                                            std::string_view args) {
+// The keywords that open or close a block, which a line run on its own may not use.
+bool isBlockKeyword(const CommandEntry* e) {
+    return e && (e->handler == cmdRepete || e->handler == cmdEnquanto || e->handler == cmdSenao || e->handler == cmdFim);
+}
+
+// A line while tracing, or one whose keyword is unknown: writes the keyword line when tracing,
+// then runs the entry's handler, or reports the unknown keyword and fails.
+[[gnu::noinline, gnu::cold]] bool runTracedOrUnknown(Interpreter& in, const CommandEntry* entry,
+                                                     std::string_view keyword, std::string_view args) {
     if (in.traceOn) {
         // The keyword line as the script has it, letters a-z upper-cased.
         std::string traced(keyword);
@@ -246,24 +290,29 @@ namespace {
     return entry->handler(in, args, entry->param);
 }
 
-// The keywords that open or close a block, which a line run on its own may not use.
-bool isBlockKeyword(const CommandEntry* e) {
-    return e && (e->handler == cmdRepete || e->handler == cmdEnquanto || e->handler == cmdSenao || e->handler == cmdFim);
-}
-
 }  // namespace
 
-const CommandEntry* lineKeyword(std::string_view line, size_t& length) { return readKeyword(line, length); }
+const CommandEntry* lineKeyword(std::string_view line, size_t& length) {
+    const Keyword k = readKeyword(line);
+    length = k.length;
+    return k.entry;
+}
 
 bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
-    size_t blank;
-    const CommandEntry* entry = readKeyword(line, blank);
-    const std::string_view keyword = line.substr(0, blank);
-    if (keyword.empty()) return false;
-    if (restricted && isBlockKeyword(entry)) return false;
+    const Keyword k = readKeyword(line);
+    if (k.length == 0) return false;
+    if (restricted && isBlockKeyword(k.entry)) [[unlikely]]
+        return false;
     std::string_view args;
-    if (blank < line.size()) args = text::trimLeft(line.substr(blank + 1));
-    return runEntry(in, entry, keyword, args);
+    if (k.length < line.size()) {
+        args = line;
+        args.remove_prefix(k.length + 1);
+        args = text::trimLeft(args);
+    }
+    if (in.traceOn || !k.entry) [[unlikely]]
+        return runTracedOrUnknown(in, k.entry, line.substr(0, k.length), args);
+    in.currentKeyword = k.entry->keyword;
+    return k.entry->handler(in, args, k.entry->param);
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {

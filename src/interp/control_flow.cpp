@@ -10,6 +10,7 @@
 #include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/words.h"
 
 namespace parlendo {
 
@@ -152,8 +153,8 @@ bool compare(Op op, const std::string& left, const std::string& right) {
     }
 }
 
-// The step REPETE makes at the loop head (start) or from FIM REPETE (continue).
-bool repeatStep(Interpreter& in, std::string_view args, bool start) {
+// The step REPETE makes at the loop head (start) or from FIM REPETE (continue), in general.
+[[gnu::noinline]] bool repeatStepInGeneral(Interpreter& in, std::string_view args, bool start) {
     int slot;
     if (!readVariable(in, args, slot) || args.empty()) return false;
     int64_t a = 0;
@@ -174,6 +175,20 @@ bool repeatStep(Interpreter& in, std::string_view args, bool start) {
     }
     if (*n < a + 1) jumpForward(in, "REPETE");
     return true;
+}
+
+// The step of a loop head in its usual form, a letter and a literal bound ("i 10"), with a
+// counter below the largest number, taken without the general readers.
+[[gnu::always_inline]] inline bool repeatStep(Interpreter& in, std::string_view args, bool start) {
+    if (const std::optional<LetterAndNumber> usual = letterAndNumber(args)) {
+        std::optional<int32_t> a = start ? 0 : in.variables.number(usual->slot);
+        if (a && *a < INT32_MAX) {
+            in.variables.setNumber(usual->slot, *a + 1);
+            if (usual->number < *a + 1) jumpForward(in, "REPETE");
+            return true;
+        }
+    }
+    return repeatStepInGeneral(in, args, start);
 }
 
 // The label named by the argument of DESVIA and CHAMA.
@@ -259,22 +274,26 @@ bool cmdSenao(Interpreter& in, std::string_view args, int) {
 
 bool cmdFim(Interpreter& in, std::string_view args, int) {
     if (args.empty()) return false;
+    static constexpr text::FoldedWord kRepete("REPETE"), kRepeteAndBlank("REPETE ");
+    if (args.size() == kRepete.size() && kRepete.startsOf(args)) {
+        for (int n = in.currentLine - 1; n >= 1; --n) {
+            // firstWordIs(line, "REPETE"), keeping the head's arguments: they follow "REPETE" and
+            // its blank, and hold something other than blanks.
+            const std::string_view head = text::trimLeft(in.line(n));
+            if (!kRepeteAndBlank.startsOf(head)) continue;
+            const std::string_view headArgs = text::trim(head.substr(kRepeteAndBlank.size()));
+            if (headArgs.empty()) continue;
+            in.currentLine = n;
+            // The store is not changed while the step reads them.
+            return repeatStep(in, headArgs, false);
+        }
+        return false;
+    }
     if (text::equalsUpper(args, "ENQUANTO")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
             if (firstWordIs(in.line(n), "ENQUANTO")) {
                 in.currentLine = n - 1;
                 return true;
-            }
-        return false;
-    }
-    if (text::equalsUpper(args, "REPETE")) {
-        for (int n = in.currentLine - 1; n >= 1; --n)
-            if (firstWordIs(in.line(n), "REPETE")) {
-                in.currentLine = n;
-                // The head's arguments follow "REPETE" and its blank. The store is not changed
-                // while the step reads them.
-                std::string_view head = text::trimLeft(in.line(n));
-                return repeatStep(in, text::trim(head.substr(7)), false);
             }
         return false;
     }

@@ -55,10 +55,10 @@ RunOutcome Interpreter::run() {
     channels.closeAll();
     ioStatus = 0;
     steps = 0;
-    while (currentLine <= scriptSize && !stopRequested && !failed) {
+    while (currentLine <= scriptSize) {
         if (stepLimit != 0 && ++steps > stepLimit) return {RunEnd::StepLimit, currentLine};
-        executeLine(store_[currentLine], false);
-        if (!stopRequested && !failed) ++currentLine;
+        if (!executeLine(store_[currentLine], false) || stopRequested) break;
+        ++currentLine;
     }
     if (failed) {
         if (services.keys.exhausted()) return {RunEnd::InputEnded, currentLine};
@@ -68,9 +68,13 @@ RunOutcome Interpreter::run() {
 }
 
 bool Interpreter::executeLine(std::string_view line, bool restricted) {
-    std::string_view t = text::trim(line);
-    if (t.empty() || t[0] == '*' || t[0] == '@') return true;
-    bool ok = dispatchLine(*this, t, restricted);
+    // The line trimmed of blanks at both ends; once the front is found, the back needs no bound.
+    const char* front = line.data();
+    const char* end = front + line.size();
+    while (front != end && text::isBlank(*front)) ++front;
+    if (front == end || *front == '*' || *front == '@') return true;
+    while (text::isBlank(end[-1])) --end;
+    bool ok = dispatchLine(*this, std::string_view(front, static_cast<size_t>(end - front)), restricted);
     failed = !ok;
     return ok;
 }

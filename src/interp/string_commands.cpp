@@ -145,7 +145,10 @@ bool cmdSeja(Interpreter& in, std::string_view args, int) {
     return args.empty();
 }
 
-bool cmdSoma(Interpreter& in, std::string_view args, int) {
+namespace {
+
+// SOMA in general: any variable, any value, any text in the variable.
+[[gnu::noinline]] bool addInGeneral(Interpreter& in, std::string_view args) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
     std::optional<int32_t> n = readInteger(in, args);
@@ -170,6 +173,20 @@ bool cmdSoma(Interpreter& in, std::string_view args, int) {
     value.resize(tail);
     value.append(digits, end);
     return true;
+}
+
+}  // namespace
+
+bool cmdSoma(Interpreter& in, std::string_view args, int) {
+    // The usual counter: a letter holding a plain decimal number, and a literal number.
+    if (std::optional<LetterAndNumber> usual = letterAndNumber(args)) {
+        if (std::optional<int32_t> a = in.variables.decimalNumber(usual->slot); a && in.maxTextSize >= 11) {
+            in.variables.setNumber(usual->slot, static_cast<int32_t>(static_cast<uint32_t>(*a) +
+                                                                     static_cast<uint32_t>(usual->number)));
+            return true;
+        }
+    }
+    return addInGeneral(in, args);
 }
 
 bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {

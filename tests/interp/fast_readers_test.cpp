@@ -3,6 +3,7 @@
 // general reading gives: the same result, the same slot and the same text left over.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 #include "fixture.h"
@@ -28,6 +29,15 @@ std::vector<std::string> shortTexts() {
     for (const char* digits : {"123456789", "999999999 ", "1234567890", "2147483647 x", "2147483648", "0000000000012",
                                "12345678901", "7.5", "42abc", "5\t", "-2147483648 ", "1000000"})
         out.emplace_back(digits);
+    // Texts of 4 to 12 bytes, mostly digits, so that every length of digit run meets every kind of
+    // byte after it, at every place within and past the first eight bytes.
+    std::mt19937 random(8122026);
+    const std::string bytes = std::string("0123456789999 \t/:x\x80\xB0") + '\0';
+    for (int i = 0; i < 20000; ++i) {
+        std::string t(4 + random() % 9, '0');
+        for (char& c : t) c = random() % 3 ? static_cast<char>('0' + random() % 10) : bytes[random() % bytes.size()];
+        out.push_back(t);
+    }
     return out;
 }
 
@@ -53,6 +63,38 @@ TEST(FastReaders, AgreeWithTheGeneralReadingOnEveryShortText) {
             EXPECT_EQ(f, g) << text;
         }
     }
+}
+
+// The counting commands' usual arguments, a letter and a number read at once, against the
+// variable and integer readers one after the other.
+TEST(FastReaders, LetterAndNumberAgreesWithTheReaders) {
+    Machine m;
+    m.set("B", "5");
+    std::vector<std::string> texts;
+    for (const std::string& t : shortTexts())
+        for (const char* front : {"i ", "Z ", "b ", "i  ", "i\t", "[ ", "\xE3 ", "ab ", ""}) texts.push_back(front + t);
+    int taken = 0;
+    for (const std::string& text : texts) {
+        std::optional<LetterAndNumber> usual = letterAndNumber(text);
+        if (!usual) continue;
+        ++taken;
+        std::string_view rest = text;
+        int slot = -1;
+        ASSERT_TRUE(readVariable(m.in, rest, slot)) << text;
+        EXPECT_EQ(usual->slot, slot) << text;
+        EXPECT_EQ(readInteger(m.in, rest), std::optional<int32_t>(usual->number)) << text;
+        EXPECT_TRUE(rest.empty()) << text;
+    }
+    // Every text that is a letter, one blank and one to eight digits, and no other.
+    int expected = 0;
+    for (const std::string& text : texts) {
+        const size_t digits = text.size() >= 2 ? text.find_first_not_of("0123456789", 2) : 0;
+        if (text.size() >= 3 && text.size() <= 10 && std::isalpha(static_cast<unsigned char>(text[0])) &&
+            text[1] == ' ' && digits == std::string::npos)
+            ++expected;
+    }
+    EXPECT_EQ(taken, expected);
+    EXPECT_GT(taken, 1000);
 }
 
 // The entry a line's keyword names, found by trying every entry in order the long way.
@@ -90,11 +132,16 @@ TEST(FastReaders, KeywordsAreFoundAsTheyAreByTheLongWay) {
         }
     }
     for (const char* odd : {"SEN\xE4O", "sen\xE3o x", "abcdefghijklmnop", "abcdefghijklmnopq r", "DECODARQBASE64X",
-                            "x", "*", "UTF\x18PARAANSI", "utf8paraansi a"})
+                            "x", "*", "UTF\x18PARAANSI", "utf8paraansi a", "S\x0FMA", "\x13OMA x", "FI\x0D",
+                            "ENQUANTOx", "enquanto\ty", "ENQUANTO"})
         lines.emplace_back(odd);
+    lines.emplace_back("SOMA\0 x", 7);
+    lines.emplace_back("MULTIPLICA\0", 11);
     // Lines made of pieces of keywords and odd bytes, so that many come near a keyword.
     std::mt19937 random(20261208);
-    const std::string bytes = std::string("AEIOUSRTNCMLPDabcdefsu8 \t\xE3\xC3\xCA\xEA\xCD\xED") + '\0';
+    // Bytes one bit apart from letters and digits ("@", "`", control bytes) must not pass for them.
+    const std::string bytes =
+        std::string("AEIOUSRTNCMLPDabcdefsu8 \t\xE3\xC3\xCA\xEA\xCD\xED\xDF\xFF@`\x18\x10\x01\x0E") + '\0';
     const auto table = commandTable();
     for (int i = 0; i < 20000; ++i) {
         std::string line = lowerCased(table[random() % table.size()].keyword);
