@@ -72,30 +72,36 @@ constexpr uint64_t lowBytes(size_t n) { return n >= kWordBytes ? ~uint64_t{0} : 
 }
 
 // A word of up to eight bytes (letters A-Z, upper-case accented letters 192-223, blanks) that a
-// text may start with in any letter case. For these bytes folding joins exactly the bytes the
-// language's upper-casing rule joins, so one comparison of folded words does the work of
-// startsWithUpper.
+// text may start with in any letter case. For these letters folding joins exactly the bytes the
+// language's upper-casing rule joins, so one comparison of words, folded where the word has a
+// letter, does the work of startsWithUpper. A blank is compared as it is: folding would take a
+// zero byte for it.
 class FoldedWord {
 public:
     consteval explicit FoldedWord(std::string_view upperWord) : size_(upperWord.size()) {
         if (upperWord.empty() || upperWord.size() > kWordBytes) throw "a folded word has 1 to 8 bytes";
         for (size_t i = 0; i < upperWord.size(); ++i) {
             const unsigned char u = static_cast<unsigned char>(upperWord[i]);
-            if (!((u >= 'A' && u <= 'Z') || (u >= 192 && u <= 223) || u == ' '))
+            uint64_t fold = 0x20;
+            if (u == ' ')
+                fold = 0;
+            else if (!((u >= 'A' && u <= 'Z') || (u >= 192 && u <= 223)))
                 throw "a folded word holds letters and blanks only";
-            folded_ |= uint64_t{static_cast<unsigned char>(u | 0x20)} << (8 * i);
+            fold_ |= fold << (8 * i);
+            folded_ |= uint64_t{static_cast<unsigned char>(u | fold)} << (8 * i);
         }
     }
     size_t size() const { return size_; }
     // True when the text starts with the word, letter case aside.
     [[gnu::always_inline]] bool startsOf(std::string_view s) const {
         if (s.size() < size_) return false;
-        return ((loadWord(s.data(), s.size()) | kFoldBits) & lowBytes(size_)) == folded_;
+        return ((loadWord(s.data(), s.size()) | fold_) & lowBytes(size_)) == folded_;
     }
 
 private:
     size_t size_;
-    uint64_t folded_ = 0;
+    uint64_t fold_ = 0;    // bit 5 of each letter's byte
+    uint64_t folded_ = 0;  // the word, letters folded
 };
 
 }  // namespace parlendo::text
