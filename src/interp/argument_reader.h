@@ -47,12 +47,17 @@ bool readValue(Interpreter& in, std::string_view& rest, std::string& out);
 // One value token taken as a number by toInteger (trimmed first when asked): the same as
 // readValue and toInteger, without copying a literal number or a letter variable's text.
 inline std::optional<int32_t> readInteger(Interpreter& in, std::string_view& rest, bool trimmed = false) {
-    // Most numbers in lines are up to eight digits followed by a blank or the end: read in place,
-    // a word at a time.
-    const uint64_t w = text::loadWord(rest.data(), rest.size());
-    const size_t n = text::leadingDigits(w);
-    if (n > 0 && (n == rest.size() || rest[n] == ' ')) {
-        const uint32_t v = n == 1 ? static_cast<uint32_t>(w & 0xF) : text::digitsValue(w, n);
+    // Most numbers in lines are a few digits followed by a blank or the end: read in place. Nine
+    // digits never reach 2^31.
+    uint32_t v = 0;
+    size_t n = 0;
+    const size_t limit = rest.size() < 10 ? rest.size() : 10;
+    for (; n < limit; ++n) {
+        const unsigned d = static_cast<unsigned char>(rest[n]) - unsigned{'0'};
+        if (d > 9) break;
+        v = v * 10 + d;
+    }
+    if (n > 0 && n < 10 && (n == rest.size() || rest[n] == ' ')) {
         rest.remove_prefix(n);
         dropBlanks(rest);
         return static_cast<int32_t>(v);
