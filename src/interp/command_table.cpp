@@ -236,19 +236,35 @@ struct Keyword {
     return {lookUp(key, folded), blank};
 }
 
-// Splits off a trimmed line's keyword, up to its first blank (code 32), and looks it up.
-[[gnu::always_inline]] inline Keyword readKeyword(std::string_view line) {
-    const uint64_t word = text::loadWord(line.data(), line.size());
-    size_t n = text::firstByteEqual(word, ' ');
-    if (n > line.size()) n = line.size();
-    if (n == kWordBytes && line.size() > kWordBytes && line[kWordBytes] != ' ')
-        return readLongKeyword(line, word | kFoldBits);
+// A keyword of `n` bytes (0 to 8) at the front of `word`, which holds a line's first bytes.
+[[gnu::always_inline]] inline Keyword findShortKeyword(uint64_t word, size_t n) {
     const uint64_t folded = (word | kFoldBits) & lowBytes(n);
     for (size_t s = slotOf(folded);; s = (s + 1) % kSlots) {
         const Slot& candidate = kIndex[s];
         if (!candidate.entry) return {nullptr, n};
         if (candidate.folded == folded && candidate.key.size == n) return {candidate.entry, n};
     }
+}
+
+// The first bytes of a trimmed line and where its keyword ends: at its first blank (code 32).
+struct LineStart {
+    uint64_t word;  // the first eight bytes, or all of a shorter line
+    size_t length;  // the keyword's length when it is short
+    bool isLong;    // the keyword runs past eight bytes
+};
+
+[[gnu::always_inline]] inline LineStart lineStart(std::string_view line) {
+    const uint64_t word = text::loadWord(line.data(), line.size());
+    size_t n = text::firstByteEqual(word, ' ');
+    if (n > line.size()) n = line.size();
+    return {word, n, n == kWordBytes && line.size() > kWordBytes && line[kWordBytes] != ' '};
+}
+
+// Splits off a trimmed line's keyword and looks it up.
+Keyword readKeyword(std::string_view line) {
+    const LineStart start = lineStart(line);
+    if (start.isLong) return readLongKeyword(line, start.word | kFoldBits);
+    return findShortKeyword(start.word, start.length);
 }
 
 }  // namespace
@@ -298,8 +314,11 @@ const CommandEntry* lineKeyword(std::string_view line, size_t& length) {
     return k.entry;
 }
 
-bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
-    const Keyword k = readKeyword(line);
+namespace {
+
+// Runs a line whose keyword has been read.
+[[gnu::always_inline]] inline bool dispatchKeyword(Interpreter& in, std::string_view line, bool restricted,
+                                                   const Keyword k) {
     if (k.length == 0) return false;
     if (restricted && isBlockKeyword(k.entry)) [[unlikely]]
         return false;
@@ -313,6 +332,20 @@ bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
         return runTracedOrUnknown(in, k.entry, line.substr(0, k.length), args);
     in.currentKeyword = k.entry->keyword;
     return k.entry->handler(in, args, k.entry->param);
+}
+
+// A line whose keyword is longer than eight bytes, or none. Out of line, so that the usual line
+// ends in calls that need nothing kept across them.
+[[gnu::noinline]] bool dispatchLongKeyword(Interpreter& in, std::string_view line, bool restricted, uint64_t folded) {
+    return dispatchKeyword(in, line, restricted, readLongKeyword(line, folded));
+}
+
+}  // namespace
+
+bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
+    const LineStart start = lineStart(line);
+    if (start.isLong) return dispatchLongKeyword(in, line, restricted, start.word | kFoldBits);
+    return dispatchKeyword(in, line, restricted, findShortKeyword(start.word, start.length));
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {

@@ -181,7 +181,7 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 // counter below the largest number, taken without the general readers.
 [[gnu::always_inline]] inline bool repeatStep(Interpreter& in, std::string_view args, bool start) {
     if (const std::optional<LetterAndNumber> usual = letterAndNumber(args)) {
-        std::optional<int32_t> a = start ? 0 : in.variables.number(usual->slot);
+        std::optional<int32_t> a = start ? 0 : in.variables.knownNumber(usual->slot);
         if (a && *a < INT32_MAX) {
             in.variables.setNumber(usual->slot, *a + 1);
             if (usual->number < *a + 1) jumpForward(in, "REPETE");

@@ -180,7 +180,7 @@ namespace {
 bool cmdSoma(Interpreter& in, std::string_view args, int) {
     // The usual counter: a letter holding a plain decimal number, and a literal number.
     if (std::optional<LetterAndNumber> usual = letterAndNumber(args)) {
-        if (std::optional<int32_t> a = in.variables.decimalNumber(usual->slot); a && in.maxTextSize >= 11) {
+        if (std::optional<int32_t> a = in.variables.knownDecimalNumber(usual->slot); a && in.maxTextSize >= 11) {
             in.variables.setNumber(usual->slot, static_cast<int32_t>(static_cast<uint32_t>(*a) +
                                                                      static_cast<uint32_t>(usual->number)));
             return true;

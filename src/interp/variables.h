@@ -71,6 +71,17 @@ public:
         if (form_[slot] != Form::Decimal) return std::nullopt;
         return numbers_[slot];
     }
+    // The same two without reading the text: nothing also when the text has not been read as a
+    // number since it last changed. For the fast paths of the counting commands, which leave
+    // every other case to the readings above.
+    std::optional<int32_t> knownNumber(int slot) const {
+        if (form_[slot] != Form::Decimal && form_[slot] != Form::Number) return std::nullopt;
+        return numbers_[slot];
+    }
+    std::optional<int32_t> knownDecimalNumber(int slot) const {
+        if (form_[slot] != Form::Decimal) return std::nullopt;
+        return numbers_[slot];
+    }
 
     // Forgets every name and empties every slot.
     void clear();
