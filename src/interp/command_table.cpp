@@ -164,13 +164,21 @@ constexpr bool foldsExactly(std::string_view k) {
     return true;
 }
 
+// What the usual line's lookup reads: 16 bytes a slot. A short keyword's folded word holds a
+// non-zero byte for each of its bytes and zero bytes after them, so it also tells the keyword's
+// length. The folded word of a line's short keyword has that shape too, and cannot equal
+// kNotFolded, which marks the slots of the keywords compared by their blocks.
 struct Slot {
-    uint64_t folded = 0;  // the folded word of a keyword matched that way; 0 for the others
-    PaddedKeyword key;
+    uint64_t folded = 0;
     const CommandEntry* entry = nullptr;
 };
 
-using KeywordIndex = std::array<Slot, kSlots>;
+constexpr uint64_t kNotFolded = 0xFF00;  // a zero byte under a non-zero one
+
+struct KeywordIndex {
+    std::array<Slot, kSlots> slots{};
+    std::array<PaddedKeyword, kSlots> keys{};  // the upper-cased block of each slot's keyword
+};
 
 constexpr KeywordIndex buildIndex() {
     KeywordIndex ix{};
@@ -178,10 +186,11 @@ constexpr KeywordIndex buildIndex() {
         PaddedKeyword key;
         key.assign(e.keyword);
         size_t s = slotOf(key.foldedLow());
-        while (ix[s].entry) s = (s + 1) % kSlots;
-        ix[s].key = key;
-        ix[s].entry = &e;
-        if (e.keyword.size() <= kWordBytes && foldsExactly(e.keyword)) ix[s].folded = key.foldedLow();
+        while (ix.slots[s].entry) s = (s + 1) % kSlots;
+        ix.keys[s] = key;
+        ix.slots[s].entry = &e;
+        const bool short_ = e.keyword.size() <= kWordBytes && foldsExactly(e.keyword);
+        ix.slots[s].folded = short_ ? key.foldedLow() : kNotFolded;
     }
     return ix;
 }
@@ -190,17 +199,17 @@ constexpr KeywordIndex kIndex = buildIndex();
 
 // Every keyword of up to eight bytes is matched by its folded word.
 static_assert([] {
-    for (const Slot& s : kIndex)
-        if (s.entry && s.key.size <= kWordBytes && s.folded == 0) return false;
+    for (size_t s = 0; s < kSlots; ++s)
+        if (kIndex.slots[s].entry && kIndex.keys[s].size <= kWordBytes && kIndex.slots[s].folded == kNotFolded)
+            return false;
     return true;
 }());
 
 // The entry of an upper-cased keyword of 1 to 16 bytes, whose first eight bytes folded are `folded`.
 const CommandEntry* lookUp(const PaddedKeyword& key, uint64_t folded) {
     for (size_t s = slotOf(folded);; s = (s + 1) % kSlots) {
-        const Slot& candidate = kIndex[s];
-        if (!candidate.entry) return nullptr;
-        if (candidate.key == key) return candidate.entry;
+        if (!kIndex.slots[s].entry) return nullptr;
+        if (kIndex.keys[s] == key) return kIndex.slots[s].entry;
     }
 }
 
@@ -240,9 +249,9 @@ struct Keyword {
 [[gnu::always_inline]] inline Keyword findShortKeyword(uint64_t word, size_t n) {
     const uint64_t folded = (word | kFoldBits) & lowBytes(n);
     for (size_t s = slotOf(folded);; s = (s + 1) % kSlots) {
-        const Slot& candidate = kIndex[s];
+        const Slot& candidate = kIndex.slots[s];
         if (!candidate.entry) return {nullptr, n};
-        if (candidate.folded == folded && candidate.key.size == n) return {candidate.entry, n};
+        if (candidate.folded == folded) return {candidate.entry, n};
     }
 }
 
@@ -255,8 +264,8 @@ struct LineStart {
 
 [[gnu::always_inline]] inline LineStart lineStart(std::string_view line) {
     const uint64_t word = text::loadWord(line.data(), line.size());
-    size_t n = text::firstByteEqual(word, ' ');
-    if (n > line.size()) n = line.size();
+    const size_t n = text::firstByteEqual(word, ' ');
+    if (line.size() < kWordBytes) return {word, n < line.size() ? n : line.size(), false};
     return {word, n, n == kWordBytes && line.size() > kWordBytes && line[kWordBytes] != ' '};
 }
 
@@ -302,7 +311,7 @@ bool isBlockKeyword(const CommandEntry* e) {
         in.showMessage("Comando inválido: " + text::upperCase(keyword));
         return false;
     }
-    in.currentKeyword = entry->keyword;
+    in.currentEntry = entry;
     return entry->handler(in, args, entry->param);
 }
 
@@ -330,7 +339,7 @@ namespace {
     }
     if (in.traceOn || !k.entry) [[unlikely]]
         return runTracedOrUnknown(in, k.entry, line.substr(0, k.length), args);
-    in.currentKeyword = k.entry->keyword;
+    in.currentEntry = k.entry;
     return k.entry->handler(in, args, k.entry->param);
 }
 
@@ -349,7 +358,7 @@ bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {
-    in.showMessage("Comando não disponível: " + std::string(in.currentKeyword));
+    in.showMessage("Comando não disponível: " + std::string(in.currentEntry->keyword));
     return false;
 }
 

@@ -23,7 +23,7 @@ void Interpreter::reset() {
     stopRequested = false;
     silentEnd = false;
     traceOn = false;
-    currentKeyword = {};
+    currentEntry = nullptr;
     callStack.clear();
     ioStatus = 0;
     variables.clear();
@@ -49,14 +49,16 @@ RunOutcome Interpreter::run() {
     currentLine = 1;
     failed = false;
     stopRequested = false;
-    currentKeyword = {};
+    currentEntry = nullptr;
     callStack.clear();
     // Files left open by an earlier run are closed, not abandoned with what was written.
     channels.closeAll();
     ioStatus = 0;
     steps = 0;
+    // Runs at most stepLimit lines when it is set. No command changes the limit.
+    const uint64_t limit = stepLimit;
     while (currentLine <= scriptSize) {
-        if (stepLimit != 0 && ++steps > stepLimit) return {RunEnd::StepLimit, currentLine};
+        if (limit != 0 && ++steps > limit) return {RunEnd::StepLimit, currentLine};
         if (!executeLine(store_[currentLine], false) || stopRequested) break;
         ++currentLine;
     }

@@ -18,6 +18,7 @@
 namespace parlendo {
 
 class ConsoleGrid;
+struct CommandEntry;
 class KeyQueue;
 class SpeechFront;
 class SettingsFile;
@@ -106,7 +107,7 @@ public:
     // Set while the store is scanned for block boundaries: readers stay silent then.
     bool scanning = false;
     std::vector<int> callStack;
-    std::string_view currentKeyword;  // points into the command table
+    const CommandEntry* currentEntry = nullptr;  // the command being carried out
     VariableTable variables;
     ListTable lists;
     FileSlotTable channels;
