@@ -351,10 +351,35 @@ namespace {
 
 }  // namespace
 
-bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
+namespace {
+
+[[gnu::always_inline]] inline bool dispatch(Interpreter& in, std::string_view line, bool restricted) {
     const LineStart start = lineStart(line);
     if (start.isLong) return dispatchLongKeyword(in, line, restricted, start.word | kFoldBits);
     return dispatchKeyword(in, line, restricted, findShortKeyword(start.word, start.length));
+}
+
+}  // namespace
+
+bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) { return dispatch(in, line, restricted); }
+
+// The interpreter's main loop, beside the dispatch it inlines: a line costs one call, its
+// handler's.
+bool runLines(Interpreter& in) {
+    // At most stepLimit lines run when it is set. No command changes the limit.
+    const uint64_t limit = in.stepLimit;
+    while (in.currentLine <= in.scriptSize) {
+        if (limit != 0 && ++in.steps > limit) return false;
+        const std::string_view command = commandPart(in.line(in.currentLine));
+        if (!command.empty()) {
+            const bool ok = dispatch(in, command, false);
+            in.failed = !ok;
+            if (!ok) break;
+        }
+        if (in.stopRequested) break;
+        ++in.currentLine;
+    }
+    return true;
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {

@@ -28,6 +28,23 @@ const CommandEntry* findCommand(std::string_view upperKeyword);
 // by the upper-casing rule; null when there is none. `length` is the keyword's length.
 const CommandEntry* lineKeyword(std::string_view line, size_t& length);
 
+// A script line trimmed of blanks (codes 32 and below) at both ends; empty for a line that does
+// nothing: an empty line, a comment ("*") or a label ("@").
+inline std::string_view commandPart(std::string_view line) {
+    const char* front = line.data();
+    const char* end = front + line.size();
+    while (front != end && static_cast<unsigned char>(*front) <= 32) ++front;
+    if (front == end || *front == '*' || *front == '@') return {};
+    // Once the front is found, the back needs no bound.
+    while (static_cast<unsigned char>(end[-1]) <= 32) --end;
+    return std::string_view(front, static_cast<size_t>(end - front));
+}
+
+// Runs the store's lines from the current one on, as Interpreter::run does, until past the last
+// line, a failing line (which sets `failed`) or a stop. False when the step limit was reached
+// first, with the current line the one that was not run.
+bool runLines(Interpreter& in);
+
 // Runs a trimmed script line that is neither empty, a comment nor a label: the keyword is what
 // stands before the first blank and the arguments the rest. When `restricted`, the block keywords
 // (REPETE, ENQUANTO, SENAO, SENÃO, FIM) fail at once, before any tracing. Writes the keyword line

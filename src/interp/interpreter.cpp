@@ -55,13 +55,7 @@ RunOutcome Interpreter::run() {
     channels.closeAll();
     ioStatus = 0;
     steps = 0;
-    // Runs at most stepLimit lines when it is set. No command changes the limit.
-    const uint64_t limit = stepLimit;
-    while (currentLine <= scriptSize) {
-        if (limit != 0 && ++steps > limit) return {RunEnd::StepLimit, currentLine};
-        if (!executeLine(store_[currentLine], false) || stopRequested) break;
-        ++currentLine;
-    }
+    if (!runLines(*this)) return {RunEnd::StepLimit, currentLine};
     if (failed) {
         if (services.keys.exhausted()) return {RunEnd::InputEnded, currentLine};
         return {RunEnd::Failed, currentLine};
@@ -70,13 +64,9 @@ RunOutcome Interpreter::run() {
 }
 
 bool Interpreter::executeLine(std::string_view line, bool restricted) {
-    // The line trimmed of blanks at both ends; once the front is found, the back needs no bound.
-    const char* front = line.data();
-    const char* end = front + line.size();
-    while (front != end && text::isBlank(*front)) ++front;
-    if (front == end || *front == '*' || *front == '@') return true;
-    while (text::isBlank(end[-1])) --end;
-    bool ok = dispatchLine(*this, std::string_view(front, static_cast<size_t>(end - front)), restricted);
+    const std::string_view command = commandPart(line);
+    if (command.empty()) return true;
+    bool ok = dispatchLine(*this, command, restricted);
     failed = !ok;
     return ok;
 }
