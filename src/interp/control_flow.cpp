@@ -177,6 +177,12 @@ bool compare(Op op, const std::string& left, const std::string& right) {
     return true;
 }
 
+// Past the loop's FIM REPETE: its last pass is done.
+[[gnu::noinline]] bool leaveLoop(Interpreter& in) {
+    jumpForward(in, "REPETE");
+    return true;
+}
+
 // The step of a loop head in its usual form, a letter and a literal bound ("i 10"), with a
 // counter below the largest number, taken without the general readers.
 [[gnu::always_inline]] inline bool repeatStep(Interpreter& in, std::string_view args, bool start) {
@@ -184,7 +190,7 @@ bool compare(Op op, const std::string& left, const std::string& right) {
         std::optional<int32_t> a = start ? 0 : in.variables.knownNumber(usual->slot);
         if (a && *a < INT32_MAX) {
             in.variables.setNumber(usual->slot, *a + 1);
-            if (usual->number < *a + 1) jumpForward(in, "REPETE");
+            if (usual->number < *a + 1) return leaveLoop(in);
             return true;
         }
     }

@@ -18,8 +18,11 @@ inline constexpr uint64_t kHighBits = 0x8080808080808080;
 // Setting bit 5 of a byte folds letter case: "A" becomes "a", "Ã" becomes "ã".
 inline constexpr uint64_t kFoldBits = 0x2020202020202020;
 
-// The low `n` bytes of a word (n from 0 to 8).
-constexpr uint64_t lowBytes(size_t n) { return n >= kWordBytes ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1; }
+// The low `n` bytes of a word (n from 0 to 8): a table, as a shift by 64 places is not defined.
+inline constexpr uint64_t kLowBytes[kWordBytes + 1] = {
+    0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF, 0xFFFFFFFFFFFFFF, 0xFFFFFFFFFFFFFFFF,
+};
+constexpr uint64_t lowBytes(size_t n) { return kLowBytes[n < kWordBytes ? n : kWordBytes]; }
 
 // The first eight bytes of a text, or all of a shorter one with zero bytes after it.
 [[gnu::always_inline]] inline uint64_t loadWord(const char* p, size_t size) {
