@@ -77,11 +77,16 @@ inline std::optional<LetterAndNumber> letterAndNumber(std::string_view args) {
     const unsigned char c = static_cast<unsigned char>(args[0]);
     const unsigned up = c & 0xDFu;
     if (up < 'A' || up > 'Z' || c >= 0x80) return std::nullopt;
+    const int slot = static_cast<int>(up - 'A');
+    if (args.size() == 3) {
+        // One digit, the commonest step.
+        const unsigned d = static_cast<unsigned char>(args[2]) - unsigned{'0'};
+        if (d > 9) return std::nullopt;
+        return LetterAndNumber{slot, static_cast<int32_t>(d)};
+    }
     const uint64_t w = text::loadWord(args.data() + 2, args.size() - 2);
-    const size_t n = text::leadingDigits(w);
-    if (n != args.size() - 2) return std::nullopt;
-    const uint32_t value = n == 1 ? static_cast<uint32_t>(w & 0xF) : text::digitsValue(w, n);
-    return LetterAndNumber{static_cast<int>(up - 'A'), static_cast<int32_t>(value)};
+    if (text::leadingDigits(w) != args.size() - 2) return std::nullopt;
+    return LetterAndNumber{slot, static_cast<int32_t>(text::digitsValue(w, args.size() - 2))};
 }
 // Value tokens one after another, joined. `out` holds what was read even when something that
 // is not a value is left over, in which case the result is false.
