@@ -117,7 +117,7 @@ static_assert(kTable.size() == 88, "85 entries, three of them with two spellings
 // Folding sets bit 5 of each byte ("A" becomes "a", "Ã" becomes "ã"). For the letters A-Z and the
 // upper-case accented letters (192-223) the bytes that fold to the same byte are exactly the
 // bytes the language's upper-casing rule takes to that letter, so a keyword of at most eight such
-// bytes is matched by comparing one folded word and the length. Longer keywords, and those with
+// bytes is matched by comparing one folded word. Longer keywords, and those with
 // a digit (a control byte folds onto a digit), are upper-cased into a zero-padded 16-byte block
 // and compared with the keyword's block.
 constexpr size_t kSlots = 256;
@@ -315,16 +315,6 @@ bool isBlockKeyword(const CommandEntry* e) {
     return entry->handler(in, args, entry->param);
 }
 
-}  // namespace
-
-const CommandEntry* lineKeyword(std::string_view line, size_t& length) {
-    const Keyword k = readKeyword(line);
-    length = k.length;
-    return k.entry;
-}
-
-namespace {
-
 // Runs a line whose keyword has been read.
 [[gnu::always_inline]] inline bool dispatchKeyword(Interpreter& in, std::string_view line, bool restricted,
                                                    const Keyword k) {
@@ -349,10 +339,6 @@ namespace {
     return dispatchKeyword(in, line, restricted, readLongKeyword(line, folded));
 }
 
-}  // namespace
-
-namespace {
-
 [[gnu::always_inline]] inline bool dispatch(Interpreter& in, std::string_view line, bool restricted) {
     const LineStart start = lineStart(line);
     if (start.isLong) return dispatchLongKeyword(in, line, restricted, start.word | kFoldBits);
@@ -360,6 +346,12 @@ namespace {
 }
 
 }  // namespace
+
+const CommandEntry* lineKeyword(std::string_view line, size_t& length) {
+    const Keyword k = readKeyword(line);
+    length = k.length;
+    return k.entry;
+}
 
 bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) { return dispatch(in, line, restricted); }
 

@@ -124,6 +124,54 @@ TEST(ControlFlow, Loops) {
     EXPECT_EQ(bare.runLines({"fim"}).end, RunEnd::Failed);
 }
 
+// Loop heads and counting lines in the forms read at once ("i 3") and in the others, which the
+// general readers take: both must count alike.
+TEST(ControlFlow, LoopHeadsInEveryForm) {
+    Machine m;
+    RunOutcome o = m.runLines({"repete i 3", "soma a 1", "fim repete",               // usual
+                               "REPETE  j   2", "SOMA B 1", "FIM   REPETE",          // blanks, capitals
+                               "  Repete K 00002", "soma c 01", "fim repete",        // leading zeros
+                               "repete $n 2", "soma d 2", "fim repete",              // named counter
+                               "repete l 99999999", "soma e 1", "soma l 99999997", "fim repete",  // 8 digits
+                               "repete f 123456789", "soma g 1", "seja f 123456789", "fim repete",  // 9 digits
+                               "repetente x 1", "@x"});
+    EXPECT_EQ(o.end, RunEnd::Failed) << "\"repetente\" is no loop head and no keyword";
+    EXPECT_EQ(o.line, 21);
+    EXPECT_EQ(m.var("A"), "3");
+    EXPECT_EQ(m.var("I"), "4");
+    EXPECT_EQ(m.var("B"), "2");
+    EXPECT_EQ(m.var("C"), "2");
+    EXPECT_EQ(m.var("K"), "3");
+    EXPECT_EQ(m.var("D"), "4");
+    EXPECT_EQ(m.var("$n"), "3");
+    EXPECT_EQ(m.var("E"), "2");
+    EXPECT_EQ(m.var("L"), "199999997");
+    EXPECT_EQ(m.var("G"), "1");
+    EXPECT_EQ(m.var("F"), "123456790");
+
+    // A counter that is a number written another way goes on counting from its value.
+    Machine spelled;
+    RunOutcome s = spelled.runLines({"repete i 4", "se i = 1 seja i \" 3\"", "soma t 1", "fim repete"});
+    EXPECT_EQ(s.end, RunEnd::Finished);
+    EXPECT_EQ(spelled.var("T"), "2");
+    EXPECT_EQ(spelled.var("I"), "5");
+}
+
+// The run stops after the step limit, counting comments and labels, with the line that did not
+// run as its line.
+TEST(ControlFlow, StepLimitCountsEveryLine) {
+    Machine m;
+    m.in.stepLimit = 5;
+    RunOutcome o = m.runLines({"* nota", "@rotulo", "soma a 1", "", "soma a 1", "soma a 1", "soma a 1"});
+    EXPECT_EQ(o.end, RunEnd::StepLimit);
+    EXPECT_EQ(o.line, 6);
+    EXPECT_EQ(m.var("A"), "2");
+    Machine enough;
+    enough.in.stepLimit = 3;
+    EXPECT_EQ(enough.runLines({"soma a 1", "soma a 1", "soma a 1"}).end, RunEnd::Finished);
+    EXPECT_EQ(enough.var("A"), "3");
+}
+
 TEST(ControlFlow, CallsAndJumps) {
     Machine m;
     std::vector<std::string> lines = {"chama @r1", "termina"};
