@@ -147,17 +147,21 @@ bool cmdSeja(Interpreter& in, std::string_view args, int) {
 
 namespace {
 
+// A variable holding a plain decimal number `a`, the usual counter, is added to directly when any
+// sum's text fits in a variable. False, with nothing done, otherwise.
+inline bool addToNumber(Interpreter& in, int slot, std::optional<int32_t> a, int32_t n) {
+    if (!a || in.maxTextSize < 11) return false;
+    in.variables.setNumber(slot, static_cast<int32_t>(static_cast<uint32_t>(*a) + static_cast<uint32_t>(n)));
+    return true;
+}
+
 // SOMA in general: any variable, any value, any text in the variable.
 [[gnu::noinline]] bool addInGeneral(Interpreter& in, std::string_view args) {
     int slot;
     if (!readVariable(in, args, slot)) return false;
     std::optional<int32_t> n = readInteger(in, args);
     if (!n) return false;
-    // A variable holding a plain decimal number, the usual counter, is added to directly.
-    if (std::optional<int32_t> a = in.variables.decimalNumber(slot); a && in.maxTextSize >= 11) {
-        in.variables.setNumber(slot, static_cast<int32_t>(static_cast<uint32_t>(*a) + static_cast<uint32_t>(*n)));
-        return true;
-    }
+    if (addToNumber(in, slot, in.variables.decimalNumber(slot), *n)) return true;
     // Otherwise the number at the end of the text is replaced by the sum; what stands in front
     // of it stays.
     std::string& value = in.variables.edit(slot);
@@ -179,13 +183,8 @@ namespace {
 
 bool cmdSoma(Interpreter& in, std::string_view args, int) {
     // The usual counter: a letter holding a plain decimal number, and a literal number.
-    if (std::optional<LetterAndNumber> usual = letterAndNumber(args)) {
-        if (std::optional<int32_t> a = in.variables.knownDecimalNumber(usual->slot); a && in.maxTextSize >= 11) {
-            in.variables.setNumber(usual->slot, static_cast<int32_t>(static_cast<uint32_t>(*a) +
-                                                                     static_cast<uint32_t>(usual->number)));
-            return true;
-        }
-    }
+    if (std::optional<LetterAndNumber> usual = letterAndNumber(args))
+        if (addToNumber(in, usual->slot, in.variables.knownDecimalNumber(usual->slot), usual->number)) return true;
     return addInGeneral(in, args);
 }
 

@@ -61,15 +61,13 @@ public:
     // The text read as a number (toInteger): nothing when it is not one.
     std::optional<int32_t> number(int slot) {
         if (form_[slot] == Form::Unknown) classify(slot);
-        if (form_[slot] == Form::NotNumber) return std::nullopt;
-        return numbers_[slot];
+        return knownNumber(slot);
     }
     // The number when the text is exactly its plain decimal form (no blank, no plus sign, no
     // leading zero, no hexadecimal prefix).
     std::optional<int32_t> decimalNumber(int slot) {
         if (form_[slot] == Form::Unknown) classify(slot);
-        if (form_[slot] != Form::Decimal) return std::nullopt;
-        return numbers_[slot];
+        return knownDecimalNumber(slot);
     }
     // The same two without reading the text: nothing also when the text has not been read as a
     // number since it last changed. For the fast paths of the counting commands, which leave
