@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "text/cp1252.h"
+
 namespace parlendo {
 
 class Interpreter;
@@ -31,13 +33,9 @@ const CommandEntry* lineKeyword(std::string_view line, size_t& length);
 // A script line trimmed of blanks (codes 32 and below) at both ends; empty for a line that does
 // nothing: an empty line, a comment ("*") or a label ("@").
 inline std::string_view commandPart(std::string_view line) {
-    const char* front = line.data();
-    const char* end = front + line.size();
-    while (front != end && static_cast<unsigned char>(*front) <= 32) ++front;
-    if (front == end || *front == '*' || *front == '@') return {};
-    // Once the front is found, the back needs no bound.
-    while (static_cast<unsigned char>(end[-1]) <= 32) --end;
-    return std::string_view(front, static_cast<size_t>(end - front));
+    const std::string_view t = text::trimLeft(line);
+    if (t.empty() || t[0] == '*' || t[0] == '@') return {};
+    return text::trimRight(t);
 }
 
 // Runs the store's lines from the current one on, as Interpreter::run does, until past the last

@@ -61,11 +61,11 @@ inline std::string_view trimLeft(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
     return s;
 }
-inline std::string_view trim(std::string_view s) {
-    s = trimLeft(s);
+inline std::string_view trimRight(std::string_view s) {
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
+inline std::string_view trim(std::string_view s) { return trimRight(trimLeft(s)); }
 
 // True when the bytes are well-formed UTF-8 (shortest forms, no surrogates).
 bool isValidUtf8(std::string_view s);
