@@ -10,6 +10,11 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncurses-dev tmux python3
           libssl-dev openssl libsdl2-dev libespeak-ng-dev espeak-ng-data libxdo-dev libx11-dev
           wget curl mpv ffmpeg sox xclip xsel xvfb x11-utils xterm)
+# sintonix-fontes: libcurl for HTTPS, nlohmann-json for the directory's JSON, libxml2 for RSS
+# and HTML.
+packages+=(libcurl4-openssl-dev nlohmann-json3-dev libxml2-dev)
+# time: the benchmarks read peak memory with /usr/bin/time.
+packages+=(time)
 # xset and xmodmap: the desktop tests read Num Lock and load dead keys with them.
 packages+=(x11-xserver-utils)
 # wbrazilian: the Brazilian word list the built-in voice's coverage benchmark reads.
