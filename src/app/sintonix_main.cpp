@@ -5,6 +5,7 @@
 
 #include "app/host.h"
 #include "app/tuner_folder.h"
+#include "platform/environment.h"
 #include <filesystem>
 
 namespace parlendo {
@@ -12,6 +13,8 @@ extern const std::string_view kTunerScript;
 }
 
 int main(int argc, char** argv) {
+    // The script runs sintonix-fontes by name: the one installed beside this executable.
+    parlendo::putFirstOnPath(parlendo::executableFolder());
     // The folder is made and seeded on first start (nothing of the user's is replaced), and the
     // script runs inside it: every name it uses is relative to it.
     auto enterFolder = [] {

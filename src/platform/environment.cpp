@@ -29,6 +29,12 @@ std::string userSettingsFolder() {
     return ".config/oralix";
 }
 
+void putFirstOnPath(const std::string& folder) {
+    std::string path = folder;
+    if (const char* old = std::getenv("PATH"); old && *old) path += std::string(":") + old;
+    setenv("PATH", path.c_str(), 1);
+}
+
 std::optional<TypedKey> StdinKeys::nextKey() {
     if (next_ >= pending_.size()) {
         if (ended_) return std::nullopt;

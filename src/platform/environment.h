@@ -14,6 +14,9 @@ std::optional<std::string> environmentVariable(const char* name);
 std::string executableFolder();
 // $XDG_CONFIG_HOME/oralix, or ~/.config/oralix.
 std::string userSettingsFolder();
+// Puts the folder first on the PATH that this process and the programs it starts search, so
+// that a program installed beside the executable is the one found by its bare name.
+void putFirstOnPath(const std::string& folder);
 
 // Keys typed on standard input, a line at a time: the line's characters (UTF-8 converted),
 // then Enter. Nothing once standard input is closed.
