@@ -64,7 +64,9 @@ base="http://127.0.0.1:$port"
 # browser are recorders, and stopping a program stops only those of this folder.
 mkdir -p "$sx"
 cat >"$sx/sintonix.cfg" <<EOF
-# Configuração dos testes
+# Configuração dos testes: as rádios e as notícias vêm do site de teste (o desenho antigo).
+FONTE_RADIOS=site
+NOTICIAS_FEEDS=
 SITE_DIRETORIO=$base
 SITE_PLAYER=$base/player/
 SITE_LISTAS=$base
