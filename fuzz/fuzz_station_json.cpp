@@ -48,9 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string line = sintonix::displayLine(s);
         if (line.empty()) fail("an empty display line", line);
         checkPlain(line, "a display line is not plain");
-        for (const std::string& address : {sintonix::encodeAddress(s.address), sintonix::encodeAddress(s.uuid)})
+        for (const std::string& address :
+             {sintonix::encodeAddress(s.address), sintonix::encodeAddress(s.uuid)})
             for (char c : address)
-                if (c <= ' ' || c >= 0x7F || std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos)
+                if (c <= ' ' || c >= 0x7F ||
+                    std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos)
                     fail("an address byte is not safe", address);
     }
     std::string list = sintonix::listFileText(*stations);

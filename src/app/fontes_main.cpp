@@ -35,7 +35,8 @@ constexpr auto kCommandTime = std::chrono::seconds(14);
 constexpr auto kWorkTime = std::chrono::milliseconds(13500);
 constexpr size_t kTitleBytes = 200;
 
-constexpr char kNewsNoAnswer[] = "O servidor de notícias não respondeu. Verifique sua conexão com a internet.";
+constexpr char kNewsNoAnswer[] =
+    "O servidor de notícias não respondeu. Verifique sua conexão com a internet.";
 constexpr char kNewsNotRss[] = "O endereço de notícias não mandou notícias num formato conhecido (RSS).";
 constexpr char kUnexpected[] = "Ocorreu um erro inesperado no sintonix-fontes.";
 
@@ -230,7 +231,8 @@ public:
             written = outcome.ok ? writeStatusOk(statusFile_, outcome.count)
                                  : writeStatusError(statusFile_, outcome.message);
         if (!outcome.ok) std::fprintf(stderr, "sintonix-fontes: %s\n", outcome.message.c_str());
-        if (!written) std::fprintf(stderr, "sintonix-fontes: não foi possível gravar %s\n", statusFile_.c_str());
+        if (!written)
+            std::fprintf(stderr, "sintonix-fontes: não foi possível gravar %s\n", statusFile_.c_str());
         return outcome.ok && written ? 0 : 1;
     }
 
@@ -326,7 +328,8 @@ Outcome newsCommand(const CommandLine& line, Clock::time_point deadline, Finish&
         std::string article;
         for (const std::string& l : articleLines(item, feed->title)) article += utf8ToCp1252Plain(l) + "\r\n";
         std::string page = line.output + "." + std::to_string(i + 1);
-        if (!writeFileAtomically(page, article)) return failed("Não foi possível gravar o arquivo " + page + ".");
+        if (!writeFileAtomically(page, article))
+            return failed("Não foi possível gravar o arquivo " + page + ".");
     }
     removePagesFrom(line.output, feed->items.size() + 1);
     if (!writeFileAtomically(line.output, titles))
@@ -358,8 +361,8 @@ int fontesMain(int argc, char** argv, std::string& statusFile) {
 
     Finish finish(line.statusFile);
     finish.watch(start + kCommandTime, noAnswer);
-    Outcome outcome = news ? newsCommand(line, start + kWorkTime, finish)
-                           : stationCommand(line, start + kWorkTime, finish);
+    Outcome outcome =
+        news ? newsCommand(line, start + kWorkTime, finish) : stationCommand(line, start + kWorkTime, finish);
     int status = finish.report(outcome);
     curl_global_cleanup();
     return status;

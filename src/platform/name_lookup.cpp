@@ -2,9 +2,9 @@
 // waited for until a deadline.
 #include "platform/name_lookup.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -73,8 +73,10 @@ std::vector<std::string> resolveNow(const std::string& host) {
     std::vector<std::string> addresses;
     for (addrinfo* a = found; a; a = a->ai_next) {
         char text[NI_MAXHOST];
-        if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0) continue;
-        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
+        if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+            continue;
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+            addresses.emplace_back(text);
     }
     return addresses;
 }
@@ -94,7 +96,8 @@ std::optional<std::string> reverseNow(const std::string& address) {
         return std::nullopt;
     }
     char name[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, name, sizeof name, nullptr, 0, NI_NAMEREQD) != 0)
+    if (getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, name, sizeof name, nullptr, 0,
+                    NI_NAMEREQD) != 0)
         return std::nullopt;
     return std::string(name);
 }

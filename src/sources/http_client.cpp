@@ -65,8 +65,8 @@ bool setUp(Transfer& t, const std::string& url, const HttpOptions& options, curl
               curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
               curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK &&
               curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
-              curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count())) ==
-                  CURLE_OK &&
+              curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                               static_cast<long>(options.connectTimeout.count())) == CURLE_OK &&
               curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, timeout) == CURLE_OK &&
               curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes)) ==
                   CURLE_OK;
@@ -100,7 +100,8 @@ struct HttpClient::Multi {
 HttpClient::HttpClient() : multi_(std::make_unique<Multi>()) {}
 HttpClient::~HttpClient() = default;
 
-std::vector<HttpResponse> HttpClient::getAll(const std::vector<std::string>& urls, const HttpOptions& options) {
+std::vector<HttpResponse> HttpClient::getAll(const std::vector<std::string>& urls,
+                                             const HttpOptions& options) {
     curl_slist* list = nullptr;
     for (const std::string& pin : options.pins)
         if (curl_slist* longer = curl_slist_append(list, pin.c_str())) list = longer;
@@ -113,7 +114,8 @@ std::vector<HttpResponse> HttpClient::getAll(const std::vector<std::string>& url
         auto t = std::make_unique<Transfer>();
         t->maxBodyBytes = options.maxBodyBytes;
         t->easy.reset(curl_easy_init());
-        if (!multi || !t->easy || remaining(options.deadline).count() == 0 || !setUp(*t, url, options, pins.get())) {
+        if (!multi || !t->easy || remaining(options.deadline).count() == 0 ||
+            !setUp(*t, url, options, pins.get())) {
             t->finished = true;
             t->response.error = "the request could not be made";
         } else if (curl_multi_add_handle(multi, t->easy.get()) != CURLM_OK) {
@@ -150,7 +152,8 @@ std::vector<HttpResponse> HttpClient::getAll(const std::vector<std::string>& url
         if (t->added) curl_multi_remove_handle(multi, t->easy.get());
         if (!t->finished) {
             t->response.body.clear();
-            t->response.error = stop ? "stopped after another request failed" : "no answer before the deadline";
+            t->response.error =
+                stop ? "stopped after another request failed" : "no answer before the deadline";
         }
         responses.push_back(std::move(t->response));
     }

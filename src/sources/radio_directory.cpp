@@ -88,8 +88,8 @@ DirectoryAnswer RadioDirectory::search(const std::string& text) {
 DirectoryAnswer RadioDirectory::segment(const std::vector<std::string>& tags) {
     Plan plan;
     for (const std::string& tag : tags) {
-        plan.first.push_back(searchPath({{"tag", tag}, {"countrycode", settings_.country}}, "clickcount",
-                                        settings_.limit));
+        plan.first.push_back(
+            searchPath({{"tag", tag}, {"countrycode", settings_.country}}, "clickcount", settings_.limit));
         plan.wider.push_back(searchPath({{"tag", tag}}, "clickcount", settings_.limit));
     }
     return run(plan);
@@ -210,7 +210,8 @@ std::vector<DirectoryServer> RadioDirectory::readCache() const {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t blank = line.find(' ');
         DirectoryServer s{line.substr(0, blank), blank == std::string::npos ? "" : line.substr(blank + 1)};
-        if (s.base.rfind("https://", 0) == 0 || s.base.rfind("http://", 0) == 0) servers.push_back(std::move(s));
+        if (s.base.rfind("https://", 0) == 0 || s.base.rfind("http://", 0) == 0)
+            servers.push_back(std::move(s));
     }
     return servers;
 }
@@ -221,7 +222,8 @@ std::vector<DirectoryServer> RadioDirectory::findServers(bool fresh) {
         if (!cached.empty()) return cached;
     }
     const DirectoryHost& host = settings_.host;
-    std::vector<std::string> addresses = names_.resolve(host.lookupName, earliest(settings_.http.deadline, kResolveTime));
+    std::vector<std::string> addresses =
+        names_.resolve(host.lookupName, earliest(settings_.http.deadline, kResolveTime));
     std::vector<std::optional<std::string>> names =
         names_.reverse(addresses, earliest(settings_.http.deadline, kReverseTime));
     std::string suffix = lowerAscii(host.serverSuffix);
@@ -229,7 +231,8 @@ std::vector<DirectoryServer> RadioDirectory::findServers(bool fresh) {
     for (size_t i = 0; i < addresses.size(); ++i) {
         DirectoryServer s;
         std::string name = i < names.size() && names[i] ? lowerAscii(*names[i]) : "";
-        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        if (name.size() > suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
             s.base = baseAddress(host, name);
         } else {
             // No name of the directory's own: the shared name, sent to this address, still

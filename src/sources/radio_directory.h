@@ -38,7 +38,7 @@ struct DirectorySettings {
     std::vector<std::string> servers;  // given by the user, tried in this order; empty: find them
     std::string cacheFile;             // the servers found, kept for a day; empty: none
     std::string country = "BR";
-    int limit = 500;  // stations asked of each query of a search or a segment
+    int limit = 500;   // stations asked of each query of a search or a segment
     HttpOptions http;  // time-outs and the whole command's deadline
     DirectoryHost host;
 };

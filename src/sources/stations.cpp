@@ -100,7 +100,8 @@ std::string displayLine(const Station& station) {
         size_t comma = rest.find(',');
         std::string tag = utf8ToCp1252Plain(rest.substr(0, comma), kTagBytes);
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-        if (!tag.empty() && std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.push_back(std::move(tag));
+        if (!tag.empty() && std::find(tags.begin(), tags.end(), tag) == tags.end())
+            tags.push_back(std::move(tag));
     }
     for (size_t i = 0; i < tags.size(); ++i) line += (i == 0 ? ", " : " / ") + tags[i];
     return line;
@@ -134,7 +135,8 @@ std::string listFileText(const std::vector<Station>& stations, size_t first, siz
 
 std::string idsFileText(const std::vector<Station>& stations) {
     std::string text;
-    for (const Station& s : stations) text += encodeAddress(s.uuid) + "\t" + encodeAddress(s.address) + "\r\n";
+    for (const Station& s : stations)
+        text += encodeAddress(s.uuid) + "\t" + encodeAddress(s.address) + "\r\n";
     return text;
 }
 

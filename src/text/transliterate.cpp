@@ -29,18 +29,33 @@ constexpr std::string_view kLatinAdditional =
 // Letters written as two: the Dutch IJ and the Serbo-Croatian digraphs.
 std::string_view ligature(char32_t cp) {
     switch (cp) {
-        case 0x0132: return "IJ";
-        case 0x0133: return "ij";
-        case 0x01C4: case 0x01F1: return "DZ";
-        case 0x01C5: case 0x01F2: return "Dz";
-        case 0x01C6: case 0x01F3: return "dz";
-        case 0x01C7: return "LJ";
-        case 0x01C8: return "Lj";
-        case 0x01C9: return "lj";
-        case 0x01CA: return "NJ";
-        case 0x01CB: return "Nj";
-        case 0x01CC: return "nj";
-        default: return {};
+        case 0x0132:
+            return "IJ";
+        case 0x0133:
+            return "ij";
+        case 0x01C4:
+        case 0x01F1:
+            return "DZ";
+        case 0x01C5:
+        case 0x01F2:
+            return "Dz";
+        case 0x01C6:
+        case 0x01F3:
+            return "dz";
+        case 0x01C7:
+            return "LJ";
+        case 0x01C8:
+            return "Lj";
+        case 0x01C9:
+            return "lj";
+        case 0x01CA:
+            return "NJ";
+        case 0x01CB:
+            return "Nj";
+        case 0x01CC:
+            return "nj";
+        default:
+            return {};
     }
 }
 
@@ -50,8 +65,8 @@ bool isUnicodeBlank(char32_t cp) {
 }
 
 bool isCombiningMark(char32_t cp) {
-    return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x1AB0 && cp <= 0x1AFF) || (cp >= 0x1DC0 && cp <= 0x1DFF) ||
-           (cp >= 0x20D0 && cp <= 0x20FF) || (cp >= 0xFE20 && cp <= 0xFE2F);
+    return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x1AB0 && cp <= 0x1AFF) ||
+           (cp >= 0x1DC0 && cp <= 0x1DFF) || (cp >= 0x20D0 && cp <= 0x20FF) || (cp >= 0xFE20 && cp <= 0xFE2F);
 }
 
 // Every byte, so that one can be handed out as a view.
@@ -67,12 +82,32 @@ std::string_view byteText(unsigned char b) { return std::string_view(&kBytes[b],
 std::string_view plainText(char32_t cp, std::string_view utf8) {
     if (cp < 0x80) return byteText(static_cast<unsigned char>(cp));
     switch (cp) {
-        case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032: return "'";
-        case 0x201C: case 0x201D: case 0x201E: case 0x201F: case 0x2033: return "\"";
-        case 0x2010: case 0x2011: case 0x2012: case 0x2013: case 0x2014: case 0x2015: case 0x2212: return "-";
-        case 0x2026: return "...";
-        case 0x00AD: return {};  // a soft hyphen is not spoken nor shown
-        default: break;
+        case 0x2018:
+        case 0x2019:
+        case 0x201A:
+        case 0x201B:
+        case 0x2032:
+            return "'";
+        case 0x201C:
+        case 0x201D:
+        case 0x201E:
+        case 0x201F:
+        case 0x2033:
+            return "\"";
+        case 0x2010:
+        case 0x2011:
+        case 0x2012:
+        case 0x2013:
+        case 0x2014:
+        case 0x2015:
+        case 0x2212:
+            return "-";
+        case 0x2026:
+            return "...";
+        case 0x00AD:
+            return {};  // a soft hyphen is not spoken nor shown
+        default:
+            break;
     }
     if (isCombiningMark(cp)) return {};
     // The character is not "?", so a "?" from the codec means Windows-1252 lacks it.

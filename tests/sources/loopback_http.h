@@ -18,8 +18,9 @@
 namespace sintonix::testing {
 
 inline std::string httpAnswer(int status, const std::string& body) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: application/json\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
 }
 
 // A socket bound to a loopback port (chosen by the system); listening when asked.
@@ -30,7 +31,8 @@ inline int boundSocket(int& port, bool listening) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof a;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        (listening && ::listen(fd, 64) != 0) || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
+        (listening && ::listen(fd, 64) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
         if (fd >= 0) ::close(fd);
         port = 0;
         return -1;

@@ -27,8 +27,8 @@ std::string stationsJson(const std::vector<std::pair<std::string, int>>& station
     std::string json = "[";
     for (const auto& [id, clicks] : stations)
         json += std::string(json.size() > 1 ? "," : "") + R"({"stationuuid":")" + id + R"(","name":")" + id +
-                R"(","url":"http://s/)" + id + R"(","countrycode":"BR","clickcount":)" + std::to_string(clicks) +
-                "}";
+                R"(","url":"http://s/)" + id + R"(","countrycode":"BR","clickcount":)" +
+                std::to_string(clicks) + "}";
     return json + "]";
 }
 
@@ -72,11 +72,14 @@ TEST(RadioDirectory, FailsOverAndPutsTheCountryFirstThenTheWorld) {
     LoopbackHttp garbage([](const std::string&) { return httpAnswer(200, "<html>Bad gateway</html>"); });
     RefusingPort refusing;
     LoopbackHttp good([](const std::string& target) {
-        if (has(target, "?name=rock%20%C3%A9&countrycode=BR&")) return httpAnswer(200, stationsJson({{"A", 5}, {"B", 10}}));
-        if (has(target, "?tag=rock%20%C3%A9&countrycode=BR&")) return httpAnswer(200, stationsJson({{"B", 10}, {"C", 7}}));
+        if (has(target, "?name=rock%20%C3%A9&countrycode=BR&"))
+            return httpAnswer(200, stationsJson({{"A", 5}, {"B", 10}}));
+        if (has(target, "?tag=rock%20%C3%A9&countrycode=BR&"))
+            return httpAnswer(200, stationsJson({{"B", 10}, {"C", 7}}));
         if (has(target, "?name=rock%20%C3%A9&hidebroken"))
             return httpAnswer(200, stationsJson({{"A", 5}, {"D", 100}, {"E", 1}, {"G", 1}}));
-        if (has(target, "?tag=rock%20%C3%A9&hidebroken")) return httpAnswer(200, stationsJson({{"F", 50}, {"D", 100}}));
+        if (has(target, "?tag=rock%20%C3%A9&hidebroken"))
+            return httpAnswer(200, stationsJson({{"F", 50}, {"D", 100}}));
         std::vector<std::pair<std::string, int>> a, b;  // segments: 22 stations in the country
         for (int i = 0; i < 12; ++i) a.push_back({"s" + std::to_string(i), i});
         for (int i = 10; i < 22; ++i) b.push_back({"s" + std::to_string(i), i});
@@ -107,7 +110,9 @@ TEST(RadioDirectory, FailsOverAndPutsTheCountryFirstThenTheWorld) {
 TEST(RadioDirectory, SaysWhetherNoServerAnsweredOrAnswersWereNotUnderstood) {
     RefusingPort refusing;
     LoopbackHttp failing([](const std::string&) { return httpAnswer(503, "{}"); });
-    LoopbackHttp truncated([](const std::string&) { return httpAnswer(200, stationsJson({{"A", 1}}).substr(0, 30)); });
+    LoopbackHttp truncated([](const std::string&) {
+        return httpAnswer(200, stationsJson({{"A", 1}}).substr(0, 30));
+    });
     LoopbackHttp silent([](const std::string&) { return std::string(); });
     LoopbackHttp good([](const std::string&) { return httpAnswer(200, stationsJson({{"A", 1}})); });
     FakeNames noNames;
@@ -115,7 +120,8 @@ TEST(RadioDirectory, SaysWhetherNoServerAnsweredOrAnswersWereNotUnderstood) {
     DirectoryAnswer a = RadioDirectory(givenServers({refusing.base(), failing.base()}), noNames).mostVoted();
     EXPECT_FALSE(a.ok);
     EXPECT_EQ(a.message, kDirectoryNoAnswer);
-    a = RadioDirectory(givenServers({refusing.base(), truncated.base(), failing.base()}), noNames).inState("Acre");
+    a = RadioDirectory(givenServers({refusing.base(), truncated.base(), failing.base()}), noNames)
+            .inState("Acre");
     EXPECT_FALSE(a.ok);
     EXPECT_EQ(a.message, kDirectoryGarbage);
     EXPECT_TRUE(a.stations.empty());
@@ -179,7 +185,8 @@ TEST(RadioDirectory, FindsServersByNameKeepsThemADayAndLooksAgainWhenTheyFail) {
     EXPECT_EQ(good.requests()[0], "all.test:" + port +
                                       " /json/stations/search?countrycode=BR&hidebroken=true&order=clickcount"
                                       "&reverse=true&limit=100");
-    EXPECT_EQ(parlendo::testing::readBytes(cache), "http://all.test:" + port + " all.test:" + port + ":127.0.0.1\n");
+    EXPECT_EQ(parlendo::testing::readBytes(cache),
+              "http://all.test:" + port + " all.test:" + port + ":127.0.0.1\n");
     std::filesystem::remove_all(folder);
 }
 
@@ -193,22 +200,28 @@ TEST(RadioDirectory, FontesCommandLineWritesTheStatusInEveryOutcome) {
     });
     RefusingPort refusing;
     auto run = [&](const std::string& args) {
-        std::string command = "cd " + folder.string() + " && " + PARLENDO_BINARY_DIR + "/sintonix-fontes " + args +
-                              " --estado st.txt >out.txt 2>err.txt";
+        std::string command = "cd " + folder.string() + " && " + PARLENDO_BINARY_DIR + "/sintonix-fontes " +
+                              args + " --estado st.txt >out.txt 2>err.txt";
         int raw = std::system(command.c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
     auto read = [&](const char* name) { return parlendo::testing::readBytes(folder / name); };
 
     // The text arrives from the tuner in Windows-1252.
-    EXPECT_EQ(run("--servidores '" + refusing.base() + " " + good.base() + "' busca 'S\xE3o' --paginas 1"), 0);
+    EXPECT_EQ(run("--servidores '" + refusing.base() + " " + good.base() + "' busca 'S\xE3o' --paginas 1"),
+              0);
     EXPECT_EQ(read("st.txt"), "ok\r\n2\r\n");
     EXPECT_EQ(read("radios.lst"),
-              "R\xE1" "dio sem nome\r\nhttp://s/b\r\nR\xE1" "dio Osaka, S\xE3o Paulo - BR, rock / pop\r\n"
+              "R\xE1"
+              "dio sem nome\r\nhttp://s/b\r\nR\xE1"
+              "dio Osaka, S\xE3o Paulo - BR, rock / pop\r\n"
               "http://s/a%20b\r\n");
-    EXPECT_EQ(read("radios.lst.2"), "R\xE1" "dio Osaka, S\xE3o Paulo - BR, rock / pop\r\nhttp://s/a%20b\r\n");
+    EXPECT_EQ(read("radios.lst.2"),
+              "R\xE1"
+              "dio Osaka, S\xE3o Paulo - BR, rock / pop\r\nhttp://s/a%20b\r\n");
     std::vector<std::string> asked = good.requests();
-    EXPECT_TRUE(std::any_of(asked.begin(), asked.end(), [](auto& r) { return has(r, "?name=S%C3%A3o&countrycode=BR&"); }));
+    EXPECT_TRUE(std::any_of(asked.begin(), asked.end(),
+                            [](auto& r) { return has(r, "?name=S%C3%A3o&countrycode=BR&"); }));
 
     EXPECT_EQ(run("clique http://s/b --servidores " + good.base()), 0);
     EXPECT_EQ(read("st.txt"), "ok\r\n1\r\n");

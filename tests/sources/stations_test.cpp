@@ -55,24 +55,39 @@ TEST(StationJson, ReadsFieldsOfTheWrongTypeAsEmptyAndSkipsUnusableStations) {
 }
 
 TEST(StationJson, DisplayLinesAndAddressesAreSafeWindows1252Lines) {
-    Station s{"id", "  R\u00e1dio\nX \u2013 FM  ", "http://a/b c\"\u00e9\r\n|%41", "S\u00e3o Paulo", "BR",
-              "rock, pop ,,rock,a,b,c,d,e,f", 0};
-    EXPECT_EQ(displayLine(s), "R\xE1" "dio X - FM, S\xE3o Paulo - BR, rock / pop / a / b / c / d");
+    Station s{"id",
+              "  R\u00e1dio\nX \u2013 FM  ",
+              "http://a/b c\"\u00e9\r\n|%41",
+              "S\u00e3o Paulo",
+              "BR",
+              "rock, pop ,,rock,a,b,c,d,e,f",
+              0};
+    EXPECT_EQ(displayLine(s),
+              "R\xE1"
+              "dio X - FM, S\xE3o Paulo - BR, rock / pop / a / b / c / d");
     EXPECT_EQ(encodeAddress(s.address), "http://a/b%20c%22%C3%A9%0D%0A%7C%41");
     EXPECT_EQ(encodeAddress("<>\\^`{}~!"), "%3C%3E%5C%5E%60%7B%7D~!");
 
     s.tags = "";
     s.state = "";
-    EXPECT_EQ(displayLine(s), "R\xE1" "dio X - FM, BR");
+    EXPECT_EQ(displayLine(s),
+              "R\xE1"
+              "dio X - FM, BR");
     s.countryCode = "";
     s.name = "\u4e2d\u6587";
-    EXPECT_EQ(displayLine(s), "R\xE1" "dio sem nome");
+    EXPECT_EQ(displayLine(s),
+              "R\xE1"
+              "dio sem nome");
     s.state = "Acre";
-    EXPECT_EQ(displayLine(s), "R\xE1" "dio sem nome, Acre");
+    EXPECT_EQ(displayLine(s),
+              "R\xE1"
+              "dio sem nome, Acre");
 
     std::vector<Station> list = {s};
     list[0].uuid = "u\t1";
-    EXPECT_EQ(listFileText(list), "R\xE1" "dio sem nome, Acre\r\nhttp://a/b%20c%22%C3%A9%0D%0A%7C%41\r\n");
+    EXPECT_EQ(listFileText(list),
+              "R\xE1"
+              "dio sem nome, Acre\r\nhttp://a/b%20c%22%C3%A9%0D%0A%7C%41\r\n");
     EXPECT_EQ(idsFileText(list), "u%091\thttp://a/b%20c%22%C3%A9%0D%0A%7C%41\r\n");
 }
 
@@ -81,8 +96,8 @@ TEST(StationFiles, WritesListIdsAndPagesAndNeverHalfAFile) {
     std::string path = (folder / "busca.lst").string();
     std::vector<Station> stations;
     for (int i = 1; i <= 5; ++i)
-        stations.push_back({"u" + std::to_string(i), "R" + std::to_string(i), "http://s/" + std::to_string(i) + " x",
-                            "", "BR", "", 0});
+        stations.push_back({"u" + std::to_string(i), "R" + std::to_string(i),
+                            "http://s/" + std::to_string(i) + " x", "", "BR", "", 0});
     writeBytes(path + ".4", "stale");
     writeBytes(path + ".5", "stale");
     ASSERT_FALSE(writeStationFiles(path, stations, 2));

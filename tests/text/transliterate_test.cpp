@@ -11,14 +11,24 @@ using parlendo::text::utf8ToCp1252Plain;
 TEST(Transliterate, KeepsWindows1252AndSimplifiesTheRest) {
     const std::pair<std::string, std::string> cases[] = {
         {"S\u00e3o Paulo \u20ac \u0153", "S\xE3o Paulo \x80 \x9C"},  // Windows-1252 has these
-        {"\u014csaka", "Osaka"},                                    // marks it lacks are removed
-        {"\u0141\u00f3d\u017a", "L\xF3" "dz"},
+        {"\u014csaka", "Osaka"},                                     // marks it lacks are removed
+        {"\u0141\u00f3d\u017a",
+         "L\xF3"
+         "dz"},
         {"\u0218tefan \u1ec0 \u0132", "Stefan E IJ"},
         {"e\u0301", "e"},  // a combining mark is dropped
-        {"\u201cR\u00e1dio\u201d d\u2019Oeste \u2013 24h\u2026", "\"R\xE1" "dio\" d'Oeste - 24h..."},
-        {"\t a\tb\r\nc\x01\x7f" "d \u00a0\u2003 e\u2028f  ", "a b c d e f"},  // blanks, one each
+        {"\u201cR\u00e1dio\u201d d\u2019Oeste \u2013 24h\u2026",
+         "\"R\xE1"
+         "dio\" d'Oeste - 24h..."},
+        {"\t a\tb\r\nc\x01\x7f"
+         "d \u00a0\u2003 e\u2028f  ",
+         "a b c d e f"},  // blanks, one each
         {"\u6771\u4eac FM \u041c\u043e\u0441\u043a\u0432\u0430 \U0001F3B8 Rock", "FM Rock"},
-        {"a\xFF" "b\xC0\xAF" "c\xED\xA0\x80" "d\xE2\x82", "abcd"},  // invalid UTF-8 is dropped
+        {"a\xFF"
+         "b\xC0\xAF"
+         "c\xED\xA0\x80"
+         "d\xE2\x82",
+         "abcd"},  // invalid UTF-8 is dropped
         {"\u00ad\u200b", ""},
     };
     for (const auto& [utf8, plain] : cases) EXPECT_EQ(utf8ToCp1252Plain(utf8), plain) << utf8;
