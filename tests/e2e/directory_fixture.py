@@ -8,7 +8,6 @@ One process serves, each on a port of its own:
   the stations' endless MP3 streams (and a dead one, answering 404), and RSS 2.0 news feeds
   shaped like those of a Brazilian public news agency (/rss/SECTION/feed.xml);
 - the misbehaving servers asked for with --mode (repeatable):
-    garbage-html   every answer is an HTML error page sent with status 200
     garbage-json   every answer is the good JSON cut in the middle
     error          every answer is HTTP 503
     hang           accepts the connection, reads the request and never answers
@@ -35,6 +34,8 @@ import time
 import urllib.parse
 import uuid
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from fixture_site import send_endless_mp3
 
 NAMESPACE = uuid.UUID("6f1d4c8e-3b1a-4c55-9a77-2c0e5b9d0a11")
 
@@ -451,31 +452,7 @@ class Handler(BaseHTTPRequestHandler):
         return self.send_body(to_json({"ok": False, "message": "did not find station with matching url"}), 404)
 
     def stream(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "audio/mpeg")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.close_connection = True
-        # A short burst so that players start at once, then four times the stream's own rate.
-        data, pos, sent = Handler.mp3, 0, 0
-        try:
-            while True:
-                chunk = data[pos:pos + 4000]
-                if len(chunk) < 4000:
-                    chunk += data[:4000 - len(chunk)]
-                pos = (pos + 4000) % len(data)
-                self.wfile.write(chunk)
-                self.wfile.flush()
-                sent += len(chunk)
-                if sent > 32000:
-                    time.sleep(0.125)
-        except OSError:
-            return
-
-
-class GarbageHtml(Handler):
-    def answer(self):
-        self.send_body(ERROR_PAGE, content_type="text/html; charset=utf-8")
+        send_endless_mp3(self, Handler.mp3)
 
 
 class GarbageJson(Handler):
@@ -498,7 +475,7 @@ class Hang(Handler):
         Hang.forever.wait()
 
 
-MODES = {"directory": Handler, "garbage-html": GarbageHtml, "garbage-json": GarbageJson,
+MODES = {"directory": Handler, "garbage-json": GarbageJson,
          "error": Error, "hang": Hang}
 
 

@@ -24,6 +24,32 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PER_PAGE = 22
 
+
+def send_endless_mp3(handler, data):
+    """Answers with the MP3 played over and over until the client goes: a short burst so that
+    players start at once, then four times the stream's own rate, so that a recording fills the
+    encoder's buffers within the tests' short waits."""
+    handler.send_response(200)
+    handler.send_header("Content-Type", "audio/mpeg")
+    handler.send_header("Connection", "close")
+    handler.end_headers()
+    handler.close_connection = True
+    pos = 0
+    sent = 0
+    try:
+        while True:
+            chunk = data[pos:pos + 4000]
+            if len(chunk) < 4000:
+                chunk += data[:4000 - len(chunk)]
+            pos = (pos + 4000) % len(data)
+            handler.wfile.write(chunk)
+            handler.wfile.flush()
+            sent += len(chunk)
+            if sent > 32000:
+                time.sleep(0.125)
+    except OSError:
+        return
+
 # Stations found by each search text: (slug, name, location, segments).
 def rock_stations():
     found = [("rock-1", "Rádio Rock: 24/7 | Ao Vivo*", "Belo Horizonte - MG", ["Rock", "Pop"])]
@@ -177,28 +203,7 @@ class Site(BaseHTTPRequestHandler):
         self.wfile.write(data)
 
     def stream(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "audio/mpeg")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        # A short burst so that players start at once, then four times the stream's own rate, so
-        # that a recording fills the encoder's buffers within the tests' short waits.
-        data = Site.mp3
-        pos = 0
-        sent = 0
-        try:
-            while True:
-                chunk = data[pos:pos + 4000]
-                if len(chunk) < 4000:
-                    chunk += data[:4000 - len(chunk)]
-                pos = (pos + 4000) % len(data)
-                self.wfile.write(chunk)
-                self.wfile.flush()
-                sent += len(chunk)
-                if sent > 32000:
-                    time.sleep(0.125)
-        except (BrokenPipeError, ConnectionResetError, OSError):
-            return
+        send_endless_mp3(self, Site.mp3)
 
     def do_GET(self):
         with Site.log_lock:

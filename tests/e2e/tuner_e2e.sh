@@ -15,27 +15,9 @@ sintonix=${2:?usage: tuner_e2e.sh CASE SINTONIX}
 sintonix=$(cd "$(dirname "$sintonix")" && pwd)/$(basename "$sintonix")
 here=$(cd "$(dirname "$0")" && pwd)
 
-for program in python3 wget mpv ffmpeg ffprobe pgrep; do
-    if ! command -v "$program" >/dev/null; then
-        echo "SKIPPED: $program is not installed (./setup.sh installs it)"
-        exit 77
-    fi
-done
-
-work=$(mktemp -d)
-sx=$work/sintonix
+needed="python3 wget mpv ffmpeg ffprobe pgrep"
+source "$here/tuner_common.sh"
 site_pid=""
-failures=0
-
-# Programs the tuner left running in its folder (mpv, ffmpeg): PIDs, one a line.
-running_here() {
-    local pid
-    for pid in $(pgrep -x "$1"); do
-        [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == "$sx" ]] || continue
-        grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null && continue
-        echo "$pid"
-    done
-}
 
 cleanup() {
     "$here/stop_here.sh" "$sx" mpv
@@ -45,14 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
 # The fixture site, with a short MP3 made here for its endless streams.
-ffmpeg -loglevel error -f lavfi -i sine=f=440:d=5 -b:a 64k -id3v2_version 0 -write_xing 0 "$work/tone.mp3" ||
-    { echo "FAIL: cannot make the test MP3"; exit 1; }
+make_tone "$work/tone.mp3"
 python3 "$here/fixture_site.py" --port-file "$work/port" --mp3 "$work/tone.mp3" --log "$work/site.log" &
 site_pid=$!
 for ((i = 0; i < 100; i++)); do [[ -s $work/port ]] && break; sleep 0.05; done
@@ -91,27 +67,6 @@ run() {
     status=$?
 }
 
-expect_status() {
-    [[ $status == "$1" ]] || fail "exit status $status, expected $1; screen:"$'\n'"$(cat "$work/screen")"
-}
-
-# The speech log holds these lines in this order (other lines may come between).
-speech_in_order() {
-    python3 - "$work/speech" "$@" <<'EOF'
-import sys
-lines = open(sys.argv[1], encoding="utf-8").read().split("\n")
-at = 0
-for want in sys.argv[2:]:
-    while at < len(lines) and lines[at] != want:
-        at += 1
-    if at == len(lines):
-        print(f"  missing (in order): {want!r}")
-        sys.exit(1)
-    at += 1
-EOF
-}
-
-speech_has() { grep -qxF -- "$1" "$work/speech"; }
 site_count() { grep -c -- "$1" "$work/site.log"; }
 
 # ---------------------------------------------------------------------------------------------

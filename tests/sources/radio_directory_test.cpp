@@ -226,6 +226,10 @@ TEST(RadioDirectory, FontesCommandLineWritesTheStatusInEveryOutcome) {
     EXPECT_EQ(run("clique http://s/b --servidores " + good.base()), 0);
     EXPECT_EQ(read("st.txt"), "ok\r\n1\r\n");
     EXPECT_TRUE(has(good.requests().back(), " /json/url/B"));
+    // An address that was not in the last search is not reported.
+    EXPECT_EQ(run("clique http://s/zz --servidores " + good.base()), 0);
+    EXPECT_EQ(read("st.txt"), "ok\r\n0\r\n");
+    EXPECT_TRUE(has(good.requests().back(), " /json/url/B"));
 
     EXPECT_EQ(run("--servidores " + refusing.base() + " mais-votadas --saida outra.lst"), 1);
     EXPECT_EQ(read("st.txt"), "erro\r\n" + parlendo::text::utf8ToCp1252(kDirectoryNoAnswer) + "\r\n");
