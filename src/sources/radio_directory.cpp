@@ -13,6 +13,7 @@
 
 #include "net/download.h"
 #include "sources/output_files.h"
+#include "text/cp1252.h"
 
 namespace sintonix {
 
@@ -29,12 +30,6 @@ constexpr auto kCacheLifetime = std::chrono::hours(24);
 // Name lookups take a share of the command's time, leaving the rest to the servers.
 constexpr auto kResolveTime = std::chrono::seconds(4);
 constexpr auto kReverseTime = std::chrono::seconds(2);
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 Deadline earliest(Deadline a, Clock::duration fromNow) { return std::min(a, Clock::now() + fromNow); }
 
@@ -65,8 +60,7 @@ struct RadioDirectory::Plan {
 
 RadioDirectory::RadioDirectory(DirectorySettings settings, parlendo::NameLookup& names)
     : settings_(std::move(settings)), names_(names) {
-    for (char& c : settings_.country)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    settings_.country = parlendo::text::upperCase(settings_.country);
 }
 
 std::string RadioDirectory::searchPath(const Filters& filters, const std::string& order, int limit) const {
@@ -226,11 +220,11 @@ std::vector<DirectoryServer> RadioDirectory::findServers(bool fresh) {
         names_.resolve(host.lookupName, earliest(settings_.http.deadline, kResolveTime));
     std::vector<std::optional<std::string>> names =
         names_.reverse(addresses, earliest(settings_.http.deadline, kReverseTime));
-    std::string suffix = lowerAscii(host.serverSuffix);
+    std::string suffix = parlendo::text::lowerAscii(host.serverSuffix);
     std::vector<DirectoryServer> servers;
     for (size_t i = 0; i < addresses.size(); ++i) {
         DirectoryServer s;
-        std::string name = i < names.size() && names[i] ? lowerAscii(*names[i]) : "";
+        std::string name = i < names.size() && names[i] ? parlendo::text::lowerAscii(*names[i]) : "";
         if (name.size() > suffix.size() &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
             s.base = baseAddress(host, name);

@@ -74,13 +74,6 @@ std::string collapseBlanks(std::string_view s) {
 
 bool isBlankText(std::string_view s) { return collapseBlanks(s).empty(); }
 
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && lowerAscii(s.substr(0, prefix.size())) == prefix;
 }

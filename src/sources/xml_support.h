@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/cp1252.h"
+
 namespace sintonix {
 
 struct DocFree {
@@ -66,7 +68,7 @@ void appendCollapsed(std::string& out, bool& pendingBlank, std::string_view s);
 std::string collapseBlanks(std::string_view s);
 bool isBlankText(std::string_view s);
 
-std::string lowerAscii(std::string_view s);
+using parlendo::text::lowerAscii;
 // prefix must be lower case.
 bool startsWithNoCase(std::string_view s, std::string_view prefix);
 

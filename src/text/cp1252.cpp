@@ -21,14 +21,6 @@ char32_t toCodePoint(unsigned char b) {
     return b;
 }
 
-// The Windows-1252 byte of a code point, or -1 when there is none.
-int toByte(char32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHighTable[i] == cp) return 0x80 + i;
-    return -1;
-}
-
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -43,10 +35,9 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one well-formed UTF-8 sequence starting at s[i]. Returns its length (1-4) and
-// sets cp, or 0 when the bytes there are not a well-formed sequence (overlong form,
-// surrogate, above U+10FFFF, stray or missing continuation byte).
-size_t decodeOne(std::string_view s, size_t i, char32_t& cp) {
+}  // namespace
+
+size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp) {
     auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     unsigned char b0 = byte(i);
     if (b0 < 0x80) {
@@ -82,11 +73,23 @@ size_t decodeOne(std::string_view s, size_t i, char32_t& cp) {
     return len;
 }
 
-}  // namespace
+int cp1252Byte(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHighTable[i] == cp) return 0x80 + i;
+    return -1;
+}
 
 std::string upperCase(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = upperChar(c);
+    return out;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     return out;
 }
 
@@ -95,7 +98,7 @@ bool isValidUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         char32_t cp;
-        size_t n = decodeOne(s, i, cp);
+        size_t n = decodeUtf8(s, i, cp);
         if (n == 0) return false;
         i += n;
     }
@@ -115,13 +118,13 @@ std::string utf8ToCp1252(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         char32_t cp;
-        size_t n = decodeOne(s, i, cp);
+        size_t n = decodeUtf8(s, i, cp);
         if (n == 0) {
             out += '?';
             ++i;
             continue;
         }
-        int b = toByte(cp);
+        int b = cp1252Byte(cp);
         out += b < 0 ? '?' : static_cast<char>(b);
         i += n;
     }

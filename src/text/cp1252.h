@@ -27,6 +27,8 @@ inline constexpr std::array<unsigned char, 256> kUpperTable = [] {
 inline char upperChar(char c) { return static_cast<char>(kUpperTable[static_cast<unsigned char>(c)]); }
 
 std::string upperCase(std::string_view s);
+// ASCII letters only lowered: for protocol words and names (hosts, tags, attributes) in UTF-8.
+std::string lowerAscii(std::string_view s);
 
 // Comparisons of a text, upper-cased by the rule above, with an upper-case word, without
 // building the upper-cased copy: keywords, option words and sub-command words.
@@ -69,6 +71,12 @@ inline std::string_view trim(std::string_view s) { return trimRight(trimLeft(s))
 
 // True when the bytes are well-formed UTF-8 (shortest forms, no surrogates).
 bool isValidUtf8(std::string_view s);
+// Decodes the UTF-8 character at s[i]: its length (1-4), with cp set, or 0 when the bytes there
+// are not a well-formed character (overlong form, surrogate, above U+10FFFF, stray or missing
+// continuation byte).
+size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp);
+// The Windows-1252 byte of a character, or -1 when Windows-1252 has none.
+int cp1252Byte(char32_t cp);
 
 // Windows-1252 bytes to UTF-8. The five bytes Windows-1252 leaves undefined map to the
 // C1 control characters of the same code, as the Windows conversion does.

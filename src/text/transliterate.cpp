@@ -79,7 +79,7 @@ constexpr std::array<char, 256> kBytes = [] {
 std::string_view byteText(unsigned char b) { return std::string_view(&kBytes[b], 1); }
 
 // The plain text of one character that is not a blank: empty when it is dropped.
-std::string_view plainText(char32_t cp, std::string_view utf8) {
+std::string_view plainText(char32_t cp) {
     if (cp < 0x80) return byteText(static_cast<unsigned char>(cp));
     switch (cp) {
         case 0x2018:
@@ -110,30 +110,12 @@ std::string_view plainText(char32_t cp, std::string_view utf8) {
             break;
     }
     if (isCombiningMark(cp)) return {};
-    // The character is not "?", so a "?" from the codec means Windows-1252 lacks it.
-    std::string byte = utf8ToCp1252(utf8);
-    if (byte.size() == 1 && byte[0] != '?') return byteText(static_cast<unsigned char>(byte[0]));
+    if (int byte = cp1252Byte(cp); byte >= 0) return byteText(static_cast<unsigned char>(byte));
     if (std::string_view two = ligature(cp); !two.empty()) return two;
     char base = '.';
     if (cp >= 0x0100 && cp < 0x0100 + kLatinExtended.size()) base = kLatinExtended[cp - 0x0100];
     if (cp >= 0x1E00 && cp < 0x1E00 + kLatinAdditional.size()) base = kLatinAdditional[cp - 0x1E00];
     return base == '.' ? std::string_view() : byteText(static_cast<unsigned char>(base));
-}
-
-// The length of the well-formed UTF-8 character at s[i], or 0 when its bytes are not one.
-size_t characterLength(std::string_view s, size_t i) {
-    auto lead = static_cast<unsigned char>(s[i]);
-    size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (len == 0 || s.size() - i < len || !isValidUtf8(s.substr(i, len))) return 0;
-    return len;
-}
-
-char32_t codePoint(std::string_view c) {
-    auto lead = static_cast<unsigned char>(c[0]);
-    if (c.size() == 1) return lead;
-    char32_t v = lead & (0x7F >> c.size());
-    for (size_t k = 1; k < c.size(); ++k) v = (v << 6) | (static_cast<unsigned char>(c[k]) & 0x3F);
-    return v;
 }
 
 // Cuts a plain text longer than maxBytes, at a blank in the last fifth when there is one, and
@@ -165,19 +147,18 @@ std::string utf8ToCp1252Plain(std::string_view utf8, size_t maxBytes) {
     bool blankPending = false;
     size_t i = 0;
     while (i < utf8.size()) {
-        size_t len = characterLength(utf8, i);
+        char32_t cp;
+        size_t len = decodeUtf8(utf8, i, cp);
         if (len == 0) {
             ++i;  // an invalid byte is dropped
             continue;
         }
-        std::string_view character = utf8.substr(i, len);
         i += len;
-        char32_t cp = codePoint(character);
         if (isUnicodeBlank(cp)) {
             blankPending = true;
             continue;
         }
-        std::string_view plain = plainText(cp, character);
+        std::string_view plain = plainText(cp);
         if (plain.empty()) continue;
         if (blankPending && !out.empty()) out += ' ';
         blankPending = false;
