@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <unordered_set>
 
+#include "net/download.h"
 #include "sources/output_files.h"
 #include "text/cp1252.h"
 #include "text/transliterate.h"
@@ -108,21 +109,10 @@ std::string displayLine(const Station& station) {
 }
 
 std::string encodeAddress(std::string_view address) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    static constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
-    std::string out;
-    out.reserve(address.size());
-    for (char c : address) {
-        auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u >= 0x7F || kUnsafe.find(c) != std::string_view::npos) {
-            out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return parlendo::percentEncodeWhere(address, [](unsigned char u) {
+        static constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
+        return u <= 0x20 || u >= 0x7F || kUnsafe.find(static_cast<char>(u)) != std::string_view::npos;
+    });
 }
 
 std::string listFileText(const std::vector<Station>& stations, size_t first, size_t count) {
