@@ -50,12 +50,15 @@ std::vector<std::string> argumentsOf(const ProgramLine& line) {
     return argv;
 }
 
-// Runs a program the user works in: the terminal is lent to it until it ends.
+// Runs a program the user works in: the terminal is lent to it until it ends. Its exit status
+// becomes the channel status, so that a script can tell whether it did its work.
 bool runWaited(Interpreter& in, Processes& processes, const std::vector<std::string>& argv) {
     TerminalHandoff* terminal = in.services.terminal;
     int fd = terminal ? terminal->lend() : -1;
-    bool started = processes.runWaited(argv, fd);
+    int status = 0;
+    bool started = processes.runWaited(argv, fd, &status);
     if (terminal) terminal->takeBack();
+    if (started) in.ioStatus = status;
     return started;
 }
 

@@ -103,7 +103,7 @@ public:
         return {};
     }
 
-    bool runWaited(const std::vector<std::string>& argv, int terminal) override {
+    bool runWaited(const std::vector<std::string>& argv, int terminal, int* exitStatus) override {
         reap();
         std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
         if (!path) return false;
@@ -125,6 +125,8 @@ public:
                 if (errno == EINTR) continue;
                 break;
             }
+            if (exitStatus && WIFEXITED(status)) *exitStatus = WEXITSTATUS(status);
+            if (exitStatus && WIFSIGNALED(status)) *exitStatus = 128 + WTERMSIG(status);
             if (WIFSTOPPED(status)) {
                 // Stopped from the keyboard: there is no shell to bring it back, and the user
                 // cannot reach the console while it holds the terminal, so it goes on at once.

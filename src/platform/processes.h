@@ -46,8 +46,9 @@ public:
     // Runs a program and waits until it ends. With a terminal descriptor (>= 0) the program runs
     // in a process group of its own that holds the terminal's foreground meanwhile (when this
     // process holds it); otherwise it shares this process's standard streams. False when it could
-    // not be started (the exec failure included).
-    virtual bool runWaited(const std::vector<std::string>& argv, int terminal) = 0;
+    // not be started (the exec failure included). The program's exit status goes to exitStatus
+    // when given: its exit code, or 128 and the signal's number when a signal ended it.
+    virtual bool runWaited(const std::vector<std::string>& argv, int terminal, int* exitStatus = nullptr) = 0;
 
     // Starts a program in a session of its own with nothing on its standard streams, and does
     // not wait for it. Hidden, it is not given the display variables, so it opens no window.
@@ -107,8 +108,9 @@ public:
         if (missing.count(p)) return {ProgramKind::Missing, {}};
         return {ProgramKind::Executable, "/bin/" + p};
     }
-    bool runWaited(const std::vector<std::string>& argv, int terminal) override {
+    bool runWaited(const std::vector<std::string>& argv, int terminal, int* exitStatus = nullptr) override {
         requests.push_back({"waited", argv, terminal});
+        if (exitStatus) *exitStatus = waitedExitStatus;
         return true;
     }
     bool startDetached(const std::vector<std::string>& argv, bool hidden) override {
@@ -142,6 +144,7 @@ public:
     std::set<std::string> documents, missing;
     std::vector<std::string> running;  // executable paths
     std::string consoleInput, output, error;
+    int waitedExitStatus = 0;
 };
 
 }  // namespace parlendo

@@ -87,6 +87,11 @@ TEST(Executa, ModesByTrailingAmpersands) {
     EXPECT_EQ(m.processes.requests[4].terminal, 7) << "the waited-for program gets the lent terminal";
     EXPECT_EQ(m.handoff.lent, 1);
     EXPECT_EQ(m.handoff.takenBack, 1);
+    // The waited-for program's exit status is the channel status.
+    m.processes.waitedExitStatus = 4;
+    ASSERT_TRUE(m.exec("executa \"xdg-open x\""));
+    EXPECT_EQ(m.in.ioStatus, 4);
+    m.processes.requests.pop_back();
     // Arguments reach the system as UTF-8.
     ASSERT_TRUE(m.exec("executa \"tocar a\xC3\xA7\xC3\xA3o.mp3\" &&"));
     EXPECT_EQ(m.processes.requests.back().argv, (Words{"tocar", "a\xC3\xA7\xC3\xA3o.mp3"}));

@@ -89,7 +89,11 @@ TEST(SystemProcesses, StartsFailWhenTheProgramCannotRun) {
     EXPECT_FALSE(p->startConsole({bad.string()}));
     EXPECT_FALSE(p->runWaited({bad.string()}, -1));
     EXPECT_FALSE(p->startDetached({"programa-que-nao-existe-1234"}, false));
-    EXPECT_TRUE(p->runWaited({"sh", "-c", "exit 3"}, -1)) << "an exit status is no start failure";
+    int status = -1;
+    EXPECT_TRUE(p->runWaited({"sh", "-c", "exit 3"}, -1, &status)) << "an exit status is no start failure";
+    EXPECT_EQ(status, 3);
+    EXPECT_TRUE(p->runWaited({"sh", "-c", "kill -TERM $$"}, -1, &status));
+    EXPECT_EQ(status, 128 + 15) << "a signal's end is told apart from an exit code";
     EXPECT_FALSE(p->writeConsole("x\n")) << "no child console yet";
 }
 
