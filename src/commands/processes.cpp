@@ -198,8 +198,11 @@ bool cmdTransfere(Interpreter& in, std::string_view args, int) {
     Clipboard& clipboard = in.services.clipboard ? *in.services.clipboard : in.localClipboard;
     if (toClipboard) {
         const std::string& value = in.variables.text(slot);
-        // A clipboard that cannot be reached changes nothing, and the script goes on.
-        clipboard.copy(std::string_view(value).substr(0, kClipboardLimit));
+        // A clipboard that cannot be reached changes nothing, and the script goes on. The
+        // channel status tells where the text went: 0 the desktop's clipboard, 1 only the one
+        // inside this program (there is no other), 2 nowhere (the desktop's did not answer).
+        const bool copied = clipboard.copy(std::string_view(value).substr(0, kClipboardLimit));
+        in.ioStatus = !copied ? 2 : clipboard.shared() ? 0 : 1;
         return true;
     }
     std::string pasted = clipboard.paste();

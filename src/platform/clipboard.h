@@ -15,6 +15,8 @@ public:
     virtual bool copy(std::string_view text) = 0;
     // The clipboard's text; empty when there is none.
     virtual std::string paste() = 0;
+    // False for a clipboard that lives only inside this program and goes with it.
+    virtual bool shared() const { return true; }
 };
 
 class InProcessClipboard final : public Clipboard {
@@ -24,6 +26,7 @@ public:
         return true;
     }
     std::string paste() override { return text_; }
+    bool shared() const override { return false; }
 
 private:
     std::string text_;

@@ -217,6 +217,21 @@ TEST(Transfere, CopiesAndPastesThroughTheProcessClipboard) {
     m.in.services.clipboard = &given;
     ASSERT_TRUE(m.exec("transfere para y"));
     EXPECT_EQ(m.var("y"), "do servi\xE7o") << "the services' clipboard comes first";
+
+    // Where a copy went: the channel status.
+    ASSERT_TRUE(m.exec("transfere de $link"));
+    EXPECT_EQ(m.in.ioStatus, 1) << "kept inside the program only";
+    struct Desktop final : Clipboard {
+        bool answers = true;
+        bool copy(std::string_view) override { return answers; }
+        std::string paste() override { return {}; }
+    } desktop;
+    m.in.services.clipboard = &desktop;
+    ASSERT_TRUE(m.exec("transfere de $link"));
+    EXPECT_EQ(m.in.ioStatus, 0);
+    desktop.answers = false;
+    ASSERT_TRUE(m.exec("transfere de $link")) << "a clipboard that does not answer stops nothing";
+    EXPECT_EQ(m.in.ioStatus, 2);
 }
 
 }  // namespace
