@@ -120,7 +120,7 @@ TEST(TunerFolder, HelpFileHasASectionPerScreen) {
         }
     }
     EXPECT_FALSE(inSection);
-    EXPECT_EQ(opened, (std::vector<std::string>{"@1", "@2", "@3", "@4", "@5"}));
+    EXPECT_EQ(opened, (std::vector<std::string>{"@1", "@2", "@3", "@4", "@5", "@6", "@7"}));
 }
 
 // sintonix changes folder before the script runs: the options' files are still the ones the

@@ -135,10 +135,10 @@ case_search() {
     # tag, merged, the most listened first, in pages of 22; no request without the country.
     run "brock{#13}{#0#79}{#9}{#0#79}{#9}{#8}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Digite sua busca:" "Aguarde" "220 ítens encontrados." "Página 1 de 10" \
+    speech_in_order "Digite sua busca:" "Aguarde" "220 ítens encontrados. Página 1 de 10" \
         "Rádio Cidade 1, São Paulo - BR, rock / pop" "Rádio Cidade 22, São Paulo - BR, rock / pop" \
-        "Página 2 de 10" "Rock & Cia 44, São Paulo - BR, rock" "Página 3 de 10" "Página 2 de 10" \
-        "Deseja sair?" "Até logo!" || fail "search: speech"
+        "220 ítens encontrados. Página 2 de 10" "Rock & Cia 44, São Paulo - BR, rock" "220 ítens encontrados. Página 3 de 10" "220 ítens encontrados. Página 2 de 10" \
+        "Deseja sair? s: sim, n: não" "Até logo!" || fail "search: speech"
     check_searches directory "name=rock&countrycode=BR" "tag=rock&countrycode=BR" ||
         fail "search: the requests of the search (paging must ask nothing)"
     python3 - "$sx/temp" "$base" <<'EOF' || fail "search: the files of the search"
@@ -162,11 +162,11 @@ EOF
 
     # Fewer than 22 in the country: the searches without the country are appended, the
     # country's first. The text typed goes to the directory as UTF-8.
-    run "bjazz{#13}{#0#79}{#27}bforró{#13}{#27}bnada{#13}{#27}{#27}s"
+    run "bjazz{#13}{#0#79}{#27}bforró{#13}{#27}bnada{#13}{#27}s"
     expect_status 0
-    speech_in_order "12 ítens encontrados." "Página 1 de 1" "Rádio Jazz Paulista, São Paulo - BR, mpb / instrumental" \
+    speech_in_order "12 ítens encontrados. Página 1 de 1" "Rádio Jazz Paulista, São Paulo - BR, mpb / instrumental" \
         "Jazz Muitas Etiquetas, US, jazz / blues / soul / funk / swing / bebop" \
-        "2 ítens encontrados." "Forró do Sertão, Pernambuco - BR, forró / nordeste" \
+        "2 ítens encontrados. Página 1 de 1" "Forró do Sertão, Pernambuco - BR, forró / nordeste" \
         "Digite sua busca:" "Nenhum resultado encontrado." "Até logo!" || fail "search: jazz, forró, nada"
     check_searches directory "name=jazz&countrycode=BR" "tag=jazz&countrycode=BR" "name=jazz" "tag=jazz" \
         "name=forró&countrycode=BR" "tag=forró&countrycode=BR" "name=forró" "tag=forró" \
@@ -179,11 +179,11 @@ EOF
         >"$sx/segmentos.lst"
     run "s{#13}{#27}s{#0#80}{#13}{#0#80}{#27}s{#0#80}{#0#80}{#13}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Lista de segmentos" "Sertanejo" "2 ítens encontrados." \
+    speech_in_order "Lista de segmentos" "Sertanejo" "2 ítens encontrados. Página 1 de 1" \
         "Rádio Viola Sertaneja, Minas Gerais - BR, sertanejo / pop" \
-        "Lista de segmentos" "Notícias e debates" "2 ítens encontrados." \
+        "Lista de segmentos" "Notícias e debates" "2 ítens encontrados. Página 1 de 1" \
         "Rádio Notícias SP, São Paulo - BR, notícias / talk" "Debate 24 Horas, Minas Gerais - BR, talk / política" \
-        "Lista de segmentos" "Rock" "147 ítens encontrados." "Página 1 de 7" "Até logo!" || fail "segments: speech"
+        "Lista de segmentos" "Rock" "147 ítens encontrados. Página 1 de 7" "Até logo!" || fail "segments: speech"
     check_searches directory "tag=sertanejo&countrycode=BR" "tag=sertanejo" \
         "tag=notícias&countrycode=BR" "tag=talk&countrycode=BR" "tag=notícias" "tag=talk" \
         "tag=rock&countrycode=BR" || fail "segments: requests"
@@ -194,7 +194,7 @@ case_play() {
     # Enter plays the resolved stream and reports the play to the directory (/json/url/UUID).
     run "brock{#13}{#13}"
     expect_status 3
-    speech_in_order "220 ítens encontrados." "Aguarde" || fail "play: speech"
+    speech_in_order "220 ítens encontrados. Página 1 de 10" "Aguarde" || fail "play: speech"
     speech_has "Não foi possível tocar esta rádio." && fail "play: a live station was said not to play"
     local pids pid uuid
     pids=$(running_here mpv)
@@ -218,7 +218,7 @@ case_play() {
     # A station whose stream answers 404: the player gives up and the user is told.
     run "bfantasma{#13}{#13}"
     expect_status 3
-    speech_in_order "1 ítens encontrados." "Rádio Fantasma, Pernambuco - BR, variedades" "Aguarde" \
+    speech_in_order "1 ítens encontrados. Página 1 de 1" "Rádio Fantasma, Pernambuco - BR, variedades" "Aguarde" \
         "Não foi possível tocar esta rádio." || fail "play: dead stream"
     grep -q $'^directory\t/stream/dead\t' "$work/fixture.log" || fail "play: mpv did not ask for the dead stream"
 
@@ -241,7 +241,7 @@ case_servers() {
         configure "$first directory"
         run "brock{#13}{#27}{#27}s"
         expect_status 0
-        speech_has "220 ítens encontrados." || fail "servers: $first then a good one: no results"
+        speech_has "220 ítens encontrados. Página 1 de 10" || fail "servers: $first then a good one: no results"
         check_searches directory "name=rock&countrycode=BR" "tag=rock&countrycode=BR" ||
             fail "servers: $first then a good one: requests"
     done
@@ -253,12 +253,12 @@ case_servers() {
     configure "refused hang"
     run "brock{#13}{#27}s"
     expect_status 0
-    speech_in_order "Aguarde" "$down" "Deseja sair?" || fail "servers: all down, search"
+    speech_in_order "Aguarde" "$down" "Deseja sair? s: sim, n: não" || fail "servers: all down, search"
     ((elapsed < 15000)) || fail "servers: all down: the search took $elapsed ms"
     [[ $(requests hang | wc -l) -ge 1 ]] || fail "servers: the hanging server was not asked"
     run "l{#0#80}{#13}{#13}{#27}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Mais ouvidas" "Baixando lista" "$down" "Escolha a lista que deseja baixar e pressione enter." ||
+    speech_in_order "Mais ouvidas" "Baixando lista" "$down" "Mais ouvidas" ||
         fail "servers: all down, list"
     ((elapsed < 15000)) || fail "servers: all down: the list took $elapsed ms"
     [[ -z $(ls -A "$sx/listas") ]] || fail "servers: written into listas/: $(ls -A "$sx/listas")"
@@ -317,7 +317,7 @@ EOF
     configure error
     run "l{#0#80}{#13}{#13}s{#27}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Já existe uma lista com este nome." "Deseja substituir?" "Baixando lista" \
+    speech_in_order "Já existe uma lista com este nome. Deseja substituir? s: sim, n: dar outro nome, Esc: desistir" "Baixando lista" \
         "O diretório de rádios não respondeu. Verifique sua conexão com a internet." || fail "lists: failed download"
     cmp -s "$sx/listas/Mais ouvidas" "$work/before.lst" || fail "lists: the old list was changed by a failed download"
     [[ $(ls -A "$sx/listas" | wc -l) == 3 ]] || fail "lists: files in listas/: $(ls -A "$sx/listas")"
@@ -330,9 +330,9 @@ case_news() {
     : >"$work/programs.log"
     run "n{#13}{#13}{#9}{#27}{#0#80}{#13}{#0#80}{#13}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Escolha a seção de notícias" "Geral" "Carregando notícias, aguarde" "Ok!" "Geral: seção 1 de 4" \
+    speech_in_order "Escolha a seção de notícias" "Geral" "Carregando notícias, aguarde" "Geral: seção 1 de 4" \
         "Geral 1: rádios comunitárias & inclusão" "Carregando notícia, aguarde." \
-        "Carregando notícias, aguarde" "Ok!" "Política: seção 2 de 4" "Política 1: rádios comunitárias & inclusão" \
+        "Carregando notícias, aguarde" "Política: seção 2 de 4" "Política 1: rádios comunitárias & inclusão" \
         "Escolha a seção de notícias" "Carregando notícias, aguarde" \
         "O endereço de notícias não mandou notícias num formato conhecido (RSS)." \
         "Escolha a seção de notícias" "Carregando notícias, aguarde" \
@@ -369,6 +369,28 @@ tail = text[text.index("A primeira etapa"):]
 assert "Agência Exemplo" in tail, "no credit to the feed in the footer"
 assert f"{base}/geral/noticia/2026-12/materia-1" in tail, "no address of the article in the footer"
 EOF
+
+    # Without LEITOR the tuner reads the article itself: its lines, cut at the blanks to the
+    # width of the screen, one spoken at a time (End, Up); Esc goes back to the titles.
+    sed -i 's/^LEITOR=.*/LEITOR=/' "$sx/sintonix.cfg"
+    run "n{#13}{#13}{#13}{#0#79}{#0#72}"
+    expect_status 3
+    speech_in_order "Carregando notícia, aguarde." "Notícia: Geral 1: rádios comunitárias & inclusão" \
+        "Geral 1: rádios comunitárias & inclusão" "Endereço da matéria: $base/geral/noticia/2026-12/materia-1" \
+        "fonte." || fail "news: the reader"
+    python3 - "$work/screen" <<'EOF' || fail "news: the reader's screen"
+import sys
+rows = open(sys.argv[1], encoding="utf-8").read().split("\n")
+assert rows[0].startswith("Notícia: Geral 1"), rows[0]
+assert "Brasília - O governo federal anunciou nesta terça-feira (8) a ampliação do" in rows, rows
+assert "Texto de Agência Exemplo - Geral, reproduzido pelo Sintonix com o crédito da" in rows, rows
+assert rows[24].startswith("Setas: linhas"), rows[24]
+EOF
+    run "n{#13}{#13}{#13}{#27}{#27}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Notícia: Geral 1: rádios comunitárias & inclusão" "Geral: seção 1 de 4" \
+        "Escolha a seção de notícias" "Até logo!" || fail "news: out of the reader"
+    [[ $(grep -c leitor "$work/programs.log") == 1 ]] || fail "news: an outside reader was run without LEITOR"
 }
 
 case_fontes() {

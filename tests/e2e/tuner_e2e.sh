@@ -75,10 +75,10 @@ case_search() {
     # Tab on the last page only beeps; Backspace goes back; Esc and "s" end the program.
     run "brock{#13}{#0#79}{#9}{#0#79}{#9}{#0#79}{#9}{#8}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Digite sua busca:" "45 ítens encontrados." "Página 1 de 3" \
-        "Rádio Rock 22, São Paulo - SP, Rock" "Página 2 de 3" "Rádio Rock 44, São Paulo - SP, Rock" \
-        "Página 3 de 3" "Rádio Rock 45, São Paulo - SP, Rock" "<beep>" "Rádio Rock 45, São Paulo - SP, Rock" \
-        "Página 2 de 3" "Deseja sair?" "Até logo!" || fail "search: speech"
+    speech_in_order "Digite sua busca:" "45 ítens encontrados. Página 1 de 3" \
+        "Rádio Rock 22, São Paulo - SP, Rock" "45 ítens encontrados. Página 2 de 3" "Rádio Rock 44, São Paulo - SP, Rock" \
+        "45 ítens encontrados. Página 3 de 3" "Rádio Rock 45, São Paulo - SP, Rock" "<beep>" "Rádio Rock 45, São Paulo - SP, Rock" \
+        "45 ítens encontrados. Página 2 de 3" "Deseja sair? s: sim, n: não" "Até logo!" || fail "search: speech"
     tail -1 "$work/speech" | grep -qxF "Até logo!" || fail "search: the last thing said is not Até logo!"
     grep -qF "Até logo!" "$work/screen" || fail "search: Até logo! is not on the screen"
     # wget fetched the pages with the agent; the beep on the last page fetched nothing.
@@ -106,7 +106,7 @@ EOF
     run "{#0#80}{#0#80}{#13}{#0#80}{#13}{#9}{#27}bnada{#13}{#27}s"
     expect_status 0
     speech_in_order "Busca de rádios" "Rádios por segmento" "Lista de segmentos" "Rock" \
-        "45 ítens encontrados." "Página 2 de 3" "Digite sua busca:" "Nenhum resultado encontrado." ||
+        "45 ítens encontrados. Página 2 de 3" "Digite sua busca:" "Nenhum resultado encontrado." ||
         fail "segment search: speech"
     [[ $(site_count '^/segmento/rock	') == 1 && $(site_count '^/segmento/rock?pg=1	') == 1 ]] ||
         fail "segment search: pages fetched: $(cut -f1 "$work/site.log" | tr '\n' ' ')"
@@ -135,20 +135,28 @@ case_play() {
     run "brock{#13}{#0#80}{#13}{#27}"
     expect_status 3
     [[ -z $(running_here mpv) ]] || fail "play: mpv still runs after the main screen"
-    speech_in_order "Rádio Rock 2, São Paulo - SP, Rock" "Aguarde" "Sintonix" "Qual sua opção?" ||
+    speech_in_order "Rádio Rock 2, São Paulo - SP, Rock" "Aguarde" "Sintonix - versão 1.6" "Qual sua opção?" ||
         fail "play: speech of the second run"
 
-    # A station with an external player offers the browser; another key asks again.
+    # A station with an external player offers the browser: only s opens it.
     : >"$work/programs.log"
-    run "bexterna{#13}{#13}xs{#27}{#27}s"
+    run "bexterna{#13}{#13}x{#13}s{#27}{#27}s"
     expect_status 0
     speech_in_order "Esta rádio usa um player externo." \
-        "Não foi possível resolver a fonte de transmissão para reprodução no player do sintonix." \
-        "Quer tentar reproduzir esta rádio em seu navegador?" \
-        "Quer tentar reproduzir esta rádio em seu navegador?" "Até logo!" || fail "play: external player"
-    grep -qxF "navegador [$base/externo/radio-externa]" "$work/programs.log" ||
-        fail "play: the browser was not opened: $(cat "$work/programs.log")"
+        "Quer tentar reproduzir esta rádio em seu navegador? s: sim, n: não" "Esta rádio usa um player externo." \
+        "Quer tentar reproduzir esta rádio em seu navegador? s: sim, n: não" "Até logo!" || fail "play: external player"
+    [[ $(grep -cxF "navegador [$base/externo/radio-externa]" "$work/programs.log") == 1 ]] ||
+        fail "play: the browser was not opened once: $(cat "$work/programs.log")"
     [[ -z $(running_here mpv) ]] || fail "play: mpv started for an external player"
+    # A browser that cannot be started is said, and the link is offered instead; without a
+    # desktop clipboard the link is said and shown.
+    sed -i 's|^NAVEGADOR=.*|NAVEGADOR=navegador-que-nao-existe|' "$sx/sintonix.cfg"
+    run "bexterna{#13}{#13}ss"
+    expect_status 3
+    speech_in_order "O navegador não abriu (navegador-que-nao-existe). Copiar o link da rádio? s: sim, n: não" \
+        "Sem área de transferência do sistema: o link fica só no Sintonix, até ele fechar. Link: $base/externo/radio-externa" ||
+        fail "play: a browser that did not start"
+    grep -qF "radio-externa" "$work/screen" || fail "play: the link is not on the screen"
 }
 
 case_record() {
@@ -190,25 +198,29 @@ case_record() {
 
 case_clipboard() {
     # Ctrl+C puts the stream's address on the clipboard: pasted (Shift+Insert) into the search
-    # line, it becomes the search text the site receives.
-    run "brock{#13}{#3}{#27}b{#0#254}{#13}{#27}{#27}s"
+    # line, it becomes the search text the site receives. A headless run has no desktop
+    # clipboard: the link is said to stay inside the program, and is said.
+    run "brock{#13}{#3}{#27}b{#0#254}{#13}{#27}s"
     expect_status 0
-    speech_has "Link da fonte copiada para a área de transferência." || fail "clipboard: message"
+    speech_has "Sem área de transferência do sistema: o link fica só no Sintonix, até ele fechar. Link: $base/stream/rock-1.mp3" ||
+        fail "clipboard: message"
     local want="q=http%3A%2F%2F127.0.0.1%3A$port%2Fstream%2Frock-1.mp3"
     grep -qF "/busca?$want" "$work/site.log" ||
         fail "clipboard: pasted search: $(grep busca "$work/site.log" | cut -f1 | tr '\n' ' ')"
     # An external player's page is copied with its own message.
     run "bexterna{#13}{#3}"
     expect_status 3
-    speech_has "Link do player externo copiado para a área de transferência." || fail "clipboard: external message"
+    speech_has "Sem área de transferência do sistema: o link fica só no Sintonix, até ele fechar. Link: $base/externo/radio-externa" ||
+        fail "clipboard: external message"
 }
 
 case_lists() {
     # l saves a station into a new list.
     run "brock{#13}{#0#80}l{#13}favoritas{#13}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Escolha a lista que deseja gravar esta rádio" "Nova lista." \
-        "Informe o nome da lista a ser criada" "Lista criada com sucesso!" "Ok, salvo." || fail "lists: save"
+    speech_in_order "Escolha a lista que deseja gravar esta rádio" \
+        "Nova lista. Informe o nome da lista a ser criada (Enter sem nome desiste):" "Lista criada com sucesso!" \
+        "Ok, salvo." || fail "lists: save"
     python3 - "$sx/listas/favoritas" "$base" <<'EOF' || fail "lists: listas/favoritas"
 import sys
 got = open(sys.argv[1], "rb").read()
@@ -225,17 +237,20 @@ EOF
     keys+="{#0#80}{#0#80}{#13}{#13}s{#27}"                  # externas: the external entry
     keys+="{#13}nova{#13}"                                  # Criar nova lista
     keys+="{#0#80}{#0#80}{#0#80}{#0#80}e"                   # edit "nova"
-    keys+="r{#13}"                                          # r with no name: nothing
-    keys+="{#0#80}{#0#80}{#0#80}{#0#80}rrenomeada{#13}"     # rename
-    keys+="{#0#80}{#0#80}{#0#80}{#0#80}axs"                 # delete, after a wrong key
+    keys+="r{#13}"                                          # r keeping the name: nothing
+    keys+="rrenomeada{#13}"                                 # rename (the screen keeps its place)
+    keys+="ax"                                              # a wrong key keeps it
+    keys+="{#0#80}{#0#80}{#0#80}{#0#80}as"                  # delete
     keys+="{#0#80}{#13}{#13}"                               # download Clássicas
     keys+="{#0#80}{#13}{#27}{#27}{#27}s"                    # and Rádios de rock
     run "$keys"
     expect_status 0
-    speech_in_order "Listas de rádios." "externas" "Página 1 de 1" "Esta rádio usa um player externo." \
-        "Nova lista." "Lista criada com sucesso!" "Abrindo lista para edição" "Informe o novo nome da lista nova:" \
-        "Nome mudado." "Confirma exclusão da lista renomeada?" "Lista apagada." "Aguarde" \
-        "Escolha a lista que deseja baixar e pressione enter." "Clássicas" "Baixando lista" "Lista baixada." \
+    local confirm="Confirma exclusão da lista renomeada? Isto apagará a lista com todas as rádios nela incluída. s: sim, n: não"
+    speech_in_order "Listas de rádios" "externas" "Lista externas" "Esta rádio usa um player externo." \
+        "Nova lista. Informe o nome da lista a ser criada (Enter sem nome desiste):" "Lista criada com sucesso!" \
+        "Abrindo lista para edição" "Informe o novo nome da lista nova:" "Nome mudado." "$confirm" \
+        "A lista foi mantida." "$confirm" "Lista apagada." \
+        "Escolha a lista que deseja baixar e pressione enter." "Aguarde" "Clássicas" "Baixando lista" "Lista baixada." \
         "Rádios de rock" "Lista baixada." "Até logo!" || fail "lists: speech"
     grep -qxF "navegador [$base/externo/radio-externa]" "$work/programs.log" || fail "lists: browser: $(cat "$work/programs.log")"
     grep -qxF "editor [nova]" "$work/programs.log" || fail "lists: editor: $(cat "$work/programs.log")"
@@ -252,15 +267,40 @@ assert got == want, got
 EOF
     grep -q '^/programas/sintonix/listas/CL%C3%A1SSICAS	' "$work/site.log" || fail "lists: list address"
 
-    # Downloading a list that exists: "n" asks for another name; an empty name gives up.
-    run "l{#0#80}{#13}{#13}nClássicas 2{#13}{#13}n{#27}{#27}{#27}{#27}s"
+    # Downloading a list that exists: "n" asks for another name; an empty name gives up; Esc
+    # at the question keeps the list, as any key but s does.
+    printf 'Minha R\xe1dio\r\nhttp://minha.example/stream\r\n' >"$sx/listas/Clássicas"
+    run "l{#0#80}{#13}{#13}nClássicas 2{#13}{#13}n{#27}{#13}{#27}{#27}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Já existe uma lista com este nome." "Deseja substituir?" \
-        "Informe um novo nome para a lista:" "Baixando lista" "Lista baixada." \
-        "Já existe uma lista com este nome." "Deseja substituir?" "Informe um novo nome para a lista:" \
-        "Escolha a lista que deseja baixar e pressione enter." "Até logo!" || fail "lists: existing list"
+    local exists="Já existe uma lista com este nome. Deseja substituir? s: sim, n: dar outro nome, Esc: desistir"
+    speech_in_order "$exists" "Informe um novo nome para a lista:" "Baixando lista" "Lista baixada." \
+        "$exists" "Informe um novo nome para a lista:" "$exists" "A lista Clássicas foi mantida; nada foi baixado." \
+        "Até logo!" || fail "lists: existing list"
     [[ $(grep -cxF "Baixando lista" "$work/speech") == 1 ]] || fail "lists: a cancelled download went on"
     [[ -s "$sx/listas/Clássicas 2" ]] || fail "lists: the list under its new name"
+    grep -q "minha.example" "$sx/listas/Clássicas" || fail "lists: Esc at the question replaced the list"
+
+    # Without EDITOR the list is edited in the tuner: d moves a station down, r renames it, a
+    # and s delete another. A list a text editor saved in UTF-8 reads as the tuner's own and is
+    # written back in Windows-1252.
+    sed -i 's/^EDITOR=.*/EDITOR=/' "$sx/sintonix.cfg"
+    printf 'Rádio Um, São Paulo\r\nhttp://um.example/s\r\nRádio Dois\r\nhttp://dois.example/s\r\nRádio Três\r\nhttp://tres.example/s\r\n' \
+        >"$sx/listas/zz-utf"
+    : >"$work/programs.log"
+    run "l{#0#79}edrRadio Nova{#13}{#0#80}axas{#27}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Editando a lista zz-utf" "Rádio Um, São Paulo" "Movida para a posição 2." "Rádio Um, São Paulo" \
+        "Nome mudado." "Apagar a rádio Rádio Três desta lista? s: sim, n: não" "A rádio foi mantida." \
+        "Apagar a rádio Rádio Três desta lista? s: sim, n: não" "Rádio apagada da lista." "Até logo!" ||
+        fail "lists: the tuner's list editor"
+    [[ ! -s $work/programs.log ]] || fail "lists: an outside editor was run: $(cat "$work/programs.log")"
+    python3 - "$sx/listas" <<'EOF' || fail "lists: the edited list"
+import os, sys
+got = open(os.path.join(sys.argv[1], "zz-utf"), "rb").read()
+want = "Rádio Dois\r\nhttp://dois.example/s\r\nRadio Nova\r\nhttp://um.example/s\r\n".encode("cp1252")
+assert got == want, got
+assert not [n for n in os.listdir(sys.argv[1]) if n.startswith(".")], "a hidden file was left"
+EOF
 }
 
 case_news() {
@@ -268,7 +308,7 @@ case_news() {
     # to text and handed to the reader.
     run "n{#9}{#9}{#9}{#8}{#13}{#0#80}{#13}{#27}{#27}s"
     expect_status 0
-    speech_in_order "Carregando página de notícias, aguarde" "Ok!" "Página 1 de 3" \
+    speech_in_order "Carregando página de notícias, aguarde" "Página 1 de 3" \
         "Notícia número 1: rádio em destaque" "Página 2 de 3" "Página 3 de 3" "Notícia número 9: rádio em destaque" \
         "Página 2 de 3" "Notícia número 5: rádio em destaque" "Carregando notícia, aguarde." || fail "news: speech"
     grep -q '<beep>' "$work/speech" && fail "news: a beep at the last page"
@@ -315,11 +355,21 @@ EOF
 }
 
 case_help() {
-    # F1 speaks the help of each screen.
-    run "{#0#59}brock{#13}{#0#59}{#27}s{#0#59}{#27}l{#0#59}{#27}n{#0#59}{#27}{#27}s"
+    # F1 speaks and shows the help of each screen, on a screen of its own, until a key.
+    run "{#0#59}xbrock{#13}{#0#59}x{#27}s{#0#59}x{#27}l{#0#59}x{#27}n{#0#59}x{#27}{#27}s"
     expect_status 0
-    speech_in_order "Tela principal do Sintonix." "Esc: sair do Sintonix." "Rádios encontradas." \
-        "Rádios por segmento." "Listas de rádios." "Notícias do portal." "Até logo!" || fail "help: speech"
+    speech_in_order "Tela principal do Sintonix." "Esc: sair do Sintonix." "Aperte qualquer tecla para voltar." \
+        "Sintonix - versão 1.6" "Rádios encontradas." "Rádios por segmento." "Listas de rádios." "Notícias do portal." \
+        "Até logo!" || fail "help: speech"
+    run "{#0#59}"
+    expect_status 3
+    python3 - "$work/screen" <<'EOF' || fail "help: screen"
+import sys
+rows = open(sys.argv[1], encoding="utf-8").read().split("\n")
+assert rows[0] == "Ajuda" and rows[1] == "Tela principal do Sintonix.", rows[:2]
+assert not any("Qual sua opção" in r for r in rows), "the main screen shows through"
+assert all(len(r) <= 80 for r in rows) and not any(r.startswith("s mais") for r in rows), rows
+EOF
     grep -qxF -- "--" "$work/speech" && fail "help: the end mark was spoken"
     grep -qxF "@2" "$work/speech" && fail "help: a section mark was spoken"
 }
