@@ -355,7 +355,7 @@ struct TerminalRenderer::Impl {
             for (std::string& l : wrapWords(notice, COLS)) lines.push_back(std::move(l));
         }
         drawText(lines, 0, false);
-        wmove(stdscr, std::clamp(end, 1, LINES) - 1, 0);
+        wmove(stdscr, std::max(0, std::min(end, LINES) - 1), 0);
         wnoutrefresh(stdscr);
         doupdate();
     }
