@@ -27,6 +27,7 @@
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
 #include "platform/processes.h"
+#include "platform/terminal.h"
 #include "text/cp1252.h"
 #include "tts/builtin_voice.h"
 #include "tts/wave_player.h"
@@ -181,25 +182,10 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     keySource.add(&typed);
     KeyQueue keys(&keySource);
     keys.setPump([&loop] { loop.pump(); });
-    // The terminal renderer when standard input and output are a terminal (the harness's keys
-    // are typed before the terminal's); otherwise what is written is echoed to standard output
-    // and keys come from standard input a line at a time.
-    // A warning that arises while the renderer has the terminal (a missing sound card shows at the
-    // first sound) would land on its screen and be painted over: it is held and written to
-    // standard error once the renderer has ended (it ends before this, which is declared first).
+    // A warning that arises while the renderer has the terminal would land on its screen and be
+    // painted over: it is held and written to standard error once the renderer has ended (it ends
+    // before this, which is declared first).
     HeldWarnings heldWarnings;
-    TeletypeEcho echo;
-    std::unique_ptr<TerminalRenderer> terminal;
-    if (!options.headless) terminal = TerminalRenderer::create(console, keys);
-    if (terminal) {
-        console.setObserver(terminal.get());
-        terminal->holdKeysWhile([&typed] { return !typed.empty(); });
-        keySource.add(terminal.get());
-        loop.add(terminal.get());
-    } else if (!options.headless) {
-        console.setObserver(&echo);
-        keySource.add(&standardInput);
-    }
     SettingsLocation where;
     where.executableFolder = executableFolder();
     where.explicitFile = options.settings;
@@ -213,13 +199,43 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // card the run goes on silent, with one line on standard error), and the speech front over it.
     // The null device takes no time:
     // words are not synthesised and the pauses of speech are not waited for.
-    // The sound library is loaded at the first sound, not here: an idle run does without it.
-    auto warn = [&terminal, &heldWarnings](const std::string& warning) {
-        if (terminal) heldWarnings.hold(warning);
-        else std::cerr << warning << "\n";
+    // Without a terminal the sound library is loaded at the first sound: an idle run does without
+    // it. Before the full screen takes a terminal the card is tried at once, so that a missing one
+    // is said on standard error while that can still be read, and on the first screen.
+    std::unique_ptr<TerminalRenderer> terminal;
+    const bool fullScreen = !options.headless && standardStreamsAreTerminals();
+    std::string noSound;
+    auto warn = [&terminal, &heldWarnings, &noSound](const std::string& warning) {
+        if (terminal) {
+            heldWarnings.hold(warning);
+        } else {
+            std::cerr << warning << "\n";
+            if (noSound.empty()) noSound = warning;
+        }
     };
     std::string deviceName = settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80);
-    std::unique_ptr<WavePlayer> player = createWavePlayer(options.audio, deviceName, keys, &loop, warn);
+    std::unique_ptr<WavePlayer> player =
+        createWavePlayer(options.audio, deviceName, keys, &loop, warn, /*reachCardNow=*/fullScreen);
+    // The terminal renderer when standard input and output are a terminal (the harness's keys
+    // are typed before the terminal's); otherwise what is written is echoed to standard output
+    // and keys come from standard input a line at a time.
+    TeletypeEcho echo;
+    if (fullScreen) terminal = TerminalRenderer::create(console, keys);
+    if (terminal) {
+        console.setObserver(terminal.get());
+        terminal->holdKeysWhile([&typed] { return !typed.empty(); });
+        keySource.add(terminal.get());
+        loop.add(terminal.get());
+        // The warning stays on the first screen until a key is typed; where the full screen wipes
+        // what was written before it (no alternate screen), it is written again at the end.
+        if (!noSound.empty()) {
+            terminal->showNotice(text::externalToCp1252(noSound));
+            if (!terminal->keepsScreenBehind()) heldWarnings.hold(noSound);
+        }
+    } else if (!options.headless) {
+        console.setObserver(&echo);
+        keySource.add(&standardInput);
+    }
     const bool silent = options.audio == "null";
     std::function<void(int)> sleep = [&loop](int ms) { loop.sleep(ms); };
     if (silent) sleep = [&loop](int) { loop.pump(); };
@@ -229,6 +245,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
     VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep, EngineSwitch{},
                         text::externalToCp1252(where.executableFolder));
+    // A terminal too small for the grid is said, not only shown.
+    if (terminal) terminal->announceSizeThrough([&speech](const std::string& words) { speech.speak(words); });
 
     Interpreter in(Services{console, keys, speech, settings, clock});
     in.services.loop = &loop;

@@ -5,6 +5,7 @@
 #define NCURSES_NOMACROS 1
 #include <ncursesw/curses.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -34,6 +35,9 @@ constexpr size_t kTypedAheadLimit = 4096;
 // A character cell, in pixels, when the terminal does not say.
 constexpr int kDefaultCellWidth = 8;
 constexpr int kDefaultCellHeight = 16;
+// A terminal of fewer rows than the grid shows the rows around the cursor; one of fewer rows than
+// this, or narrower than the grid, shows only a message about its size.
+constexpr int kLeastRows = 24;
 
 constexpr const char* kMouseOn = "\x1b[?1000h\x1b[?1006h";
 constexpr const char* kMouseOff = "\x1b[?1006l\x1b[?1000l";
@@ -89,6 +93,47 @@ std::string printableTitle(const std::string& cp1252) {
     return text::cp1252ToUtf8(clean);
 }
 
+// The words of a text in lines of at most `width` characters; a longer word is cut.
+std::vector<std::string> wrapWords(const std::string& text, int width) {
+    std::vector<std::string> lines;
+    if (width < 1) return lines;
+    const size_t w = static_cast<size_t>(width);
+    std::string line;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == ' ') {
+            ++i;
+            continue;
+        }
+        size_t end = text.find(' ', i);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(i, end - i);
+        i = end;
+        if (!line.empty() && line.size() + 1 + word.size() > w) {
+            lines.push_back(line);
+            line.clear();
+        }
+        while (word.size() > w) {
+            lines.push_back(word.substr(0, w));
+            word.erase(0, w);
+        }
+        if (!line.empty()) line += ' ';
+        line += word;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+std::string terminalTooSmallMessage(int columns, int rows) {
+    return "Terminal pequeno demais: o programa precisa de " + std::to_string(ConsoleGrid::kColumns) +
+           " colunas e " + std::to_string(kLeastRows) + " linhas; este tem " + std::to_string(columns) +
+           " colunas e " + std::to_string(rows) + " linhas. Aumente a janela ou diminua a fonte.";
+}
+
+namespace {
+
 // A terminfo string capability as bytes to write directly: padding ("$<5>") is removed.
 std::string capability(const char* name) {
     char* s = tigetstr(name);
@@ -137,6 +182,17 @@ struct TerminalRenderer::Impl {
     bool changed = true;  // the grid announced a change since the last update
     Clock::time_point changedSince{};
     Clock::time_point lastUpdate{};
+    // The first grid row in view: 0 unless the terminal has fewer rows than the grid.
+    int top = 0;
+    // The terminal's size while it is too small for the grid (0 x 0 when it is not); the size last
+    // announced, so that each change is said once; what is to be said at the next wait for a key.
+    std::pair<int, int> shownSmall{0, 0};
+    std::pair<int, int> announcedSmall{0, 0};
+    std::string pendingAnnouncement;
+    std::function<void(const std::string&)> announce;
+    // A notice drawn over the last rows in view until a key is typed (Windows-1252).
+    std::string notice;
+    bool alternateScreen = false;  // the terminal keeps what was on it before, behind the grid
     bool titlePending = false;
     bool titleSupported = false;
     bool titlePushed = false;
@@ -189,6 +245,7 @@ struct TerminalRenderer::Impl {
             titleEnd = "\a";
         }
         titleSupported = !titleStart.empty() && !titleEnd.empty();
+        alternateScreen = !capability("smcup").empty();
         if (titleSupported && tigetflag("XT") > 0) {
             hello += kTitlePush;
             titlePushed = true;
@@ -255,13 +312,52 @@ struct TerminalRenderer::Impl {
         setcchar(&out, w, look.extra, 0, &look.pair);
     }
 
-    void drawRow(int row) {
+    // Grid row `row` (0-based) on terminal row `y`.
+    void drawRow(int row, int y) {
         std::array<cchar_t, ConsoleGrid::kColumns> cells{};
         for (int c = 0; c < ConsoleGrid::kColumns; ++c) {
             uint8_t a = grid.cellAttribute(row + 1, c + 1);
             cell(cells[c], static_cast<uint8_t>(grid.cellChar(row + 1, c + 1)), a & 15, a >> 4);
         }
-        mvwadd_wchnstr(stdscr, row, 0, cells.data(), ConsoleGrid::kColumns);
+        mvwadd_wchnstr(stdscr, y, 0, cells.data(), ConsoleGrid::kColumns);
+    }
+
+    // Lines of Windows-1252 text from terminal row `y` on, in the terminal's own colours (reverse
+    // video when `standOut`), each filling the row; none below the last row.
+    void drawText(const std::vector<std::string>& lines, int y, bool standOut) {
+        for (const std::string& line : lines) {
+            if (y >= LINES) break;
+            std::vector<cchar_t> cells(static_cast<size_t>(COLS));
+            for (int c = 0; c < COLS; ++c) {
+                wchar_t w[2] = {c < static_cast<int>(line.size()) ? glyphs[static_cast<uint8_t>(line[c])] : L' ', L'\0'};
+                setcchar(&cells[static_cast<size_t>(c)], w, standOut ? A_REVERSE : A_NORMAL, 0, nullptr);
+            }
+            mvwadd_wchnstr(stdscr, y++, 0, cells.data(), COLS);
+        }
+    }
+
+    // A terminal too small for the grid shows what it lacks, with the notice after it; the size is
+    // said once per change at the next wait for a key.
+    void showTooSmall() {
+        std::pair<int, int> size{COLS, LINES};
+        if (size != announcedSmall) {
+            announcedSmall = size;
+            pendingAnnouncement = terminalTooSmallMessage(COLS, LINES);
+        }
+        if (size == shownSmall) return;
+        shownSmall = size;
+        shownValid = false;
+        werase(stdscr);
+        std::vector<std::string> lines = wrapWords(terminalTooSmallMessage(COLS, LINES), COLS);
+        const int end = static_cast<int>(lines.size());
+        if (!notice.empty()) {
+            lines.emplace_back();
+            for (std::string& l : wrapWords(notice, COLS)) lines.push_back(std::move(l));
+        }
+        drawText(lines, 0, false);
+        wmove(stdscr, std::max(0, std::min(end, LINES) - 1), 0);
+        wnoutrefresh(stdscr);
+        doupdate();
     }
 
     // The magnified line on the row below the grid, at the normal size: the large print is the
@@ -306,8 +402,37 @@ struct TerminalRenderer::Impl {
             shownColourMap = grid.colourMap();
             forgetColours();
         }
+        if (COLS < ConsoleGrid::kColumns || LINES < kLeastRows) {
+            showTooSmall();
+            updateTitle();
+            return;
+        }
+        announcedSmall = {0, 0};
+        pendingAnnouncement.clear();
+        if (shownSmall != std::pair<int, int>{0, 0}) {
+            shownSmall = {0, 0};
+            shownValid = false;
+            werase(stdscr);
+        }
+        // The rows in view: the whole grid, or on a shorter terminal as few rows scrolled as keep the
+        // cursor row in view.
+        const int viewRows = std::min(LINES, ConsoleGrid::kRows);
+        const int cursorRow = grid.cursorRow() - 1;
+        int newTop = top;
+        if (cursorRow < newTop) newTop = cursorRow;
+        if (cursorRow >= newTop + viewRows) newTop = cursorRow - viewRows + 1;
+        newTop = std::clamp(newTop, 0, ConsoleGrid::kRows - viewRows);
+        if (newTop != top) {
+            top = newTop;
+            shownValid = false;
+        }
+        // The notice covers the last rows in view; the grid rows under it wait until it goes.
+        std::vector<std::string> noticeLines;
+        if (!notice.empty()) noticeLines = wrapWords(notice, ConsoleGrid::kColumns);
+        const int noticeFrom = viewRows - std::min(static_cast<int>(noticeLines.size()), viewRows);
         bool any = !shownValid;
-        for (int r = 0; r < ConsoleGrid::kRows; ++r) {
+        if (!shownValid && !noticeLines.empty()) drawText(noticeLines, noticeFrom, true);
+        for (int r = top; r < top + noticeFrom; ++r) {
             bool differs = !shownValid;
             for (int c = 0; c < ConsoleGrid::kColumns && !differs; ++c) {
                 size_t i = static_cast<size_t>(r * ConsoleGrid::kColumns + c);
@@ -321,7 +446,7 @@ struct TerminalRenderer::Impl {
                 shownText[i] = grid.cellChar(r + 1, c + 1);
                 shownAttributes[i] = grid.cellAttribute(r + 1, c + 1);
             }
-            drawRow(r);
+            drawRow(r, r - top);
         }
         if (LINES > ConsoleGrid::kRows && (!shownValid || !sameMagnified(grid.magnified(), shownMagnified))) {
             shownMagnified = grid.magnified();
@@ -329,7 +454,7 @@ struct TerminalRenderer::Impl {
             any = true;
         }
         shownValid = true;
-        int row = grid.cursorRow() - 1, column = std::min(grid.cursorColumn(), ConsoleGrid::kColumns) - 1;
+        int row = cursorRow - top, column = std::min(grid.cursorColumn(), ConsoleGrid::kColumns) - 1;
         row = std::min(row, LINES - 1);
         column = std::min(column, COLS - 1);
         int y = getcury(stdscr), x = getcurx(stdscr);
@@ -338,6 +463,10 @@ struct TerminalRenderer::Impl {
             wnoutrefresh(stdscr);
             doupdate();
         }
+        updateTitle();
+    }
+
+    void updateTitle() {
         if (titlePending) {
             titlePending = false;
             if (titleSupported) term->write(titleStart + printableTitle(grid.title()) + titleEnd);
@@ -368,6 +497,13 @@ struct TerminalRenderer::Impl {
         if (decoder.pending() &&
             Clock::now() - lastByte >= std::chrono::milliseconds(TerminalKeyDecoder::kEscapeTimeoutMs))
             decoder.flush(decoded);
+        if (!decoded.empty() && !notice.empty()) {
+            // The first key typed takes the notice away: the rows under it come back.
+            notice.clear();
+            shownValid = false;
+            shownSmall = {0, 0};
+            noteChange();
+        }
         for (TerminalInput& in : decoded)
             if (typed.size() < kTypedAheadLimit) typed.push_back(std::move(in));
     }
@@ -377,7 +513,7 @@ struct TerminalRenderer::Impl {
         TerminalSize s = term->size();
         int w = s.cellWidth > 0 ? s.cellWidth : kDefaultCellWidth;
         int h = s.cellHeight > 0 ? s.cellHeight : kDefaultCellHeight;
-        keys.setPointer(in.column * w, in.row * h);
+        keys.setPointer(in.column * w, (in.row + top) * h);
     }
 
     // Moves typed keys into the queue while it has room for them.
@@ -401,6 +537,15 @@ struct TerminalRenderer::Impl {
                 return std::move(in.key);
             }
             if (inputEnded) return std::nullopt;
+            if (!pendingAnnouncement.empty() && announce) {
+                std::string words = std::move(pendingAnnouncement);
+                pendingAnnouncement.clear();
+                announce(words);
+                // A key typed while it was said went into the queue: an empty key lets the queue
+                // take it from there.
+                if (keys.size() > 0) return TypedKey{};
+                continue;
+            }
             int timeout = -1;
             if (decoder.pending()) {
                 auto due = lastByte + std::chrono::milliseconds(TerminalKeyDecoder::kEscapeTimeoutMs);
@@ -429,6 +574,19 @@ TerminalRenderer::~TerminalRenderer() = default;
 void TerminalRenderer::holdKeysWhile(std::function<bool()> hold) { impl_->hold = std::move(hold); }
 
 void TerminalRenderer::update() { impl_->update(true); }
+
+void TerminalRenderer::showNotice(std::string text) {
+    impl_->notice = std::move(text);
+    impl_->shownValid = false;
+    impl_->shownSmall = {0, 0};
+    impl_->noteChange();
+}
+
+void TerminalRenderer::announceSizeThrough(std::function<void(const std::string&)> say) {
+    impl_->announce = std::move(say);
+}
+
+bool TerminalRenderer::keepsScreenBehind() const { return impl_->alternateScreen; }
 
 void TerminalRenderer::suspend() {
     if (impl_->suspended) return;

@@ -353,12 +353,18 @@ std::unique_ptr<WavePlayer> createWavePlayerOn(std::unique_ptr<AudioDevice> devi
 
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
                                              KeyQueue& keys, EventLoop* loop,
-                                             std::function<void(const std::string&)> warn) {
+                                             std::function<void(const std::string&)> warn,
+                                             bool reachCardNow) {
     std::unique_ptr<AudioDevice> device;
-    if (audioOption == "system") {
-        device = createSystemAudioDeviceOnFirstSound(std::string(deviceName), [warn](const std::string& error) {
-            if (warn) warn("Sem dispositivo de som (" + error + "); o programa segue sem som.");
-        });
+    auto noCard = [warn](const std::string& error) {
+        if (warn) warn("Sem dispositivo de som (" + error + "); o programa segue sem som.");
+    };
+    if (audioOption == "system" && reachCardNow) {
+        std::string error;
+        device = createSystemAudioDevice(deviceName, error);
+        if (!device) noCard(error);
+    } else if (audioOption == "system") {
+        device = createSystemAudioDeviceOnFirstSound(std::string(deviceName), noCard);
     } else if (audioOption.substr(0, 4) == "dir:" && audioOption.size() > 4) {
         device = createFolderAudioDevice(std::string(audioOption.substr(4)));
     } else if (audioOption != "null") {

@@ -47,10 +47,12 @@ public:
 // or "dir:PATH" (every sound becomes a numbered WAV file there). deviceName is the SAIDADEAUDIO
 // setting; empty for the default device. Keys are polled through `keys`; waits pump `loop` when it
 // is given. `warn` gets each one-line warning when it arises: an unknown option at once, a missing
-// sound card at the first sound.
+// sound card at the first sound, or at once when `reachCardNow` asks for the card to be tried here
+// (the sound library is then loaded now).
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
                                              KeyQueue& keys, EventLoop* loop,
-                                             std::function<void(const std::string&)> warn);
+                                             std::function<void(const std::string&)> warn,
+                                             bool reachCardNow = false);
 
 // Where a WAV image keeps its sound: the format chunk's values and the "data" chunk.
 struct WavData {
