@@ -42,6 +42,7 @@ constexpr std::string_view kOutsideWorld[] = {
     "LEBYTE",   "CRIABIN",  "DIR",      "BUSCA",      "INTERNET",   "CONECTA",   "ATIVASSL",
     "SERVE",    "OBSERVA",  "TRAZDAREDE", "TOCA",     "MCI",        "MIDI",      "ALARME",
     "MENSAGEM", "IMAGEM",   "SENSOR",   "MSAA",       "MENU",       "SINTCONFIG", "ARQBASE64",
+    "ENCERRAPROG",
 };
 
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }

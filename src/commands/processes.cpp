@@ -1,4 +1,5 @@
-// Starting and following other programs, running a text as a line, and the clipboard command.
+// Starting and following other programs, stopping those started, running a text as a line, and
+// the clipboard command.
 #include "commands/processes.h"
 
 #include <chrono>
@@ -71,6 +72,18 @@ bool openDocument(Interpreter& in, const std::string& target) {
     return launcher->open("", target, "");
 }
 
+// The number EXECUTA gave a started program, as it gave it: decimal digits without a leading
+// zero. Any other text is no such number.
+std::optional<int> startedNumber(std::string_view text) {
+    if (text.empty() || text.size() > 9 || text[0] == '0') return std::nullopt;
+    int n = 0;
+    for (char c : text) {
+        if (!text::isDigit(c)) return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 // Keeps the text up to its first zero byte.
 std::string upToZero(std::string s) {
     if (size_t zero = s.find('\0'); zero != std::string::npos) s.resize(zero);
@@ -132,9 +145,23 @@ std::string readChildOutput(Interpreter& in) {
 bool cmdExecuta(Interpreter& in, std::string_view args, int) {
     int ampersands = 0;
     while (takeTrailingAmpersand(args)) ++ampersands;
-    const int mode = ampersands >= 4 ? kShown : ampersands;
     std::string value;
-    if (!readValue(in, args, value) || !args.empty()) return false;
+    if (!readValue(in, args, value)) return false;
+    // "value & v" or "value && v": the ampersands stand between the value and a variable that
+    // receives the number of the program started.
+    std::optional<int> numberSlot;
+    if (ampersands == 0 && !args.empty()) {
+        while (!args.empty() && args.front() == '&') {
+            ++ampersands;
+            args.remove_prefix(1);
+            dropBlanks(args);
+        }
+        int slot;
+        if (ampersands == 0 || !readVariable(in, args, slot)) return false;
+        numberSlot = slot;
+    }
+    const int mode = ampersands >= 4 ? kShown : ampersands;
+    if (!args.empty() || (numberSlot && mode == kConsole)) return false;
     Processes* processes = in.services.processes;
     if (!processes) return cmdNotAvailable(in, args, 0);
     ProgramLine line = splitProgramLine(value);
@@ -148,7 +175,8 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
         // handler that opens it.
         if (mode == kConsole || !openDocument(in, line.program)) return false;
         if (mode == kWaited) pause(in, returnPause(in));
-        return true;
+        // The desktop's handler runs on its own: there is no program of ours to follow.
+        return !numberSlot || in.assign(*numberSlot, "");
     }
     std::vector<std::string> argv = argumentsOf(line);
     switch (mode) {
@@ -156,20 +184,48 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
         if (!runWaited(in, *processes, argv)) return false;
         pause(in, returnPause(in));
         return true;
-    case kShown: return processes->startDetached(argv, false);
-    case kHidden: return processes->startDetached(argv, true);
+    case kShown:
+    case kHidden: {
+        std::optional<int> number = processes->startDetached(argv, mode == kHidden);
+        if (!number) return false;
+        return !numberSlot || in.assign(*numberSlot, std::to_string(*number));
+    }
     default: return processes->startConsole(argv);
     }
 }
 
 bool cmdExisteProg(Interpreter& in, std::string_view args, int) {
+    const bool byNumber = text::takeUpperPrefix(args, "INICIADO ");
     std::string name;
     int slot;
     if (!readValue(in, args, name) || !readVariable(in, args, slot)) return false;
     Processes* processes = in.services.processes;
     if (!processes) return cmdNotAvailable(in, args, 0);
-    in.variables.set(slot, processes->isRunning(text::trim(name)) ? "1" : "0");
+    if (!byNumber) {
+        in.variables.set(slot, processes->isRunning(text::trim(name)) ? "1" : "0");
+        return true;
+    }
+    std::string_view number = text::trim(name);
+    bool runs = false;
+    if (!number.empty()) {
+        std::optional<int> n = startedNumber(number);
+        Processes::Started state = n ? processes->started(*n) : Processes::Started::Unknown;
+        if (state == Processes::Started::Unknown) return false;
+        runs = state == Processes::Started::Running;
+    }
+    in.variables.set(slot, runs ? "1" : "0");
     return true;
+}
+
+bool cmdEncerraProg(Interpreter& in, std::string_view args, int) {
+    std::string value;
+    if (!readValue(in, args, value) || !args.empty()) return false;
+    Processes* processes = in.services.processes;
+    if (!processes) return cmdNotAvailable(in, args, 0);
+    std::string_view number = text::trim(value);
+    if (number.empty()) return true;  // nothing was started
+    std::optional<int> n = startedNumber(number);
+    return n && processes->stopStarted(*n);
 }
 
 bool cmdEnviaCmd(Interpreter& in, std::string_view args, int) {

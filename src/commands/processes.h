@@ -1,5 +1,5 @@
-// The process commands: EXECUTA, EXISTEPROG, ENVIACMD and CMD; TRANSFERE, the clipboard
-// command; and the child console's output for LE CONSOLE.
+// The process commands: EXECUTA, EXISTEPROG, ENCERRAPROG, ENVIACMD and CMD; TRANSFERE, the
+// clipboard command; and the child console's output for LE CONSOLE.
 #pragma once
 
 #include <string>

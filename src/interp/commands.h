@@ -72,6 +72,7 @@ bool cmdMenu(Interpreter&, std::string_view, int);
 // commands/processes.cpp
 bool cmdExecuta(Interpreter&, std::string_view, int);
 bool cmdExisteProg(Interpreter&, std::string_view, int);
+bool cmdEncerraProg(Interpreter&, std::string_view, int);
 bool cmdEnviaCmd(Interpreter&, std::string_view, int);
 bool cmdCmd(Interpreter&, std::string_view, int);
 bool cmdTransfere(Interpreter&, std::string_view, int);

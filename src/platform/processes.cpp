@@ -14,7 +14,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/child_process.h"
 #include "platform/spawn_support.h"
@@ -29,6 +31,10 @@ using spawn::SpawnSetup;
 // A child that does not take its input within this time is not reading it: the rest of the line
 // is given up rather than hanging the script.
 constexpr int kConsoleWriteTimeoutMs = 2000;
+// A program asked to stop gets this long to end (a recorder finishes its file) before it and what
+// is left of its group are killed; looked at this often meanwhile.
+constexpr auto kStopGrace = std::chrono::milliseconds(2000);
+constexpr auto kStopLook = std::chrono::milliseconds(10);
 
 // An address to open with the desktop's handler: "www." or a scheme of two or more letters
 // followed by ":" ("http://", "mailto:"). One letter and a colon is a drive, not a scheme.
@@ -141,10 +147,10 @@ public:
         return true;
     }
 
-    bool startDetached(const std::vector<std::string>& argv, bool hidden) override {
+    std::optional<int> startDetached(const std::vector<std::string>& argv, bool hidden) override {
         reap();
         std::optional<std::string> path = argv.empty() ? std::nullopt : findProgram(argv[0]);
-        if (!path) return false;
+        if (!path) return std::nullopt;
         SpawnSetup setup;
         setup.nothingOn(0);
         setup.nothingOn(1);
@@ -153,8 +159,51 @@ public:
         setup.cleanStart();
         if (hidden) setup.environment(environmentWithoutDisplay());
         std::optional<pid_t> pid = setup.spawn(*path, argv);
-        if (!pid) return false;
-        children_.push_back(*pid);
+        if (!pid) return std::nullopt;
+        children_.push_back({*pid, ++lastNumber_});
+        return lastNumber_;
+    }
+
+    Started started(int number) override {
+        reap();
+        if (number < 1 || number > lastNumber_) return Started::Unknown;
+        return findNumbered(number) ? Started::Running : Started::Ended;
+    }
+
+    bool stopStarted(int number) override {
+        reap();
+        if (number < 1 || number > lastNumber_) return false;
+        const Child* child = findNumbered(number);
+        if (!child) return true;
+        const pid_t leader = child->pid;
+        // The program leads the session and the process group it was started in (a session
+        // leader cannot leave its group), and until it is reaped no other process can take its
+        // number: signalling the group reaches only what it started.
+        ::kill(-leader, SIGTERM);
+        bool gone = false, ours = true;
+        for (auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+             std::chrono::steady_clock::now() < deadline;) {
+            siginfo_t info{};
+            int r;
+            do r = ::waitid(P_PID, static_cast<id_t>(leader), &info, WEXITED | WNOHANG | WNOWAIT);
+            while (r < 0 && errno == EINTR);
+            if (r < 0) {  // not our child any more: nothing may be signalled
+                ours = false;
+                break;
+            }
+            if (info.si_pid == leader && !groupHasOthers(leader)) {
+                gone = true;
+                break;
+            }
+            std::this_thread::sleep_for(kStopLook);
+        }
+        if (ours && !gone) ::kill(-leader, SIGKILL);
+        if (ours) {
+            pid_t r;
+            do r = ::waitpid(leader, nullptr, 0);
+            while (r < 0 && errno == EINTR);
+        }
+        std::erase_if(children_, [&](const Child& c) { return c.pid == leader; });
         return true;
     }
 
@@ -180,7 +229,7 @@ public:
             pid = setup.spawn(*path, argv);
         }
         if (!pid) return false;
-        children_.push_back(*pid);
+        children_.push_back({*pid, 0});
         for (int fd : {in->write.get(), out->read.get(), err->read.get()})
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         input_ = std::move(in->write);
@@ -279,15 +328,54 @@ public:
     }
 
     void reap() override {
-        std::erase_if(children_, [](pid_t pid) {
+        std::erase_if(children_, [](const Child& child) {
             pid_t r;
-            do r = ::waitpid(pid, nullptr, WNOHANG);
+            do r = ::waitpid(child.pid, nullptr, WNOHANG);
             while (r < 0 && errno == EINTR);
             return r != 0;  // ended and reaped, or not ours any more
         });
     }
 
 private:
+    // A child not yet reaped; `number` is what startDetached gave it, 0 for the child console.
+    struct Child {
+        pid_t pid;
+        int number;
+    };
+
+    const Child* findNumbered(int number) const {
+        for (const Child& c : children_)
+            if (c.number == number) return &c;
+        return nullptr;
+    }
+
+    // Whether a process other than the group's leader, and not a zombie, is still in the group.
+    static bool groupHasOthers(pid_t group) {
+        DIR* proc = ::opendir("/proc");
+        if (!proc) return false;
+        const int dir = ::dirfd(proc);
+        bool found = false;
+        char file[300], buf[1024];
+        while (!found) {
+            dirent* entry = ::readdir(proc);
+            if (!entry) break;
+            const char* id = entry->d_name;
+            if (*id < '1' || *id > '9') continue;
+            std::snprintf(file, sizeof file, "%s/stat", id);
+            size_t length = 0;
+            if (!readProcFile(dir, file, buf, sizeof buf - 1, length)) continue;
+            buf[length] = '\0';
+            // After the name in parentheses: state, parent, group.
+            const char* close = std::strrchr(buf, ')');
+            char state = 0;
+            long parent = 0, pgrp = 0;
+            if (!close || std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &pgrp) != 3) continue;
+            found = pgrp == group && std::atol(id) != group && state != 'Z' && state != 'X';
+        }
+        ::closedir(proc);
+        return found;
+    }
+
     static bool isZombie(int dir, const char* id, char* buf, size_t size) {
         char file[300];
         std::snprintf(file, sizeof file, "%s/stat", id);
@@ -299,7 +387,8 @@ private:
                (stat[close + 2] == 'Z' || stat[close + 2] == 'X');
     }
 
-    std::vector<pid_t> children_;
+    std::vector<Child> children_;
+    int lastNumber_ = 0;  // given by the last start that succeeded
     Fd input_, output_, error_;
     PipeText pipeText_[2];
 };

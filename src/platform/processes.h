@@ -52,7 +52,20 @@ public:
 
     // Starts a program in a session of its own with nothing on its standard streams, and does
     // not wait for it. Hidden, it is not given the display variables, so it opens no window.
-    virtual bool startDetached(const std::vector<std::string>& argv, bool hidden) = 0;
+    // Gives the program's number: 1, 2, ... in the order of the starts that succeeded, never
+    // given twice, by which it is asked about and stopped; nothing when it could not be started.
+    virtual std::optional<int> startDetached(const std::vector<std::string>& argv, bool hidden) = 0;
+
+    // What became of the program startDetached numbered `number`: it runs (it has not ended and
+    // been reaped), it has ended, or no program was given that number.
+    enum class Started { Unknown, Running, Ended };
+    virtual Started started(int number) = 0;
+    // Stops the program startDetached numbered `number` with the process group it leads: SIGTERM
+    // to the group, then SIGKILL to what is left of it after a short grace; the program is reaped
+    // before this returns. A program that has ended is left alone, as is every process this one
+    // did not start: the group's number is signalled only while its leader is an unreaped child.
+    // False when no program was given that number.
+    virtual bool stopStarted(int number) = 0;
 
     // Starts the child console: a program in a session of its own whose standard input, output
     // and error are pipes of this process. The pipes of an earlier one are closed first.
@@ -113,8 +126,18 @@ public:
         if (exitStatus) *exitStatus = waitedExitStatus;
         return true;
     }
-    bool startDetached(const std::vector<std::string>& argv, bool hidden) override {
+    std::optional<int> startDetached(const std::vector<std::string>& argv, bool hidden) override {
         requests.push_back({hidden ? "hidden" : "shown", argv, -1});
+        runningNumbers.insert(++lastNumber);
+        return lastNumber;
+    }
+    Started started(int number) override {
+        if (number < 1 || number > lastNumber) return Started::Unknown;
+        return runningNumbers.count(number) ? Started::Running : Started::Ended;
+    }
+    bool stopStarted(int number) override {
+        if (number < 1 || number > lastNumber) return false;
+        if (runningNumbers.erase(number)) stopped.push_back(number);
         return true;
     }
     bool startConsole(const std::vector<std::string>& argv) override {
@@ -143,6 +166,9 @@ public:
     std::vector<Request> requests;
     std::set<std::string> documents, missing;
     std::vector<std::string> running;  // executable paths
+    int lastNumber = 0;                // of the last program started without waiting
+    std::set<int> runningNumbers;      // those not ended; a test ends one by erasing it
+    std::vector<int> stopped;          // the numbers stopStarted stopped, in order
     std::string consoleInput, output, error;
     int waitedExitStatus = 0;
 };

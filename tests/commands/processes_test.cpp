@@ -1,6 +1,6 @@
 // The process commands against a recording process service: how EXECUTA takes a command line
-// apart and which way it starts it, EXISTEPROG's names, ENVIACMD and LE CONSOLE, CMD, and
-// TRANSFERE on the clipboard inside the process.
+// apart and which way it starts it, EXISTEPROG's names, the numbers of started programs,
+// ENVIACMD and LE CONSOLE, CMD, and TRANSFERE on the clipboard inside the process.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -155,6 +155,32 @@ TEST(ExisteProg, NamesMatchTheFileNameOrWholePathInAnyCase) {
     EXPECT_EQ(m.var("p"), "1");
     EXPECT_EQ(m.var("q"), "0");
     EXPECT_FALSE(m.exec("existeprog \"wget\""));
+}
+
+TEST(StartedPrograms, NumberedAfterTheAmpersandsAskedAboutAndStoppedByNumberOnly) {
+    ProcessMachine m;
+    m.processes.documents = {"lista.txt"};
+    ASSERT_TRUE(m.exec("executa \"mpv x\" && $toca"));
+    ASSERT_TRUE(m.exec("executa \"ffmpeg -i y\"&p"));
+    ASSERT_TRUE(m.exec("seja r \"antes\""));
+    ASSERT_TRUE(m.exec("executa \"lista.txt\"&r"));
+    EXPECT_EQ(m.var("$toca") + m.var("p") + m.var("r"), "12") << "a document opened by the desktop is not ours";
+    ASSERT_EQ(m.processes.requests.size(), 2u);
+    EXPECT_EQ(m.processes.requests[0].how + m.processes.requests[1].how, "hiddenshown");
+    for (const char* bad : {"executa \"cat\" &&& x", "executa \"cat\" && x y", "executa \"cat\" && x &"})
+        EXPECT_FALSE(m.exec(bad)) << bad;
+
+    m.processes.runningNumbers.erase(2);  // the recorder ended by itself
+    ASSERT_TRUE(m.exec("existeprog iniciado $toca a"));
+    ASSERT_TRUE(m.exec("existeprog INICIADO p b"));
+    ASSERT_TRUE(m.exec("existeprog iniciado \"\" c"));
+    EXPECT_EQ(m.var("a") + m.var("b") + m.var("c"), "100");
+    ASSERT_TRUE(m.exec("encerraprog $toca"));
+    ASSERT_TRUE(m.exec("encerraprog p")) << "one that ended is left alone";
+    ASSERT_TRUE(m.exec("encerraprog \"\""));
+    for (const char* made : {"encerraprog 3", "encerraprog \"01\"", "encerraprog 0", "existeprog iniciado 9 a"})
+        EXPECT_FALSE(m.exec(made)) << made;
+    EXPECT_EQ(m.processes.stopped, (std::vector<int>{1}));
 }
 
 TEST(ChildConsole, LinesGoOutWithLineFeedAndOutputComesBackComposed) {

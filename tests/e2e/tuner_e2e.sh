@@ -6,7 +6,7 @@
 #
 #   tests/e2e/tuner_e2e.sh CASE SINTONIX
 #
-# CASE: search, play, record, clipboard, lists, news, help, terminal.
+# CASE: search, play, record, own, clipboard, lists, news, help, terminal.
 # Exit status: 0 passed, 1 failed, 77 skipped (a program the test needs is missing).
 set -u
 
@@ -194,6 +194,34 @@ case_record() {
     speech_in_order "Gravação iniciada" "Parando gravação" || fail "record: speech of the stop"
     [[ -z $(running_here ffmpeg) && -z $(running_here mpv) ]] || fail "record: g did not stop the recording"
     ls "$sx/mp3" | grep -q '^Rádio Rock 2_' || fail "record: second file: $(ls "$sx/mp3")"
+}
+
+case_own() {
+    # With the PARAR that earlier versions wrote as the default, the tuner stops the player and
+    # the recorder it started itself and nothing else: another program of the player's name,
+    # even in the tuner's folder, keeps running, and no pkill is run (a stand-in on PATH would
+    # write down its arguments).
+    sed -i 's/^PARAR=.*/PARAR=pkill -x/' "$sx/sintonix.cfg"
+    mkdir -p "$work/bin" "$work/other"
+    printf '#!/bin/sh\necho "pkill $*" >>"%s"\n' "$work/programs.log" >"$work/bin/pkill"
+    chmod +x "$work/bin/pkill"
+    cp /bin/sleep "$work/other/mpv"
+    (cd "$sx" && exec "$work/other/mpv" 120) &
+    local other=$!
+    : >"$work/programs.log"
+    : >"$work/site.log"
+    # Play the first station, record it too, then back to the main screen and out.
+    PATH="$work/bin:$PATH" run "brock{#13}{#13}g{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Gravação iniciada" "Qual sua opção?" "Até logo!" || fail "own: speech"
+    grep -q $'^/stream/rock-1.mp3\tlibmpv' "$work/site.log" && grep -q $'^/stream/rock-1.mp3\tLavf' "$work/site.log" ||
+        fail "own: the player and the recorder did not both ask for the stream: $(cut -f1,2 "$work/site.log" | tr '\n' ' ')"
+    [[ -s $(ls -d "$sx/mp3/"*.mp3 2>/dev/null | head -1) ]] || fail "own: nothing was recorded"
+    [[ $(running_here mpv) == "$other" ]] || fail "own: mpv running here: $(running_here mpv), the other one is $other"
+    [[ -z $(running_here ffmpeg) ]] || fail "own: the recorder still runs"
+    [[ ! -s $work/programs.log ]] || fail "own: $(cat "$work/programs.log")"
+    kill "$other"
+    wait "$other" 2>/dev/null
 }
 
 case_clipboard() {
@@ -419,7 +447,7 @@ case_terminal() {
 }
 
 case "$case_name" in
-search | play | record | clipboard | lists | news | help | terminal) "case_$case_name" ;;
+search | play | record | own | clipboard | lists | news | help | terminal) "case_$case_name" ;;
 *) echo "unknown case $case_name"; exit 2 ;;
 esac
 

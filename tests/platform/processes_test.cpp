@@ -155,6 +155,31 @@ TEST(SystemProcesses, FindsRunningProgramsAndNotZombies) {
     ::waitpid(pid, nullptr, 0);
 }
 
+TEST(SystemProcesses, StopsAStartedProgramWithItsGroupKillingWhatIgnoresTheRequest) {
+    UniqueSleeper sleeper;
+    const std::string name = sleeper.path.filename().string();
+    auto p = createProcesses();
+    // A shell that ignores SIGTERM waits for a child of its group, which ignores it too.
+    std::optional<int> n =
+        p->startDetached({"sh", "-c", "trap '' TERM; \"$0\" 20 & wait", sleeper.path.string()}, true);
+    ASSERT_EQ(n, 1);
+    for (int i = 0; i < 300 && !p->isRunning(name); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(p->isRunning(name));
+    EXPECT_EQ(p->started(1), Processes::Started::Running);
+    EXPECT_FALSE(p->stopStarted(2)) << "a number never given";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(p->stopStarted(1));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 1900ms) << "the grace before SIGKILL";
+    EXPECT_LT(took, 5s);
+    EXPECT_EQ(p->started(1), Processes::Started::Ended);
+    EXPECT_FALSE(p->isRunning(name)) << "the child in the group was stopped too";
+    EXPECT_EQ(zombieChildren(), std::vector<int>{}) << "the program was reaped";
+    ASSERT_EQ(p->startDetached({"true"}, true), 2) << "numbers are never given twice";
+    for (int i = 0; i < 300 && p->started(2) == Processes::Started::Running; ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(p->stopStarted(2)) << "one that ended is left alone";
+}
+
 TEST(SystemProcesses, LeavesNoZombies) {
     {
         auto p = createProcesses();
