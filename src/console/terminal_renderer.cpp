@@ -414,14 +414,12 @@ struct TerminalRenderer::Impl {
             shownValid = false;
             werase(stdscr);
         }
-        // The rows in view: the whole grid, or on a shorter terminal as few rows scrolled as keep the
-        // cursor row in view.
+        // The rows in view: the whole grid, or on a shorter terminal the top rows, where a screen
+        // has its title, unless the cursor is below them: then as few rows scrolled as bring the
+        // cursor row into view.
         const int viewRows = std::min(LINES, ConsoleGrid::kRows);
         const int cursorRow = grid.cursorRow() - 1;
-        int newTop = top;
-        if (cursorRow < newTop) newTop = cursorRow;
-        if (cursorRow >= newTop + viewRows) newTop = cursorRow - viewRows + 1;
-        newTop = std::clamp(newTop, 0, ConsoleGrid::kRows - viewRows);
+        int newTop = std::clamp(cursorRow - viewRows + 1, 0, ConsoleGrid::kRows - viewRows);
         if (newTop != top) {
             top = newTop;
             shownValid = false;
