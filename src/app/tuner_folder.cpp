@@ -33,7 +33,8 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     temporary += ".novo";
     std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
-        error = "não foi possível gravar " + shown(temporary) + ": " + errorDescription(errno ? errno : EIO) + ".";
+        SysError reason = errno ? errno : EIO;
+        error = "não foi possível gravar " + shown(temporary) + ": " + errorDescription(reason) + ".";
         return false;
     }
     errno = 0;
@@ -85,7 +86,8 @@ bool enterTunerFolder(const std::string& folder, std::string& error) {
     std::error_code ec;
     std::filesystem::current_path(folder, ec);
     if (ec) {
-        error = "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) + ".";
+        error = "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) +
+                ".";
         return false;
     }
     return true;
