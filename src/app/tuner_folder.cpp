@@ -86,8 +86,8 @@ bool enterTunerFolder(const std::string& folder, std::string& error) {
     std::error_code ec;
     std::filesystem::current_path(folder, ec);
     if (ec) {
-        error = "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) +
-                ".";
+        error =
+            "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) + ".";
         return false;
     }
     return true;
