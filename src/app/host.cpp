@@ -221,8 +221,9 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         errno = 0;
         speechLog.open(*options.speechLog, std::ios::binary | std::ios::trunc);
         if (!speechLog) {
-            tellUser(program, "não foi possível gravar o arquivo de --speech-log " + shownArgument(*options.speechLog) +
-                                  ": " + errorDescription(errno ? errno : EIO) + ".");
+            tellUser(program, "não foi possível gravar o arquivo de --speech-log " +
+                                  shownArgument(*options.speechLog) + ": " +
+                                  errorDescription(errno ? errno : EIO) + ".");
             return 2;
         }
     }
@@ -369,11 +370,13 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     const char* program = programName(takesScript);
     if (!options) {
         tellUser(program, error);
-        std::cerr << text::cp1252ToUtf8("Use " + std::string(program) + " --help para ver as opções.") << "\n";
+        std::cerr << text::cp1252ToUtf8("Use " + std::string(program) + " --help para ver as opções.")
+                  << "\n";
         return 2;
     }
     if (options->help) {
-        writeStdout(text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions));
+        writeStdout(
+            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions));
         return 0;
     }
     if (options->version) {
