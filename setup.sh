@@ -21,6 +21,9 @@ packages+=(x11-xserver-utils)
 packages+=(wbrazilian)
 # espeak-ng: the command-line voice the built-in voice's speed benchmark compares with.
 packages+=(espeak-ng)
+# groff-base and man-db: the install test renders the manual pages and reads their names;
+# desktop-file-utils: it validates the desktop entry.
+packages+=(groff-base man-db desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

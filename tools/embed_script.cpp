@@ -1,8 +1,10 @@
 // Build tool: turns the tuner script (UTF-8) into a C++ source holding it as Windows-1252, and
 // the seed files of the tuner's folder into a table of files, also as Windows-1252.
 //
-//   embed_script SCRIPT.plo OUTPUT.cpp
+//   embed_script SCRIPT.plo OUTPUT.cpp [VERSION]
 //   embed_script --files OUTPUT.cpp NAME=PATH...
+//
+// The script's "@VERSAO@" becomes VERSION, so that the tuner shows the version of the build.
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -72,13 +74,18 @@ int embedFiles(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "--files") return embedFiles(argc, argv);
-    if (argc != 3) {
-        std::cerr << "usage: embed_script SCRIPT.plo OUTPUT.cpp\n"
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: embed_script SCRIPT.plo OUTPUT.cpp [VERSION]\n"
                      "       embed_script --files OUTPUT.cpp NAME=PATH...\n";
         return 2;
     }
     std::string bytes;
     if (!readCp1252(argv[1], bytes)) return 1;
+    if (argc == 4) {
+        const std::string placeholder = "@VERSAO@";
+        for (size_t at; (at = bytes.find(placeholder)) != std::string::npos;)
+            bytes.replace(at, placeholder.size(), argv[3]);
+    }
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out << "// Generated from the tuner script; do not edit.\n#include <string_view>\n"
            "namespace parlendo {\n";

@@ -1,6 +1,7 @@
 // The host: options of the harness, services, start-up and exit.
 #include "app/host.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "platform/desktop.h"
 #include "platform/environment.h"
 #include "platform/event_loop.h"
+#include "platform/file_system.h"
 #include "platform/launcher.h"
 #include "platform/processes.h"
 #include "platform/terminal.h"
@@ -82,12 +84,52 @@ private:
     TerminalRenderer& renderer_;
 };
 
-constexpr const char* kUsageParlendo =
-    "usage: parlendo [--headless] [--keys SEQ] [--dump-screen FILE] [--speech-log FILE]\n"
-    "                [--audio system|null|dir:PATH] [--settings FILE] SCRIPT [ARGS...]\n";
-constexpr const char* kUsageSintonix =
-    "usage: sintonix [--headless] [--keys SEQ] [--dump-screen FILE] [--speech-log FILE]\n"
-    "                [--audio system|null|dir:PATH] [--settings FILE]\n";
+// The help of --help, the program's own part first, then the options both programs share.
+constexpr const char* kHelpParlendo =
+    "Uso: parlendo [OPÇÕES] SCRIPT [ARGUMENTOS...]\n"
+    "\n"
+    "Executa um script da linguagem Parlendo (em UTF-8 ou Windows-1252) num\n"
+    "console de 80 × 25 que fala tudo o que escreve; qualquer tecla cala a fala.\n"
+    "Os ARGUMENTOS vão para o script, que os lê com PARAMS. As opções vêm antes\n"
+    "do SCRIPT; -- termina as opções.\n";
+constexpr const char* kHelpSintonix =
+    "Uso: sintonix [OPÇÕES]\n"
+    "\n"
+    "Sintonizador de rádios da internet que fala: tudo o que escreve no console\n"
+    "de 80 × 25 também é dito, e qualquer tecla cala a fala. Na tela principal,\n"
+    "F1 lê a ajuda e Esc pergunta se deseja sair.\n"
+    "\n"
+    "Sua pasta é $SINTONIX_DIR ou, sem ela, $XDG_DATA_HOME/sintonix (normalmente\n"
+    "~/.local/share/sintonix), criada na primeira vez; o arquivo sintonix.cfg\n"
+    "nela escolhe as fontes de rádios e notícias e os programas usados.\n";
+constexpr const char* kHelpOptions =
+    "\n"
+    "Opções:\n"
+    "  --help               mostra esta ajuda e termina\n"
+    "  --version            mostra a versão e termina\n"
+    "\n"
+    "Opções para testes e para quem escreve scripts:\n"
+    "  --headless           não mostra nada; o console funciona do mesmo jeito\n"
+    "  --keys TECLAS        teclas digitadas uma a uma, quando o programa espera\n"
+    "                       uma: cada caractere é uma tecla; {#13} Enter,\n"
+    "                       {#27} Esc, {#9} Tab, {#0#59} F1, {#0#80} seta para\n"
+    "                       baixo; {{ é uma chave\n"
+    "  --dump-screen ARQ    ao terminar, grava em ARQ as 25 linhas do console\n"
+    "  --speech-log ARQ     grava em ARQ uma linha por coisa dita\n"
+    "  --audio DISPOSITIVO  system: a placa de som (o padrão); null: nenhum som,\n"
+    "                       sem esperas; dir:PASTA: cada som num arquivo WAV\n"
+    "                       em PASTA\n"
+    "  --settings ARQ       o arquivo de configurações (o padrão é\n"
+    "                       $XDG_CONFIG_HOME/oralix/oralix.ini, ou\n"
+    "                       /etc/oralix.ini)\n"
+    "\n"
+    "Saída: 0 terminou, 1 erro de execução, 2 linha de comando errada,\n"
+    "3 acabaram as teclas de --keys enquanto o programa esperava uma.\n";
+
+const char* programName(bool takesScript) { return takesScript ? "parlendo" : "sintonix"; }
+
+// A name or word from the command line, inside a message.
+std::string shownArgument(const std::string& external) { return text::externalToCp1252(external); }
 
 }  // namespace
 
@@ -97,14 +139,17 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     size_t i = 0;
     auto value = [&](const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
-            error = "missing value for " + name;
+            error = "falta o valor da opção " + name + ".";
             return std::nullopt;
         }
         return args[++i];
     };
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--headless") {
+        if (a == "--help" || a == "--version") {
+            (a == "--help" ? o.help : o.version) = true;
+            return o;
+        } else if (a == "--headless") {
             o.headless = true;
         } else if (a == "--keys" || a == "--dump-screen" || a == "--speech-log" || a == "--audio" ||
                    a == "--settings") {
@@ -116,7 +161,8 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
             else if (a == "--settings") o.settings = *v;
             else {
                 if (*v != "system" && *v != "null" && !(v->rfind("dir:", 0) == 0 && v->size() > 4)) {
-                    error = "unknown audio device: " + *v;
+                    error = "dispositivo de som desconhecido: " + shownArgument(*v) +
+                            " (--audio aceita system, null ou dir:PASTA).";
                     return std::nullopt;
                 }
                 o.audio = *v;
@@ -124,8 +170,8 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
         } else if (a == "--") {
             ++i;
             break;
-        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            error = "unknown option: " + a;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "opção desconhecida: " + shownArgument(a) + ".";
             return std::nullopt;
         } else {
             break;
@@ -133,17 +179,21 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     }
     if (takesScript) {
         if (i >= args.size()) {
-            error = "no script given";
+            error = "falta o nome do script a executar.";
             return std::nullopt;
         }
         o.script = args[i++];
     }
     for (; i < args.size(); ++i) o.params.push_back(args[i]);
     if (o.keys && !parseKeyNotation(*o.keys)) {
-        error = "malformed key notation: " + *o.keys;
+        error = "as teclas de --keys estão malformadas: " + shownArgument(*o.keys) + ".";
         return std::nullopt;
     }
     return o;
+}
+
+void tellUser(std::string_view program, std::string_view message) {
+    std::cerr << program << ": " << text::cp1252ToUtf8(message) << "\n";
 }
 
 std::vector<std::string> splitScript(std::string_view fileBytes) {
@@ -162,15 +212,19 @@ std::vector<std::string> splitScript(std::string_view fileBytes) {
 }
 
 int runScript(const HostOptions& options, const std::vector<std::string>& lines, std::string_view title) {
+    const char* program = programName(options.script.has_value());
     if (lines.size() > static_cast<size_t>(Interpreter::kStoreCapacity)) {
-        std::cerr << "the script has more than " << Interpreter::kStoreCapacity << " lines\n";
+        tellUser(program, "o script tem mais de " + std::to_string(Interpreter::kStoreCapacity) + " linhas.");
         return 2;
     }
     std::ofstream speechLog;
     if (options.speechLog) {
+        errno = 0;
         speechLog.open(*options.speechLog, std::ios::binary | std::ios::trunc);
         if (!speechLog) {
-            std::cerr << "cannot write the speech log " << *options.speechLog << "\n";
+            tellUser(program, "não foi possível gravar o arquivo de --speech-log " +
+                                  shownArgument(*options.speechLog) + ": " +
+                                  errorDescription(errno ? errno : EIO) + ".");
             return 2;
         }
     }
@@ -331,10 +385,21 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     std::optional<HostOptions> options = parseHostOptions(args, takesScript, error);
+    const char* program = programName(takesScript);
     if (!options) {
-        std::cerr << (takesScript ? "parlendo: " : "sintonix: ") << error << "\n"
-                  << (takesScript ? kUsageParlendo : kUsageSintonix);
+        tellUser(program, error);
+        std::cerr << text::cp1252ToUtf8("Use " + std::string(program) + " --help para ver as opções.")
+                  << "\n";
         return 2;
+    }
+    if (options->help) {
+        writeStdout(
+            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions));
+        return 0;
+    }
+    if (options->version) {
+        writeStdout(std::string(program) + " " SINTONIX_VERSION "\n");
+        return 0;
     }
     if (prepare) {
         auto absolute = [](std::optional<std::string>& name) {
@@ -357,9 +422,11 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     }
     std::vector<std::string> lines;
     if (takesScript) {
+        errno = 0;
         std::ifstream f(*options->script, std::ios::binary);
         if (!f) {
-            std::cerr << "parlendo: cannot read the script " << *options->script << "\n";
+            tellUser(program, "não foi possível ler o script " + shownArgument(*options->script) + ": " +
+                                  errorDescription(errno ? errno : EIO) + ".");
             return 2;
         }
         std::stringstream ss;

@@ -19,11 +19,14 @@ struct HostOptions {
     std::optional<std::string> settings;    // settings file
     std::optional<std::string> script;      // parlendo: the script file
     std::vector<std::string> params;        // arguments for PARAMS
+    bool help = false;                      // --help: the help is shown, nothing runs
+    bool version = false;                   // --version: the version is shown, nothing runs
 };
 
 // Parses the options; `takesScript` is true for parlendo, whose first non-option argument is the
-// script and everything after it the script's arguments. Nothing, with a message in `error`, on a
-// bad command line.
+// script and everything after it the script's arguments. --help and --version end the parsing:
+// what follows them is not looked at. Nothing, with a message in `error` (Portuguese,
+// Windows-1252), on a bad command line.
 std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args, bool takesScript,
                                             std::string& error);
 
@@ -35,7 +38,11 @@ std::vector<std::string> splitScript(std::string_view fileBytes);
 // 2 bad command line, 3 keys exhausted.
 int runScript(const HostOptions& options, const std::vector<std::string>& lines, std::string_view title);
 
-// The whole of a main: parse, load, run.
+// Writes "PROGRAM: MESSAGE" on standard error as UTF-8; the message is Windows-1252.
+void tellUser(std::string_view program, std::string_view message);
+
+// The whole of a main: parse, load, run. --help and --version are answered on standard output
+// before anything else starts.
 int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
              std::string_view title);
 

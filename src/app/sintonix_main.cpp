@@ -1,12 +1,10 @@
 // sintonix: the tuner, the interpreter running the script it carries, inside its own folder.
-#include <iostream>
 #include <string>
 #include <string_view>
 
 #include "app/host.h"
 #include "app/tuner_folder.h"
 #include "platform/environment.h"
-#include <filesystem>
 
 namespace parlendo {
 extern const std::string_view kTunerScript;
@@ -20,14 +18,9 @@ int main(int argc, char** argv) {
     auto enterFolder = [] {
         std::string folder = parlendo::tunerFolderPath();
         std::string error;
-        if (!parlendo::prepareTunerFolder(folder, parlendo::tunerSeedFiles(), error)) {
-            std::cerr << "sintonix: " << error << "\n";
-            return 2;
-        }
-        std::error_code ec;
-        std::filesystem::current_path(folder, ec);
-        if (ec) {
-            std::cerr << "sintonix: cannot enter " << folder << ": " << ec.message() << "\n";
+        if (!parlendo::prepareTunerFolder(folder, parlendo::tunerSeedFiles(), error) ||
+            !parlendo::enterTunerFolder(folder, error)) {
+            parlendo::tellUser("sintonix", error);
             return 2;
         }
         return 0;

@@ -3,10 +3,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/environment.h"
+#include "platform/file_system.h"
+#include "text/cp1252.h"
 
 namespace parlendo {
 
@@ -19,6 +20,9 @@ std::string tunerFolderPath() {
 
 namespace {
 
+// A path inside a message (Windows-1252, as every message is).
+std::string shown(const std::filesystem::path& p) { return text::externalToCp1252(p.string()); }
+
 // Writes a new file; an existing one (even one made a moment ago by another start) is left
 // alone. The bytes go to a temporary name first, so a full disk never leaves half a file under
 // the real name.
@@ -29,20 +33,26 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     temporary += ".novo";
     std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
-        error = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+        SysError reason = errno ? errno : EIO;
+        error = "não foi possível gravar " + shown(temporary) + ": " + errorDescription(reason) + ".";
         return false;
     }
+    errno = 0;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (std::fclose(f) == 0) && ok;
+    SysError reason = errno ? errno : EIO;
     // A hard link never replaces an existing name, where a rename would.
     if (ok) {
         std::filesystem::create_hard_link(temporary, path, ec);
-        if (ec && ec != std::errc::file_exists) ok = false;
+        if (ec && ec != std::errc::file_exists) {
+            ok = false;
+            reason = ec.value();
+        }
     }
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);
     if (!ok) {
-        error = "cannot write " + path.string();
+        error = "não foi possível gravar " + shown(path) + ": " + errorDescription(reason) + ".";
         return false;
     }
     return true;
@@ -52,7 +62,7 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
 
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error) {
     if (folder.empty()) {
-        error = "no folder for the tuner: set SINTONIX_DIR, XDG_DATA_HOME or HOME";
+        error = "não há onde pôr a pasta do sintonix: defina SINTONIX_DIR, XDG_DATA_HOME ou HOME.";
         return false;
     }
     std::filesystem::path base(folder);
@@ -60,13 +70,26 @@ bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& 
         std::filesystem::path p = *sub ? base / sub : base;
         std::error_code ec;
         std::filesystem::create_directories(p, ec);
+        std::error_code made = ec;
         if (!std::filesystem::is_directory(p, ec)) {
-            error = "cannot make the folder " + p.string();
+            error = "não foi possível criar a pasta " + shown(p) + ": " +
+                    errorDescription(made ? made.value() : ENOTDIR) + ".";
             return false;
         }
     }
     for (const SeedFile& s : seeds)
         if (!writeNewFile(base / s.name, s.bytes, error)) return false;
+    return true;
+}
+
+bool enterTunerFolder(const std::string& folder, std::string& error) {
+    std::error_code ec;
+    std::filesystem::current_path(folder, ec);
+    if (ec) {
+        error =
+            "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) + ".";
+        return false;
+    }
     return true;
 }
 

@@ -21,8 +21,11 @@ const std::vector<SeedFile>& tunerSeedFiles();
 std::string tunerFolderPath();
 
 // Makes the folder with its subfolders temp, listas and mp3, and writes each seed file that is
-// missing. Nothing that exists is ever replaced. False, with a message in `error`, when the
-// folder or a missing file cannot be made.
+// missing. Nothing that exists is ever replaced. False, with a message in `error` (Portuguese,
+// Windows-1252), when the folder or a missing file cannot be made.
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error);
+
+// Makes the folder the current one. False, with a message in `error` as above, when it cannot.
+bool enterTunerFolder(const std::string& folder, std::string& error);
 
 }  // namespace parlendo

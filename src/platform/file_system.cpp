@@ -247,4 +247,34 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, bool withDire
     return entries;
 }
 
+std::string errorDescription(SysError error) {
+    switch (error) {
+        case ENOENT:
+            return "não existe";
+        case EACCES:
+        case EPERM:
+            return "permissão negada";
+        case ENOSPC:
+            return "o disco está cheio";
+        case EDQUOT:
+            return "a cota do disco acabou";
+        case EROFS:
+            return "o disco só permite leitura";
+        case EISDIR:
+            return "é uma pasta";
+        case ENOTDIR:
+            return "parte do caminho não é uma pasta";
+        case EEXIST:
+            return "já existe";
+        case ENAMETOOLONG:
+            return "o nome é longo demais";
+        case ELOOP:
+            return "ligações simbólicas demais";
+        case EIO:
+            return "erro de leitura ou gravação no disco";
+        default:
+            return "erro " + std::to_string(error) + " do sistema";
+    }
+}
+
 }  // namespace parlendo

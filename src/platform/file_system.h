@@ -91,4 +91,8 @@ struct DirectoryEntry {
 // links count as what they lead to. Nothing when the folder cannot be read.
 std::vector<DirectoryEntry> listDirectory(std::string_view folder, bool withDirectories);
 
+// What an error number means, in a few words of Portuguese (Windows-1252) for a message to the
+// user: the system's own text is English whatever the user's language.
+std::string errorDescription(SysError error);
+
 }  // namespace parlendo

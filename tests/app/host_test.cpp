@@ -37,6 +37,14 @@ TEST(HostOptions, ParsesTheHarness) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_TRUE(parseHostOptions({"--headless"}, false, error)) << "sintonix takes no script";
+
+    auto help = parseHostOptions({"--help", "--bogus"}, true, error);
+    ASSERT_TRUE(help) << "--help needs no script and ends the options";
+    EXPECT_TRUE(help->help);
+    auto scripts = parseHostOptions({"x.plo", "--version"}, true, error);
+    ASSERT_TRUE(scripts);
+    EXPECT_FALSE(scripts->version) << "after the script, --version is the script's";
+    EXPECT_EQ(scripts->params, std::vector<std::string>{"--version"});
 }
 
 TEST(HostOptions, ScriptTextIsUtf8OrWindows1252) {
