@@ -27,6 +27,7 @@
 #include "platform/event_loop.h"
 #include "platform/launcher.h"
 #include "platform/processes.h"
+#include "platform/terminal.h"
 #include "text/cp1252.h"
 #include "tts/builtin_voice.h"
 #include "tts/wave_player.h"
@@ -80,6 +81,9 @@ public:
 private:
     TerminalRenderer& renderer_;
 };
+
+// The carried script in diagnostics: the file it is built from.
+constexpr const char* kCarriedScriptName = "tuner.plo";
 
 constexpr const char* kUsageParlendo =
     "usage: parlendo [--headless] [--keys SEQ] [--dump-screen FILE] [--speech-log FILE]\n"
@@ -231,6 +235,14 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
                         text::externalToCp1252(where.executableFolder));
 
     Interpreter in(Services{console, keys, speech, settings, clock});
+    // Why the run failed, and warnings about the script, for its writer on standard error: held
+    // like the warnings above while the renderer draws on the terminal standard error shows on.
+    const bool holdDiagnostics = terminal && standardErrorIsOutputTerminal();
+    in.services.diagnostic = [holdDiagnostics, &heldWarnings](const std::string& line) {
+        if (holdDiagnostics) heldWarnings.hold(line);
+        else std::cerr << line << std::endl;
+    };
+    in.scriptName = options.script.value_or(kCarriedScriptName);
     in.services.loop = &loop;
     in.services.player = player.get();
     attachNetwork(in, network);
