@@ -197,20 +197,6 @@ private:
     fs::path path_;
 };
 
-// Takes what is written to std::cerr while it lives.
-class CapturedStderr {
-public:
-    CapturedStderr() : saved_(std::cerr.rdbuf(captured_.rdbuf())) {}
-    ~CapturedStderr() { std::cerr.rdbuf(saved_); }
-    CapturedStderr(const CapturedStderr&) = delete;
-    CapturedStderr& operator=(const CapturedStderr&) = delete;
-    std::string text() const { return captured_.str(); }
-
-private:
-    std::ostringstream captured_;
-    std::streambuf* saved_;
-};
-
 class ScriptTest : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(ScriptTest, MatchesItsExpectations) {
@@ -234,13 +220,10 @@ TEST_P(ScriptTest, MatchesItsExpectations) {
     options.script = fs::relative(script, kScriptsFolder).generic_string();
     options.params = expected.args;
 
-    std::string errorText;
-    int status;
-    {
-        CapturedStderr captured;
-        status = parlendo::runScript(options, parlendo::splitScript(source), "PARLENDO");
-        errorText = captured.text();
-    }
+    std::ostringstream errorText;  // standard error, taken while the script runs
+    std::streambuf* standardError = std::cerr.rdbuf(errorText.rdbuf());
+    int status = parlendo::runScript(options, parlendo::splitScript(source), "PARLENDO");
+    std::cerr.rdbuf(standardError);
 
     std::vector<std::string> screen = splitLines(readFile(*options.dumpScreen));
     std::vector<std::string> speech = splitLines(readFile(*options.speechLog));
@@ -258,7 +241,7 @@ TEST_P(ScriptTest, MatchesItsExpectations) {
                                             << numbered(*expected.speech) << "got:\n" << numbered(speech);
     }
     if (expected.stderrLines) {
-        std::vector<std::string> errors = splitLines(errorText);
+        std::vector<std::string> errors = splitLines(errorText.str());
         EXPECT_EQ(errors, *expected.stderrLines) << "standard error of " << script << "\nexpected:\n"
                                                  << numbered(*expected.stderrLines) << "got:\n" << numbered(errors);
     }
