@@ -84,6 +84,9 @@ private:
     TerminalRenderer& renderer_;
 };
 
+// The carried script in diagnostics: the file it is built from.
+constexpr const char* kCarriedScriptName = "tuner.plo";
+
 // The help of --help, the program's own part first, then the options both programs share.
 constexpr const char* kHelpParlendo =
     "Uso: parlendo [OPÇÕES] SCRIPT [ARGUMENTOS...]\n"
@@ -303,6 +306,14 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     if (terminal) terminal->announceSizeThrough([&speech](const std::string& words) { speech.speak(words); });
 
     Interpreter in(Services{console, keys, speech, settings, clock});
+    // Why the run failed, and warnings about the script, for its writer on standard error: held
+    // like the warnings above while the renderer draws on the terminal standard error shows on.
+    const bool holdDiagnostics = terminal && standardErrorIsOutputTerminal();
+    in.services.diagnostic = [holdDiagnostics, &heldWarnings](const std::string& line) {
+        if (holdDiagnostics) heldWarnings.hold(line);
+        else std::cerr << line << std::endl;
+    };
+    in.scriptName = options.script.value_or(kCarriedScriptName);
     in.services.loop = &loop;
     in.services.player = player.get();
     attachNetwork(in, network);

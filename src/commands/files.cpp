@@ -54,9 +54,11 @@ bool nothingLeft(std::string_view rest) {
 
 bool readChannelLine(Interpreter& in, int slot, std::string_view rest) {
     int variable;
-    if (!readVariable(in, rest, variable) || !in.channels.isOpen(slot)) {
+    const bool named = readVariable(in, rest, variable);
+    if (!named || !in.channels.isOpen(slot)) {
         in.showMessage(kChannelError);
-        return false;
+        if (!named) return in.fail(kNoVariable);
+        return in.fail("canal fechado: #" + std::to_string(slot));
     }
     std::string line;
     in.ioStatus = in.channels.channel(slot)->readLine(line, in.maxTextSize);
@@ -86,30 +88,25 @@ bool cmdAbre(Interpreter& in, std::string_view args, int) {
     std::string name;
     if (!readChannel(args, slot) || !readValue(in, args, name) || name.empty()) {
         in.showMessage(kOpenError);
-        return false;
+        return in.fail("falta o canal (#0 a #9) ou o nome do arquivo");
     }
     // Whatever the slot held is closed first, so nothing written to it is lost.
-    if (in.channels.close(slot) != 0) {
-        in.showMessage(kCloseError);
-        return false;
-    }
+    if (in.channels.close(slot) != 0) return in.failShowing(kCloseError);
     SysError error = 0;
     auto mode = append ? TextFileChannel::Mode::Append : TextFileChannel::Mode::Read;
     std::unique_ptr<TextFileChannel> channel = TextFileChannel::open(name, mode, error);
-    if (!channel) {
-        in.showMessage(message(kOpenError, name));
-        return false;
-    }
+    if (!channel) return in.failShowing(message(kOpenError, name));
     in.channels.bind(slot, std::move(channel));
     return true;
 }
 
 bool cmdFecha(Interpreter& in, std::string_view args, int) {
     int slot;
-    if (!readChannel(args, slot) || in.channels.close(slot) != 0) {
+    if (!readChannel(args, slot)) {
         in.showMessage(kCloseError);
-        return false;
+        return in.fail("canal inválido: " + std::string(args));
     }
+    if (in.channels.close(slot) != 0) return in.failShowing(kCloseError);
     return true;
 }
 
@@ -126,15 +123,15 @@ bool cmdRemove(Interpreter& in, std::string_view args, int) {
     std::string name;
     if (!readValue(in, args, name) || name.empty()) return false;
     if (removeFile(name) == 0 || ignoreFailure) return true;
-    in.showMessage(message(kRemoveError, name));
-    return false;
+    return in.failShowing(message(kRemoveError, name));
 }
 
 bool cmdRenomeia(Interpreter& in, std::string_view args, int) {
     bool ignoreFailure = takeTrailingAmpersand(args);
     std::string from, to;
     if (!readValue(in, args, from) || !readValue(in, args, to) || !nothingLeft(args)) return false;
-    return renameFile(from, to) == 0 || ignoreFailure;
+    if (renameFile(from, to) == 0 || ignoreFailure) return true;
+    return in.fail("não foi possível renomear " + from);
 }
 
 namespace {
@@ -142,8 +139,7 @@ namespace {
 // The close is the last chance to hear that a copy did not reach the disk.
 bool closeCopy(Interpreter& in, FileHandle& target, const std::string& targetName, bool ignoreErrors) {
     if (target.close() == 0 || ignoreErrors) return true;
-    in.showMessage(message(kWriteError, targetName));
-    return false;
+    return in.failShowing(message(kWriteError, targetName));
 }
 
 }  // namespace
@@ -174,14 +170,12 @@ bool cmdReplica(Interpreter& in, std::string_view args, int) {
         IoResult got = source.read(block.get(), kCopyBlock);
         if (got.error != 0) {
             if (ignoreErrors) return true;
-            in.showMessage(message(kReadError, sourceName));
-            return false;
+            return in.failShowing(message(kReadError, sourceName));
         }
         if (got.count == 0) break;
         IoResult put = target.write(std::string_view(block.get(), got.count));
         if (put.count < got.count && !ignoreErrors) {
-            in.showMessage(message(kWriteError, targetName));
-            return false;
+            return in.failShowing(message(kWriteError, targetName));
         }
     }
     return closeCopy(in, target, targetName, ignoreErrors);
@@ -204,8 +198,7 @@ bool cmdDir(Interpreter& in, std::string_view args, int) {
     std::string path;
     if (!readValue(in, rest, path) || !rest.empty()) return false;
     if (operation(path) == 0 || ignoreFailure) return true;
-    in.showMessage(message(kDirectoryError, path));
-    return false;
+    return in.failShowing(message(kDirectoryError, path));
 }
 
 bool cmdBusca(Interpreter& in, std::string_view args, int) {

@@ -23,27 +23,25 @@ namespace {
 
 bool onlyBlanks(std::string_view rest) { return text::trim(rest).empty(); }
 
+bool failNoList(Interpreter& in, const std::string& name) { return in.fail("lista não encontrada: [" + name + "]"); }
+
 }  // namespace
 
 bool cmdLista(Interpreter& in, std::string_view args, int) {
     std::string name;
-    if (!readBracketName(args, name)) return false;
+    if (!readBracketName(args, name)) return in.fail("falta o nome da lista entre colchetes");
     dropBlanks(args);
     ListTable& lists = in.lists;
     if (text::takeUpperPrefix(args, "CRIA")) {
         if (!onlyBlanks(args)) return false;
-        if (lists.find(name)) {
-            in.showMessage("A lista especificada já existe");
-            return false;
-        }
+        if (lists.find(name)) return in.failShowing("A lista especificada já existe");
         for (auto& slot : lists.slots)
             if (!slot) {
                 slot = std::make_shared<ListRecord>();
                 slot->name = name;
                 return true;
             }
-        in.showMessage("Muitas listas no programa (máximo 20)");
-        return false;
+        return in.failShowing("Muitas listas no programa (máximo 20)");
     }
     if (text::takeUpperPrefix(args, "APAGA")) {
         if (!onlyBlanks(args)) return false;
@@ -53,46 +51,51 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
                 slot.reset();
                 found = true;
             }
-        return found;
+        return found || failNoList(in, name);
     }
     if (text::takeUpperPrefix(args, "TAMANHO")) {
         ListRecord* list = lists.find(name);
         int slot;
-        if (!list || !readVariable(in, args, slot)) return false;
+        if (!list) return failNoList(in, name);
+        if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
         in.variables.set(slot, std::to_string(list->items.size()));
         return true;
     }
     if (text::takeUpperPrefix(args, "ITEM")) {
         ListRecord* list = lists.find(name);
-        if (!list) return false;
+        if (!list) return failNoList(in, name);
         std::string position;
-        if (!readValue(in, args, position)) return false;
+        if (!readValue(in, args, position)) return failNoValue(in, args);
         std::optional<int32_t> k = toInteger(position);
         int slot;
-        if (!k || !readVariable(in, args, slot)) return false;
-        if (*k < 0 || static_cast<size_t>(*k) >= list->items.size()) return false;
+        if (!k) return in.fail(kNotANumber);
+        if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
+        if (*k < 0 || static_cast<size_t>(*k) >= list->items.size())
+            return in.fail("item fora da lista: " + std::to_string(*k));
         in.variables.set(slot, std::string_view(list->items[static_cast<size_t>(*k)]));
         return true;
     }
     if (text::takeUpperPrefix(args, "ADICIONA")) {
         ListRecord* list = lists.find(name);
         std::string value;
-        if (!list || !readValue(in, args, value)) return false;
+        if (!list) return failNoList(in, name);
+        if (!readValue(in, args, value)) return failNoValue(in, args);
         list->items.push_back(std::move(value));
         return true;
     }
     if (text::takeUpperPrefix(args, "DELETA")) {
         ListRecord* list = lists.find(name);
         std::string value;
-        if (!list || !readValue(in, args, value)) return false;
+        if (!list) return failNoList(in, name);
+        if (!readValue(in, args, value)) return failNoValue(in, args);
         for (auto it = list->items.begin(); it != list->items.end(); ++it)
             if (text::equalsIgnoringCase(*it, value)) {
                 list->items.erase(it);
                 return true;
             }
-        return false;
+        return in.fail("item não está na lista");
     }
-    return false;
+    return in.fail("falta CRIA, APAGA, TAMANHO, ITEM, ADICIONA ou DELETA");
 }
 
 }  // namespace parlendo

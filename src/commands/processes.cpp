@@ -169,7 +169,7 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
     in.services.speech.waitSpeech();
 
     ProgramKind kind = processes->classify(line.program);
-    if (kind.kind == ProgramKind::Missing) return false;
+    if (kind.kind == ProgramKind::Missing) return in.fail("programa não encontrado: " + line.program);
     if (kind.kind == ProgramKind::Document) {
         // A document has no input and output to connect; its parameters mean nothing to the
         // handler that opens it.
@@ -242,7 +242,8 @@ bool cmdEnviaCmd(Interpreter& in, std::string_view args, int) {
 
 bool cmdCmd(Interpreter& in, std::string_view args, int) {
     std::string line;
-    if (!readValue(in, args, line) || !args.empty()) return false;
+    if (!readValue(in, args, line)) return failNoValue(in, args);
+    if (!args.empty()) return nothingMore(in, args);
     return in.executeLine(line, true);
 }
 

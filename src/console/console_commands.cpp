@@ -111,7 +111,7 @@ bool cmdEscreve(Interpreter& in, std::string_view args, int) {
         int channel;
         if (!readChannel(args, channel)) {
             in.showMessage(kFileError);
-            return false;
+            return in.fail("canal inválido: " + std::string(args));
         }
         bool ok = writeChannelText(in, channel, args, !sameLine);
         in.services.speech.waitSpeech();
@@ -124,7 +124,7 @@ bool cmdEscreve(Interpreter& in, std::string_view args, int) {
     if (!sameLine) in.write("\r\n");
     if (!mute) in.speak(textOut);
     in.services.speech.waitSpeech();
-    return allRead;
+    return allRead || failNoValue(in, args);
 }
 
 bool cmdFala(Interpreter& in, std::string_view args, int) {
@@ -138,12 +138,12 @@ bool cmdFala(Interpreter& in, std::string_view args, int) {
     bool allRead = readValueList(in, args, said);
     in.speak(said);
     if (!noWait) in.services.speech.waitSpeech();
-    return allRead;
+    return allRead || failNoValue(in, args);
 }
 
 bool cmdSoletra(Interpreter& in, std::string_view args, int) {
     std::string value;
-    if (!readValue(in, args, value)) return false;
+    if (!readValue(in, args, value)) return failNoValue(in, args);
     in.services.speech.spell(value);
     in.write(value);
     in.services.speech.waitSpeech();
@@ -190,7 +190,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
     }
     if (rest[0] == '#') {
         int channel;
-        if (!readChannel(rest, channel)) return false;
+        if (!readChannel(rest, channel)) return in.fail("canal inválido: " + std::string(rest));
         return readChannelLine(in, channel, rest);
     }
     std::string_view word = rest;
@@ -217,7 +217,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
 }
 
 bool cmdTela(Interpreter& in, std::string_view args, int) {
-    if (args.empty()) return false;
+    if (args.empty()) return in.fail("falta LIMPA, NORMAL, MINIMIZADA ou @coluna,linha");
     std::string what = text::upperCase(args);
     if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z') what = in.variables.text(VariableTable::letterSlot(what[0]));
     ConsoleGrid& console = in.services.console;
@@ -229,23 +229,25 @@ bool cmdTela(Interpreter& in, std::string_view args, int) {
     if (!what.empty() && what[0] == '@') {
         std::string_view pos = std::string_view(what).substr(1);
         size_t comma = pos.find(',');
-        if (comma == std::string_view::npos) return false;
-        std::optional<int32_t> column = toInteger(text::trim(pos.substr(0, comma)));
-        std::optional<int32_t> row = toInteger(text::trim(pos.substr(comma + 1)));
-        if (!column || !row) return false;
+        std::optional<int32_t> column, row;
+        if (comma != std::string_view::npos) {
+            column = toInteger(text::trim(pos.substr(0, comma)));
+            row = toInteger(text::trim(pos.substr(comma + 1)));
+        }
+        if (!column || !row) return in.fail("posição inválida: " + std::string(args));
         console.gotoXY(*column, *row);
         return true;
     }
-    return false;
+    return in.fail("argumento inválido: " + std::string(args));
 }
 
 namespace {
 
 bool colourCommand(Interpreter& in, std::string_view args, bool background) {
     std::string value;
-    if (!readValue(in, args, value)) return false;
+    if (!readValue(in, args, value)) return failNoValue(in, args);
     std::optional<int32_t> v = toInteger(text::trim(value));
-    if (!v) return false;
+    if (!v) return in.fail(kNotANumber);
     // Fixed colours (setting CORESFIXAS) keep the user's colours whatever the script asks.
     if (in.services.console.fixedColours()) return true;
     if (background) in.services.console.setBackground(*v & 15);

@@ -20,7 +20,7 @@ bool isNameChar(char c) { return isDigit(c) || isAsciiLetter(c) || c == '_'; }
 bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
     std::optional<int> s = in.variables.namedSlot(name);
     if (!s) {
-        if (!in.scanning) in.showMessage("Muitas variáveis no programa (máximo 101)");
+        if (!in.scanning) in.failShowing("Muitas variáveis no programa (máximo 101)");
         return false;
     }
     slot = *s;
@@ -232,6 +232,18 @@ std::optional<int32_t> toInteger(std::string_view t) {
     if (!negative && v == kLimit) return std::nullopt;
     int64_t s = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
     return static_cast<int32_t>(s);
+}
+
+bool failNoValue(Interpreter& in, std::string_view rest) {
+    dropBlanks(rest);
+    if (rest.empty()) return in.fail("falta um valor");
+    return in.fail("valor inválido: " + std::string(rest));
+}
+
+bool nothingMore(Interpreter& in, std::string_view rest) {
+    dropBlanks(rest);
+    if (rest.empty()) return true;
+    return in.fail("texto a mais: " + std::string(rest));
 }
 
 bool takeTrailingAmpersand(std::string_view& args) {

@@ -108,4 +108,13 @@ std::optional<int64_t> evalExpression(Interpreter& in, std::string_view& rest);
 // Removes a trailing "&" (and the blanks before it); true when there was one.
 bool takeTrailingAmpersand(std::string_view& args);
 
+// The reasons handlers give when a reader finds nothing of its kind (see Interpreter::fail).
+inline constexpr std::string_view kNoVariable = "variável esperada";
+inline constexpr std::string_view kNotANumber = "valor não numérico";
+// Fails for a value that is missing ("falta um valor") or cannot be read ("valor inválido: "
+// and the text from it on).
+bool failNoValue(Interpreter& in, std::string_view rest);
+// True when nothing is left; otherwise fails with "texto a mais: " and what is left.
+bool nothingMore(Interpreter& in, std::string_view rest);
+
 }  // namespace parlendo

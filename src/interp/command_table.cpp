@@ -308,12 +308,14 @@ bool isBlockKeyword(const CommandEntry* e) {
         in.writeLine(traced);
         in.speak(traced);
     }
-    if (!entry) {
-        in.showMessage("Comando inválido: " + text::upperCase(keyword));
-        return false;
-    }
+    if (!entry) return in.failShowing("Comando inválido: " + text::upperCase(keyword));
     in.currentEntry = entry;
     return entry->handler(in, args, entry->param);
+}
+
+// A block keyword where a line runs on its own (after a one-line SE, or in CMD).
+[[gnu::noinline, gnu::cold]] bool refuseBlockKeyword(Interpreter& in, std::string_view keyword) {
+    return in.fail("comando de bloco fora do lugar: " + text::upperCase(keyword));
 }
 
 // Runs a line whose keyword has been read.
@@ -321,7 +323,7 @@ bool isBlockKeyword(const CommandEntry* e) {
                                                    const Keyword k) {
     if (k.length == 0) return false;
     if (restricted && isBlockKeyword(k.entry)) [[unlikely]]
-        return false;
+        return refuseBlockKeyword(in, line.substr(0, k.length));
     std::string_view args;
     if (k.length < line.size()) {
         args = line;
@@ -365,6 +367,8 @@ bool runLines(Interpreter& in) {
         if (limit != 0 && ++in.steps > limit) return false;
         const std::string_view command = commandPart(in.line(in.currentLine));
         if (!command.empty()) {
+            if (!in.failReason.empty()) [[unlikely]]
+                in.failReason.clear();
             const bool ok = dispatch(in, command, false);
             in.failed = !ok;
             if (!ok) break;
@@ -376,8 +380,7 @@ bool runLines(Interpreter& in) {
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {
-    in.showMessage("Comando não disponível: " + std::string(in.currentEntry->keyword));
-    return false;
+    return in.failShowing("Comando não disponível: " + std::string(in.currentEntry->keyword));
 }
 
 }  // namespace parlendo

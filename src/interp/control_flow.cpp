@@ -85,6 +85,14 @@ bool firstWordIs(std::string_view line, std::string_view upperWord) {
     return false;
 }
 
+// Notes a block that no closing line ends: the run warns of it if it falls off the end.
+[[gnu::cold]] void noteUnclosed(Interpreter& in, std::string_view blockWord) {
+    if (in.scanning) return;
+    for (const OpenBlocks::Head& h : in.openBlocks.unclosed)
+        if (h.line == in.currentLine && h.blockWord == blockWord) return;
+    in.openBlocks.unclosed.push_back({in.currentLine, blockWord});
+}
+
 // Continues after the first following line that reads "FIM " and the word; past the last line
 // when there is none, which ends the run as finished.
 void jumpForward(Interpreter& in, std::string_view blockWord) {
@@ -97,6 +105,7 @@ void jumpForward(Interpreter& in, std::string_view blockWord) {
             return;
         }
     }
+    noteUnclosed(in, blockWord);
     in.currentLine = in.scriptSize + 1;
 }
 
@@ -126,6 +135,7 @@ void skipFalseBlock(Interpreter& in) {
         }
     }
     in.scanning = false;
+    noteUnclosed(in, "SE");
     in.currentLine = in.scriptSize + 1;
 }
 
@@ -156,15 +166,16 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 // The step REPETE makes at the loop head (start) or from FIM REPETE (continue), in general.
 [[gnu::noinline]] bool repeatStepInGeneral(Interpreter& in, std::string_view args, bool start) {
     int slot;
-    if (!readVariable(in, args, slot) || args.empty()) return false;
+    if (!readVariable(in, args, slot)) return in.fail("variável esperada");
+    if (args.empty()) return in.fail("falta o número de voltas");
     int64_t a = 0;
     if (!start) {
         std::optional<int32_t> v = in.variables.number(slot);
-        if (!v) return false;
+        if (!v) return in.fail("variável do REPETE não numérica");
         a = *v;
     }
     std::optional<int32_t> n = readInteger(in, args);
-    if (!n) return false;
+    if (!n) return in.fail("valor não numérico");
     if (a < INT32_MAX) {
         in.variables.setNumber(slot, static_cast<int32_t>(a + 1));
     } else {
@@ -199,16 +210,28 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 
 // The label named by the argument of DESVIA and CHAMA.
 bool jumpTarget(Interpreter& in, std::string_view args, std::string& name) {
-    if (args.empty()) return false;
+    if (args.empty()) return in.fail("falta o rótulo");
     if (args[0] == '@') {
-        args.remove_prefix(1);
         for (char c : args)
-            if (text::isBlank(c)) return false;
-        name.assign(args);
+            if (text::isBlank(c)) return in.fail("rótulo com brancos: " + std::string(args));
+        name.assign(args.substr(1));
         return true;
     }
-    if (!readValue(in, args, name)) return false;
-    return args.empty();
+    if (!readValue(in, args, name)) return in.fail("rótulo inválido: " + std::string(args));
+    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
+    return true;
+}
+
+// Continues after the label's line.
+bool goToLabel(Interpreter& in, const std::string& name) {
+    if (in.findLabel(name)) return true;
+    return in.fail("rótulo não encontrado: @" + name);
+}
+
+// A block head whose body runs: with no closing line after it, the block stays open.
+inline void enterBlock(Interpreter& in, int lastClosingLine, std::string_view blockWord) {
+    if (lastClosingLine < in.currentLine) [[unlikely]]
+        noteUnclosed(in, blockWord);
 }
 
 }  // namespace
@@ -240,7 +263,10 @@ ConditionResult evaluateCondition(Interpreter& in, std::string_view t) {
         std::string name;
         if (!readBracketName(t, name)) return result;
         ListRecord* list = in.lists.find(name);
-        if (!list) return result;
+        if (!list) {
+            in.fail("lista não encontrada: [" + name + "]");
+            return result;
+        }
         std::string l = normaliseOperand(left);
         value = false;
         for (const std::string& item : list->items)
@@ -259,9 +285,21 @@ ConditionResult evaluateCondition(Interpreter& in, std::string_view t) {
     return result;
 }
 
+void findBlockEnds(Interpreter& in) {
+    OpenBlocks& blocks = in.openBlocks;
+    blocks = OpenBlocks{};
+    for (int n = 1; n <= in.scriptSize; ++n) {
+        const std::string_view t = text::trimLeft(in.line(n));
+        if (!startsWithUpper(t, "FIM ")) continue;
+        if (normalisedEquals(t, "FIM SE")) blocks.lastFimSe = n;
+        else if (normalisedEquals(t, "FIM ENQUANTO")) blocks.lastFimEnquanto = n;
+        else if (normalisedEquals(t, "FIM REPETE")) blocks.lastFimRepete = n;
+    }
+}
+
 bool cmdSe(Interpreter& in, std::string_view args, int) {
     ConditionResult c = evaluateCondition(in, args);
-    if (!c.parsed) return false;
+    if (!c.parsed) return in.fail("condição inválida");
     if (!c.rest.empty()) {
         if (!c.value) return true;
         // The command part runs as a line of its own; copy it, as it points into this line.
@@ -269,17 +307,18 @@ bool cmdSe(Interpreter& in, std::string_view args, int) {
         return in.executeLine(command, true);
     }
     if (!c.value) skipFalseBlock(in);
+    else enterBlock(in, in.openBlocks.lastFimSe, "SE");
     return true;
 }
 
 bool cmdSenao(Interpreter& in, std::string_view args, int) {
-    if (!args.empty()) return false;
+    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
     jumpForward(in, "SE");
     return true;
 }
 
 bool cmdFim(Interpreter& in, std::string_view args, int) {
-    if (args.empty()) return false;
+    if (args.empty()) return in.fail("falta SE, ENQUANTO ou REPETE");
     static constexpr text::FoldedWord kRepete("REPETE"), kRepeteAndBlank("REPETE ");
     if (args.size() == kRepete.size() && kRepete.startsOf(args)) {
         for (int n = in.currentLine - 1; n >= 1; --n) {
@@ -293,7 +332,7 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
             // The store is not changed while the step reads them.
             return repeatStep(in, headArgs, false);
         }
-        return false;
+        return in.fail("FIM REPETE sem REPETE");
     }
     if (text::equalsUpper(args, "ENQUANTO")) {
         for (int n = in.currentLine - 1; n >= 1; --n)
@@ -301,43 +340,45 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
                 in.currentLine = n - 1;
                 return true;
             }
-        return false;
+        return in.fail("FIM ENQUANTO sem ENQUANTO");
     }
     return true;
 }
 
 bool cmdEnquanto(Interpreter& in, std::string_view args, int) {
     ConditionResult c = evaluateCondition(in, args);
-    if (!c.parsed) return false;
+    if (!c.parsed) return in.fail("condição inválida");
     if (!c.value) jumpForward(in, "ENQUANTO");
+    else enterBlock(in, in.openBlocks.lastFimEnquanto, "ENQUANTO");
     return true;
 }
 
-bool cmdRepete(Interpreter& in, std::string_view args, int) { return repeatStep(in, args, true); }
+bool cmdRepete(Interpreter& in, std::string_view args, int) {
+    const int head = in.currentLine;
+    if (!repeatStep(in, args, true)) return false;
+    // The body runs unless the step left the loop.
+    if (in.currentLine == head) enterBlock(in, in.openBlocks.lastFimRepete, "REPETE");
+    return true;
+}
 
 bool cmdDesvia(Interpreter& in, std::string_view args, int) {
     std::string name;
     if (!jumpTarget(in, args, name)) return false;
-    return in.findLabel(name);
+    return goToLabel(in, name);
 }
 
 bool cmdChama(Interpreter& in, std::string_view args, int) {
     std::string name;
     if (!jumpTarget(in, args, name)) return false;
-    if (in.callStack.size() >= static_cast<size_t>(Interpreter::kCallDepth)) {
-        in.showMessage("Muitas chamadas sem retorno");
-        return false;
-    }
+    if (in.callStack.size() >= static_cast<size_t>(Interpreter::kCallDepth))
+        return in.failShowing("Muitas chamadas sem retorno");
     in.callStack.push_back(in.currentLine);
-    return in.findLabel(name);
+    return goToLabel(in, name);
 }
 
 bool cmdRetorna(Interpreter& in, std::string_view args, int) {
-    if (!args.empty()) return false;
-    if (in.callStack.empty()) {
-        in.showMessage("Retorno sem chamada");
-        return false;
-    }
+    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
+    if (in.callStack.empty()) return in.failShowing("Retorno sem chamada");
     in.currentLine = in.callStack.back();
     in.callStack.pop_back();
     return true;

@@ -5,6 +5,7 @@
 #include "console/key_queue.h"
 #include "console/speech_front.h"
 #include "interp/command_table.h"
+#include "interp/control_flow.h"
 #include "platform/clock.h"
 #include "text/cp1252.h"
 
@@ -50,12 +51,18 @@ RunOutcome Interpreter::run() {
     failed = false;
     stopRequested = false;
     currentEntry = nullptr;
+    failReason.clear();
     callStack.clear();
+    findBlockEnds(*this);
     // Files left open by an earlier run are closed, not abandoned with what was written.
     channels.closeAll();
     ioStatus = 0;
     steps = 0;
     if (!runLines(*this)) return {RunEnd::StepLimit, currentLine};
+    // Past the last line: a block still open there lacks its closing line.
+    if (!failed && !stopRequested)
+        for (const OpenBlocks::Head& head : openBlocks.unclosed)
+            diagnose(head.line, "aviso: falta FIM " + std::string(head.blockWord));
     if (failed) {
         if (services.keys.exhausted()) return {RunEnd::InputEnded, currentLine};
         return {RunEnd::Failed, currentLine};
@@ -90,6 +97,7 @@ RunOutcome Interpreter::reportOutcome(RunOutcome outcome) {
         if (!silentEnd) speak("Fim do script");
         break;
     case RunEnd::Failed: {
+        diagnose(outcome.line, failReason.empty() ? std::string_view("erro de execução") : failReason);
         speak("Erro de execução na linha ");
         std::string number = std::to_string(outcome.line);
         write(number);
@@ -134,11 +142,35 @@ void Interpreter::showNumber(int64_t n) {
     speak(digits);
 }
 
-bool Interpreter::assign(int slot, std::string value) {
-    if (value.size() > maxTextSize) {
-        showMessage("Texto longo demais para uma variável");
-        return false;
+bool Interpreter::fail(std::string_view reason) {
+    if (failReason.empty() && !scanning) failReason = reason;
+    return false;
+}
+
+bool Interpreter::failShowing(std::string_view message) {
+    showMessage(message);
+    if (!failReason.empty() || scanning || message.empty()) return false;
+    // A reason goes on after the line's place, so it starts in lower case as the others do.
+    failReason = message;
+    if (failReason[0] >= 'A' && failReason[0] <= 'Z') failReason[0] = static_cast<char>(failReason[0] + 32);
+    return false;
+}
+
+void Interpreter::diagnose(int number, std::string_view what) {
+    if (!services.diagnostic) return;
+    std::string line = text::cp1252ToUtf8(what);
+    if (number >= 1 && number <= scriptSize) {
+        // The line as one line: a control character in it would move the writer's cursor.
+        std::string own(text::trim(store_[number]));
+        for (char& c : own)
+            if (static_cast<unsigned char>(c) < 32) c = ' ';
+        if (!own.empty()) line += ": " + text::cp1252ToUtf8(own);
     }
+    services.diagnostic(scriptName + ":" + std::to_string(number) + ": " + line);
+}
+
+bool Interpreter::assign(int slot, std::string value) {
+    if (value.size() > maxTextSize) return failShowing("Texto longo demais para uma variável");
     variables.set(slot, std::move(value));
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ struct Services {
     TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
     Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
     Network* network = nullptr;      // the connection layer and the TLS state of the program
+    // Takes a line for the script's writer (UTF-8, no line end): why the run failed, and
+    // warnings such as a block never closed. Empty: the lines go nowhere.
+    std::function<void(const std::string&)> diagnostic = nullptr;
 };
 
 enum class RunEnd {
@@ -60,6 +64,21 @@ enum class RunEnd {
 struct RunOutcome {
     RunEnd end = RunEnd::Finished;
     int line = 0;
+};
+
+// The closing lines of the store and the blocks a run has left open, for the warnings given when
+// the run falls off the end of the script.
+struct OpenBlocks {
+    // The last "FIM SE", "FIM ENQUANTO" and "FIM REPETE" lines of the store; 0 when there is none.
+    int lastFimSe = 0;
+    int lastFimEnquanto = 0;
+    int lastFimRepete = 0;
+    struct Head {
+        int line;
+        std::string_view blockWord;  // "SE", "ENQUANTO" or "REPETE"
+    };
+    // Lines run whose block no closing line ends, in the order first run.
+    std::vector<Head> unclosed;
 };
 
 class Interpreter {
@@ -91,6 +110,16 @@ public:
     void showMessage(std::string_view text);
     // Writes and speaks the decimal form of a number, without a line end.
     void showNumber(int64_t n);
+    // Notes why the line being run fails and returns false, for `return in.fail("...")`. The
+    // first reason noted on a line stands, so a reader's own reason outlives its caller's; none
+    // is noted while the store is scanned.
+    bool fail(std::string_view reason);
+    // Writes and speaks the message as showMessage does, notes it as the reason (first letter
+    // lowered) and returns false.
+    bool failShowing(std::string_view message);
+    // Gives the script's writer a line about a script line: "NAME:LINE: WHAT: TEXT", the text
+    // being the line's own (Windows-1252 in, UTF-8 out).
+    void diagnose(int line, std::string_view what);
     // A text is too long to keep: messages and fails.
     bool assign(int slot, std::string value);
     // The plain line input: keys until Enter, echoed without speech. False when no key came.
@@ -108,6 +137,12 @@ public:
     bool scanning = false;
     std::vector<int> callStack;
     const CommandEntry* currentEntry = nullptr;  // the command being carried out
+    // Why the line being run fails, when its handler said (Windows-1252); the run loop empties
+    // it before each line.
+    std::string failReason;
+    // The script's name in diagnostics: its path as given, or the carried script's name.
+    std::string scriptName = "script";
+    OpenBlocks openBlocks;
     VariableTable variables;
     ListTable lists;
     FileSlotTable channels;

@@ -125,24 +125,24 @@ constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC", "TRIM", "POS
 
 bool cmdSeja(Interpreter& in, std::string_view args, int) {
     int slot;
-    if (!readVariable(in, args, slot) || args.empty()) return false;
-    if (args[0] == '=') {
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
+    if (!args.empty() && args[0] == '=') {
         args.remove_prefix(1);
         dropBlanks(args);
-        if (args.empty()) return false;
     }
+    if (args.empty()) return in.fail("falta o valor");
     if (std::optional<std::string> v = valueWord(in, args)) return in.assign(slot, std::move(*v));
     for (int w = 0; w < 8; ++w) {
         if (startsWithWordAndBlank(args, kFunctionWords[w])) {
             std::optional<std::string> v = functionWord(in, w, args.substr(kFunctionWords[w].size() + 1));
-            if (!v) return false;
+            if (!v) return in.fail("argumentos inválidos de " + std::string(kFunctionWords[w]));
             return in.assign(slot, std::move(*v));
         }
     }
     std::string v;
-    if (!readValue(in, args, v)) return false;
+    if (!readValue(in, args, v)) return failNoValue(in, args);
     if (!in.assign(slot, std::move(v))) return false;
-    return args.empty();
+    return nothingMore(in, args);
 }
 
 namespace {
@@ -158,9 +158,9 @@ inline bool addToNumber(Interpreter& in, int slot, std::optional<int32_t> a, int
 // SOMA in general: any variable, any value, any text in the variable.
 [[gnu::noinline]] bool addInGeneral(Interpreter& in, std::string_view args) {
     int slot;
-    if (!readVariable(in, args, slot)) return false;
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
     std::optional<int32_t> n = readInteger(in, args);
-    if (!n) return false;
+    if (!n) return in.fail(kNotANumber);
     if (addToNumber(in, slot, in.variables.decimalNumber(slot), *n)) return true;
     // Otherwise the number at the end of the text is replaced by the sum; what stands in front
     // of it stays.
@@ -190,32 +190,31 @@ bool cmdSoma(Interpreter& in, std::string_view args, int) {
 
 bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     int slot;
-    if (!readVariable(in, args, slot)) return false;
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
     std::optional<int32_t> a = in.variables.number(slot);
-    if (!a) return false;
+    if (!a) return in.fail("variável não numérica");
     std::optional<int32_t> n = readInteger(in, args);
-    if (!n) return false;
+    if (!n) return in.fail(kNotANumber);
     uint32_t ua = static_cast<uint32_t>(*a), un = static_cast<uint32_t>(*n);
     int32_t result;
     switch (op) {
     case kSubtract: result = static_cast<int32_t>(ua - un); break;
     case kMultiply: result = static_cast<int32_t>(ua * un); break;
     default:
-        if (*n == 0) {
-            in.showMessage("Divisão por zero");
-            return false;
-        }
+        if (*n == 0) return in.failShowing("Divisão por zero");
         // The smallest number divided by -1 has no 32-bit result: it wraps to itself.
         result = (*a == INT32_MIN && *n == -1) ? INT32_MIN : *a / *n;
     }
     in.variables.setNumber(slot, result);
-    return args.empty();
+    return nothingMore(in, args);
 }
 
 bool cmdConcatena(Interpreter& in, std::string_view args, int) {
     int slot;
     std::string v;
-    if (!readVariable(in, args, slot) || !readValue(in, args, v) || !args.empty()) return false;
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
+    if (!readValue(in, args, v)) return failNoValue(in, args);
+    if (!args.empty()) return nothingMore(in, args);
     std::string& value = in.variables.edit(slot);
     if (value.size() + v.size() > in.maxTextSize) return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
     value += v;
@@ -224,11 +223,11 @@ bool cmdConcatena(Interpreter& in, std::string_view args, int) {
 
 bool cmdCopia(Interpreter& in, std::string_view args, int) {
     int target, source;
-    if (!readVariable(in, args, target) || !readVariable(in, args, source)) return false;
+    if (!readVariable(in, args, target) || !readVariable(in, args, source)) return in.fail(kNoVariable);
     std::optional<int32_t> from = readInteger(in, args, /*trimmed=*/true);
-    if (!from) return false;
+    if (!from) return in.fail(kNotANumber);
     std::optional<int32_t> to = readInteger(in, args, /*trimmed=*/true);
-    if (!to) return false;
+    if (!to) return in.fail(kNotANumber);
     const std::string& s = in.variables.text(source);
     int64_t count = int64_t{*to} - *from + 1;
     int64_t start = *from < 1 ? 1 : *from;
@@ -251,11 +250,11 @@ bool cmdCopia(Interpreter& in, std::string_view args, int) {
 
 bool cmdDeleta(Interpreter& in, std::string_view args, int) {
     int slot;
-    if (!readVariable(in, args, slot)) return false;
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
     std::optional<int32_t> from = readInteger(in, args, /*trimmed=*/true);
-    if (!from) return false;
+    if (!from) return in.fail(kNotANumber);
     std::optional<int32_t> count = readInteger(in, args, /*trimmed=*/true);
-    if (!count) return false;
+    if (!count) return in.fail(kNotANumber);
     std::string& s = in.variables.edit(slot);
     if (*from >= 1 && static_cast<size_t>(*from) <= s.size() && *count > 0)
         s.erase(static_cast<size_t>(*from - 1), static_cast<size_t>(*count));
@@ -265,7 +264,8 @@ bool cmdDeleta(Interpreter& in, std::string_view args, int) {
 bool cmdSubstitui(Interpreter& in, std::string_view args, int) {
     int slot;
     std::string old, neu;
-    if (!readVariable(in, args, slot) || !readValue(in, args, old) || !readValue(in, args, neu)) return false;
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
+    if (!readValue(in, args, old) || !readValue(in, args, neu)) return failNoValue(in, args);
     const std::string& value = in.variables.text(slot);
     if (old.size() > value.size()) return true;
     // The scan runs from the end towards the start over the text as changed so far. The text

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -86,6 +87,13 @@ void drainResizePipe() {
 }  // namespace
 
 bool standardStreamsAreTerminals() { return ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO); }
+
+bool standardErrorIsOutputTerminal() {
+    if (!::isatty(STDERR_FILENO) || !::isatty(STDOUT_FILENO)) return false;
+    struct stat out{}, err{};
+    if (::fstat(STDOUT_FILENO, &out) != 0 || ::fstat(STDERR_FILENO, &err) != 0) return false;
+    return out.st_rdev == err.st_rdev;
+}
 
 std::unique_ptr<RawTerminal> RawTerminal::open() {
     if (gActive || !standardStreamsAreTerminals()) return nullptr;

@@ -20,6 +20,8 @@ struct TerminalSize {
 
 // True when standard input and standard output are both terminals.
 bool standardStreamsAreTerminals();
+// True when standard error is a terminal, the one standard output is.
+bool standardErrorIsOutputTerminal();
 
 // Characters go to and come from the terminal as UTF-8: takes the user's character set when it
 // is UTF-8, otherwise C.UTF-8. False when no UTF-8 character set is to be had.

@@ -110,12 +110,18 @@ sleep 0.1
 tmx send-keys -t keys Enter
 check_restored keys 0
 
-# An execution error: the report waits for Enter, then the program ends with status 1.
+# An execution error: the report waits for Enter, then the program ends with status 1. Why it
+# failed goes to standard error, the terminal the program draws on: kept off its screen and
+# written once the terminal is given back, so that it stays on the shell's screen.
 printf 'escreve "antes"\ncomando_que_nao_existe\n' >"$work/error.plo"
 start error error.plo
 wait_for error "^Comando inv" || fail "error: no report of the error"
+wait_for error "^2$" || fail "error: no line number in the report"
+tmx capture-pane -p -t error | grep -q "error.plo:" && fail "error: the diagnostic was drawn on the program's screen"
 tmx send-keys -t error Enter
 check_restored error 1
+wait_for error "^error\.plo:2: comando inválido: COMANDO_QUE_NAO_EXISTE: comando_que_nao_existe$" ||
+    fail "error: no diagnostic on the shell's screen after the run: $(tmx capture-pane -p -t error | head -5)"
 
 # SIGTERM, SIGHUP and a crash signal while the program waits for a key: the terminal is put back
 # and the signal ends the program as usual.

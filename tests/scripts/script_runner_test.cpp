@@ -12,15 +12,19 @@
 //                            rows after the last one given must be empty
 //   *> speech:               each following "*~ text" line is one speech-log line; the log must
 //                            hold exactly these lines, in order
+//   *> stderr:               each following "*! text" line is one line of standard error, where
+//                            the script is named by its path under tests/scripts
 //
 // One blank after "*|" or "*~" is the separator; the rest of the line, trailing blanks
-// included, is the expected text. A script without "screen:" or "speech:" does not check that.
+// included, is the expected text. A script without "screen:", "speech:" or "stderr:" does not
+// check that.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -61,6 +65,7 @@ struct Expectations {
     std::optional<int> exit;
     std::optional<std::vector<std::string>> screen;
     std::optional<std::vector<std::string>> speech;
+    std::optional<std::vector<std::string>> stderrLines;
     std::vector<std::string> errors;  // malformed expectation lines
 };
 
@@ -99,7 +104,7 @@ std::string afterMarker(const std::string& line) {
 
 Expectations parseExpectations(const std::string& scriptText) {
     Expectations e;
-    enum class Section { None, Screen, Speech } section = Section::None;
+    enum class Section { None, Screen, Speech, Stderr } section = Section::None;
     for (const std::string& line : splitLines(scriptText)) {
         if (line.rfind("*>", 0) == 0) {
             std::string directive = afterMarker(line);
@@ -127,6 +132,9 @@ Expectations parseExpectations(const std::string& scriptText) {
             } else if (key == "speech") {
                 e.speech.emplace();
                 section = Section::Speech;
+            } else if (key == "stderr") {
+                e.stderrLines.emplace();
+                section = Section::Stderr;
             } else {
                 e.errors.push_back("unknown expectation: " + line);
             }
@@ -136,6 +144,9 @@ Expectations parseExpectations(const std::string& scriptText) {
         } else if (line.rfind("*~", 0) == 0) {
             if (section != Section::Speech) e.errors.push_back("speech line outside speech: " + line);
             else e.speech->push_back(afterMarker(line));
+        } else if (line.rfind("*!", 0) == 0) {
+            if (section != Section::Stderr) e.errors.push_back("stderr line outside stderr: " + line);
+            else e.stderrLines->push_back(afterMarker(line));
         }
     }
     if (!e.exit) e.errors.push_back("no \"*> exit:\" line");
@@ -205,10 +216,14 @@ TEST_P(ScriptTest, MatchesItsExpectations) {
     options.speechLog = (temp.path() / "speech.txt").string();
     options.audio = "null";
     options.settings = settings.string();
-    options.script = script.string();
+    // The name diagnostics give the script; the lines come from `source`.
+    options.script = fs::relative(script, kScriptsFolder).generic_string();
     options.params = expected.args;
 
+    std::ostringstream errorText;  // standard error, taken while the script runs
+    std::streambuf* standardError = std::cerr.rdbuf(errorText.rdbuf());
     int status = parlendo::runScript(options, parlendo::splitScript(source), "PARLENDO");
+    std::cerr.rdbuf(standardError);
 
     std::vector<std::string> screen = splitLines(readFile(*options.dumpScreen));
     std::vector<std::string> speech = splitLines(readFile(*options.speechLog));
@@ -221,9 +236,15 @@ TEST_P(ScriptTest, MatchesItsExpectations) {
         EXPECT_EQ(screen, want) << "screen of " << script << "\nexpected:\n"
                                 << numbered(want) << "got:\n" << numbered(screen);
     }
-    if (expected.speech)
+    if (expected.speech) {
         EXPECT_EQ(speech, *expected.speech) << "speech of " << script << "\nexpected:\n"
                                             << numbered(*expected.speech) << "got:\n" << numbered(speech);
+    }
+    if (expected.stderrLines) {
+        std::vector<std::string> errors = splitLines(errorText.str());
+        EXPECT_EQ(errors, *expected.stderrLines) << "standard error of " << script << "\nexpected:\n"
+                                                 << numbered(*expected.stderrLines) << "got:\n" << numbered(errors);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptFiles()),
@@ -237,13 +258,14 @@ TEST(ScriptFiles, FolderHoldsScripts) { EXPECT_FALSE(scriptFiles().empty()) << "
 TEST(ScriptFiles, ExpectationLinesAreParsed) {
     Expectations e = parseExpectations(
         "escreve \"x\"\n*> keys: a{#13}\n*> args: um \"dois tres\"\n*> exit: 1\n*> screen:\n*| x\n*|\n"
-        "*> speech:\n*~ Erro de linha \n");
+        "*> speech:\n*~ Erro de linha \n*> stderr:\n*! a.plo:1: b\n");
     EXPECT_TRUE(e.errors.empty());
     EXPECT_EQ(e.keys, "a{#13}");
     EXPECT_EQ(e.args, (std::vector<std::string>{"um", "dois tres"}));
     EXPECT_EQ(e.exit, 1);
     EXPECT_EQ(e.screen, (std::vector<std::string>{"x", ""}));
     EXPECT_EQ(e.speech, (std::vector<std::string>{"Erro de linha "}));
+    EXPECT_EQ(e.stderrLines, (std::vector<std::string>{"a.plo:1: b"}));
 
     EXPECT_FALSE(parseExpectations("escreve 1\n").errors.empty()) << "a script without exit: is malformed";
     EXPECT_FALSE(parseExpectations("*> exit: 0\n*| row\n").errors.empty()) << "a row outside screen:";
