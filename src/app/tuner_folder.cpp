@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -58,6 +60,46 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     return true;
 }
 
+// The whole of a file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    if (!ok) return std::nullopt;
+    return bytes;
+}
+
+// Puts new bytes under an existing name: written beside it first, then renamed over it, so the
+// file is always whole, the old text or the new.
+bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+    std::filesystem::path temporary = path;
+    temporary += ".novo";
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    bool ok = f != nullptr;
+    SysError reason = errno ? errno : EIO;
+    if (f) {
+        errno = 0;
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        ok = (std::fclose(f) == 0) && ok;
+        reason = errno ? errno : EIO;
+    }
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        reason = errno;
+    }
+    if (!ok) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        error = "não foi possível gravar " + shown(path) + ": " + errorDescription(reason) + ".";
+    }
+    return ok;
+}
+
 }  // namespace
 
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error) {
@@ -77,8 +119,24 @@ bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& 
             return false;
         }
     }
-    for (const SeedFile& s : seeds)
+    for (const SeedFile& s : seeds) {
+        std::string_view name = s.name;
+        if (name.find('~') != std::string_view::npos) continue;
         if (!writeNewFile(base / s.name, s.bytes, error)) return false;
+        // A file exactly as an earlier version wrote it was never edited by the user: it takes
+        // this version's text (a help that knows the new screens). Any other is left alone.
+        const std::filesystem::path path = base / s.name;
+        std::optional<std::string> present = readWholeFile(path);
+        if (!present || *present == s.bytes) continue;
+        for (const SeedFile& earlier : seeds) {
+            std::string_view e = earlier.name;
+            if (e.size() > name.size() && e.substr(0, name.size()) == name && e[name.size()] == '~' &&
+                *present == earlier.bytes) {
+                if (!replaceFile(path, s.bytes, error)) return false;
+                break;
+            }
+        }
+    }
     return true;
 }
 

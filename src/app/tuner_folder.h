@@ -21,7 +21,8 @@ const std::vector<SeedFile>& tunerSeedFiles();
 std::string tunerFolderPath();
 
 // Makes the folder with its subfolders temp, listas and mp3, and writes each seed file that is
-// missing. Nothing that exists is ever replaced. False, with a message in `error` (Portuguese,
+// missing. A seed named "NAME~N" is an earlier version of NAME: a NAME holding exactly those
+// bytes (never edited) is replaced by the current one. Nothing else that exists is replaced. False, with a message in `error` (Portuguese,
 // Windows-1252), when the folder or a missing file cannot be made.
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error);
 

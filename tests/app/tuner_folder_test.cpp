@@ -103,6 +103,22 @@ TEST(TunerFolder, FailsClearlyWhenTheFolderCannotBeMade) {
 }
 
 // Every screen has its help section, closed by "--" (F1 writes up to that line).
+TEST(TunerFolder, AFileAsAnEarlierVersionWroteItIsBroughtUpToDate) {
+    TempFolder t;
+    const std::vector<SeedFile> seeds = {{"ajuda", "nova"}, {"ajuda~1", "velha"}, {"ajuda~2", "mais velha"},
+                                         {"outro", "novo"}};
+    std::ofstream(t.path / "ajuda", std::ios::binary) << "mais velha";
+    std::ofstream(t.path / "outro", std::ios::binary) << "velha";
+    std::string error;
+    ASSERT_TRUE(prepareTunerFolder(t.path.string(), seeds, error)) << error;
+    EXPECT_EQ(readFile(t.path / "ajuda"), "nova");
+    EXPECT_EQ(readFile(t.path / "outro"), "velha") << "an earlier version of another file";
+    EXPECT_FALSE(fs::exists(t.path / "ajuda~1")) << "earlier versions are not written";
+    std::ofstream(t.path / "ajuda", std::ios::binary) << "velha, editada";
+    ASSERT_TRUE(prepareTunerFolder(t.path.string(), seeds, error)) << error;
+    EXPECT_EQ(readFile(t.path / "ajuda"), "velha, editada") << "an edited file is the user's";
+}
+
 TEST(TunerFolder, HelpFileHasASectionPerScreen) {
     std::ifstream f(fs::path(PARLENDO_SOURCE_DIR) / "data" / "sintonix" / "sintonix.ajd");
     ASSERT_TRUE(f);

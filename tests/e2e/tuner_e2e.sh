@@ -263,7 +263,7 @@ EOF
     : >"$work/programs.log"
     local keys="l"
     keys+="{#0#80}{#0#80}{#13}{#13}s{#27}"                  # externas: the external entry
-    keys+="{#13}nova{#13}"                                  # Criar nova lista
+    keys+="{#0#71}{#13}nova{#13}"                           # Criar nova lista (the screen kept its place)
     keys+="{#0#80}{#0#80}{#0#80}{#0#80}e"                   # edit "nova"
     keys+="r{#13}"                                          # r keeping the name: nothing
     keys+="rrenomeada{#13}"                                 # rename (the screen keeps its place)
