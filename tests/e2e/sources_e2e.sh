@@ -371,9 +371,10 @@ assert f"{base}/geral/noticia/2026-12/materia-1" in tail, "no address of the art
 EOF
 
     # Without LEITOR the tuner reads the article itself: its lines, cut at the blanks to the
-    # width of the screen, one spoken at a time (End, Up); Esc goes back to the titles.
+    # width of the screen, one spoken at a time (End, Up), the same after its help; Esc goes
+    # back to the titles.
     sed -i 's/^LEITOR=.*/LEITOR=/' "$sx/sintonix.cfg"
-    run "n{#13}{#13}{#13}{#0#79}{#0#72}"
+    run "n{#13}{#13}{#13}{#0#59}x{#0#79}{#0#72}"
     expect_status 3
     speech_in_order "Carregando notícia, aguarde." "Notícia: Geral 1: rádios comunitárias & inclusão" \
         "Geral 1: rádios comunitárias & inclusão" "Endereço da matéria: $base/geral/noticia/2026-12/materia-1" \
