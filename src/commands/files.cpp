@@ -126,11 +126,20 @@ bool cmdRemove(Interpreter& in, std::string_view args, int) {
     return in.failShowing(message(kRemoveError, name));
 }
 
+// RENOMEIA old new [SUBSTITUI] [&]. A new name that exists is never replaced, unless SUBSTITUI
+// asks for it: then the file under it is replaced in one step, so that it is always whole, the
+// old or the new (a file made beside it, in the same folder, is how a script saves safely). The
+// channel status is the system's answer: 0 when renamed.
 bool cmdRenomeia(Interpreter& in, std::string_view args, int) {
     bool ignoreFailure = takeTrailingAmpersand(args);
     std::string from, to;
-    if (!readValue(in, args, from) || !readValue(in, args, to) || !nothingLeft(args)) return false;
-    if (renameFile(from, to) == 0 || ignoreFailure) return true;
+    if (!readValue(in, args, from) || !readValue(in, args, to)) return false;
+    dropBlanks(args);
+    const bool replacing = takeUpperPrefix(args, "SUBSTITUI");
+    if (!nothingLeft(args)) return false;
+    SysError error = replacing ? replaceFileByRename(from, to) : renameFile(from, to);
+    in.ioStatus = error;
+    if (error == 0 || ignoreFailure) return true;
     return in.fail("não foi possível renomear " + from);
 }
 

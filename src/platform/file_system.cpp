@@ -180,6 +180,13 @@ SysError renameFile(std::string_view from, std::string_view to) {
     return ::rename(a->c_str(), b->c_str()) != 0 ? lastError() : 0;
 }
 
+SysError replaceFileByRename(std::string_view from, std::string_view to) {
+    std::optional<std::string> a = systemName(from);
+    std::optional<std::string> b = systemName(to);
+    if (!a || !b) return ENOENT;
+    return ::rename(a->c_str(), b->c_str()) != 0 ? lastError() : 0;
+}
+
 SysError createDirectory(std::string_view scriptName) {
     std::optional<std::string> path = systemName(scriptName);
     if (!path) return ENOENT;

@@ -72,6 +72,8 @@ private:
 SysError removeFile(std::string_view scriptName);
 // Renames or moves; an existing destination is never replaced (EEXIST).
 SysError renameFile(std::string_view from, std::string_view to);
+// Renames, replacing a file that has the new name in one step (the system's rename).
+SysError replaceFileByRename(std::string_view from, std::string_view to);
 SysError createDirectory(std::string_view scriptName);
 SysError removeDirectory(std::string_view scriptName);
 SysError changeDirectory(std::string_view scriptName);

@@ -51,6 +51,13 @@ TEST(Renomeia, MovesButNeverReplaces) {
     EXPECT_EQ(readBytes(a), "lista nova");
     EXPECT_TRUE(m.exec("renomeia " + quoted(a) + " " + quoted(b) + " &"));
     EXPECT_EQ(readBytes(b), "lista a");
+    EXPECT_EQ(m.in.ioStatus, EEXIST) << "the channel status tells the failure a & hides";
+    // SUBSTITUI replaces it in one step.
+    ASSERT_TRUE(m.exec("renomeia " + quoted(a) + " " + quoted(b) + " substitui &"));
+    EXPECT_EQ(m.in.ioStatus, 0);
+    EXPECT_EQ(readBytes(b), "lista nova");
+    EXPECT_FALSE(fs::exists(a));
+    writeBytes(a, "lista nova");
     EXPECT_FALSE(m.exec("renomeia " + quoted(m.folder / "falta") + " " + quoted(m.folder / "x")));
     EXPECT_FALSE(m.exec("renomeia " + quoted(a) + " " + quoted(m.folder / "c") + " demais"));
     EXPECT_TRUE(fs::exists(a));
