@@ -256,6 +256,29 @@ want = ("Rádio Rock 2, São Paulo - SP, Rock\r\n%s/stream/rock-2.mp3\r\n" % sys
 assert got == want, got
 EOF
 
+    # A disk that is full for files beyond 64 KiB (ulimit -f): a list of 80 KiB does not open
+    # (its copy into temp/ fails) and the lists screen stays; a station saved into it is not
+    # said to be saved, and the list keeps its bytes.
+    python3 -c 'import sys; sys.stdout.write("".join(f"R\xe1dio {i:04}, S\xe3o Paulo - SP, Rock\r\nhttp://grande.example/{i:04}\r\n" for i in range(1500)))' \
+        >"$sx/listas/grande"
+    cp "$sx/listas/grande" "$work/grande.before"
+    (
+        trap '' XFSZ
+        ulimit -f 64
+        exec env SINTONIX_DIR="$sx" timeout 120 "$sintonix" --headless --dump-screen "$work/screen" \
+            --keys "l{#0#80}{#0#80}{#0#80}{#13}{#0#72}{#13}l{#0#80}{#0#80}{#13}{#27}{#27}{#27}s" \
+            --speech-log "$work/speech" --audio null --settings "$work/settings.ini" </dev/null >"$work/stdout" 2>&1
+    )
+    status=$?
+    expect_status 0
+    speech_in_order "Não foi possível abrir a lista: a cópia em temp falhou (o disco pode estar cheio)." \
+        "Listas de rádios" "Lista favoritas" \
+        "Não foi possível gravar a rádio na lista (erro 27): o disco pode estar cheio. A lista ficou como estava." \
+        "Até logo!" || fail "lists: a full disk"
+    speech_has "Ok, salvo." && fail "lists: a save on a full disk was said to be done"
+    cmp -s "$sx/listas/grande" "$work/grande.before" || fail "lists: the list changed on a full disk"
+    rm "$sx/listas/grande"
+
     # The lists screen: show a list with an external entry (the browser is offered), create a
     # list, edit, rename and delete it, and download a list from the site.
     printf 'R\xe1dio Externa, Recife - PE, Variedades\r\nEXT:%s/externo/radio-externa\r\nR\xe1dio Direta, Curitiba - PR, Jazz\r\n%s/stream/radio-direta.mp3\r\n' \
@@ -308,6 +331,24 @@ EOF
     [[ -s "$sx/listas/Clássicas 2" ]] || fail "lists: the list under its new name"
     grep -q "minha.example" "$sx/listas/Clássicas" || fail "lists: Esc at the question replaced the list"
 
+    # temp/ on another file system than listas/: a downloaded list still takes the old one's
+    # place. An index that does not come gives no empty menu.
+    if [[ -d /dev/shm && -w /dev/shm ]]; then
+        local shm
+        shm=$(mktemp -d /dev/shm/sintonix-temp.XXXXXX)
+        rm -rf "$sx/temp" && ln -s "$shm" "$sx/temp"
+        run "l{#0#80}{#13}{#13}s{#27}{#27}{#27}s"
+        expect_status 0
+        speech_has "Lista baixada." || fail "lists: across file systems: not downloaded"
+        grep -q "stream/classica.mp3" "$sx/listas/Clássicas" || fail "lists: across file systems: the list was not replaced"
+        rm -f "$sx/temp" && mkdir "$sx/temp" && rm -rf "$shm"
+    fi
+    sed -i "s|^SITE_LISTAS=.*|SITE_LISTAS=$base/nada|" "$sx/sintonix.cfg"
+    run "l{#0#80}{#13}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "Não foi possível carregar a página. Verifique sua conexão com a internet." "Listas de rádios" \
+        "Até logo!" || fail "lists: an index that did not come"
+
     # Without EDITOR the list is edited in the tuner: d moves a station down, r renames it, a
     # and s delete another. A list a text editor saved in UTF-8 reads as the tuner's own and is
     # written back in Windows-1252.
@@ -357,7 +398,6 @@ Foto: Divulgação
 Veja a lista no  site do prêmio [{base}/premio] e no  {base}/blog.
 
 "Foi uma honra", disse a diretora - emocionada. Fim.
-
 ------------------------------
 
 Esta matéria foi retirada do portal {host} e convertida para texto automaticamente pelo Sintonix.
