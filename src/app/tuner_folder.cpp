@@ -126,6 +126,8 @@ bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& 
         // A file exactly as an earlier version wrote it was never edited by the user: it takes
         // this version's text (a help that knows the new screens). Any other is left alone.
         const std::filesystem::path path = base / s.name;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) continue;
         std::optional<std::string> present = readWholeFile(path);
         if (!present || *present == s.bytes) continue;
         for (const SeedFile& earlier : seeds) {
