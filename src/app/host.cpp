@@ -248,6 +248,11 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     where.explicitFile = options.settings;
     where.userFolder = userSettingsFolder();
     SettingsFile settings(where);
+    // A settings file that cannot be used is said before anything takes the terminal.
+    const std::string settingsProblem =
+        settings.problem().empty() ? std::string()
+                                   : std::string(program) + ": " + text::cp1252ToUtf8(settings.problem());
+    if (!settingsProblem.empty()) std::cerr << settingsProblem << "\n";
     SystemClock clock;
     // Made before the interpreter, so that connections still open at the end close through it.
     Network network(settings, &loop);
@@ -289,6 +294,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
             terminal->showNotice(text::externalToCp1252(noSound));
             if (!terminal->keepsScreenBehind()) heldWarnings.hold(noSound);
         }
+        if (!settingsProblem.empty() && !terminal->keepsScreenBehind()) heldWarnings.hold(settingsProblem);
     } else if (!options.headless) {
         console.setObserver(&echo);
         keySource.add(&standardInput);
