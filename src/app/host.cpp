@@ -128,6 +128,10 @@ constexpr const char* kHelpOptions =
     "\n"
     "Saída: 0 terminou, 1 erro de execução, 2 linha de comando errada,\n"
     "3 acabaram as teclas de --keys enquanto o programa esperava uma.\n";
+// sintonix alone: its folder.
+constexpr const char* kHelpSintonixStatus =
+    "4 a pasta do sintonix não pôde ser criada, preparada ou usada (por\n"
+    "exemplo, o disco está cheio).\n";
 
 const char* programName(bool takesScript) { return takesScript ? "parlendo" : "sintonix"; }
 
@@ -411,7 +415,8 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     }
     if (options->help) {
         writeStdout(
-            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions));
+            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions +
+                               (takesScript ? "" : kHelpSintonixStatus)));
         return 0;
     }
     if (options->version) {
