@@ -128,6 +128,10 @@ constexpr const char* kHelpOptions =
     "\n"
     "Saída: 0 terminou, 1 erro de execução, 2 linha de comando errada,\n"
     "3 acabaram as teclas de --keys enquanto o programa esperava uma.\n";
+// sintonix alone: its folder.
+constexpr const char* kHelpSintonixStatus =
+    "4 a pasta do sintonix não pôde ser criada, preparada ou usada (por\n"
+    "exemplo, o disco está cheio).\n";
 
 const char* programName(bool takesScript) { return takesScript ? "parlendo" : "sintonix"; }
 
@@ -248,6 +252,11 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     where.explicitFile = options.settings;
     where.userFolder = userSettingsFolder();
     SettingsFile settings(where);
+    // A settings file that cannot be used is said before anything takes the terminal.
+    const std::string settingsProblem =
+        settings.problem().empty() ? std::string()
+                                   : std::string(program) + ": " + text::cp1252ToUtf8(settings.problem());
+    if (!settingsProblem.empty()) std::cerr << settingsProblem << "\n";
     SystemClock clock;
     // Made before the interpreter, so that connections still open at the end close through it.
     Network network(settings, &loop);
@@ -289,6 +298,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
             terminal->showNotice(text::externalToCp1252(noSound));
             if (!terminal->keepsScreenBehind()) heldWarnings.hold(noSound);
         }
+        if (!settingsProblem.empty() && !terminal->keepsScreenBehind()) heldWarnings.hold(settingsProblem);
     } else if (!options.headless) {
         console.setObserver(&echo);
         keySource.add(&standardInput);
@@ -405,7 +415,8 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     }
     if (options->help) {
         writeStdout(
-            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions));
+            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions +
+                               (takesScript ? "" : kHelpSintonixStatus)));
         return 0;
     }
     if (options->version) {

@@ -49,7 +49,7 @@ int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedS
 // As hostMain, with `prepare` run once the command line is understood and before the script
 // runs (sintonix makes and enters its folder there); the file names of the options are made
 // absolute first, so they still name the same files after a change of folder. A non-zero
-// result of `prepare` ends the program with that status.
+// result of `prepare` ends the program with that status (sintonix: 4, its folder failed).
 int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
                  std::string_view title, const std::function<int()>& prepare);
 

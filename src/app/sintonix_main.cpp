@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         if (!parlendo::prepareTunerFolder(folder, parlendo::tunerSeedFiles(), error) ||
             !parlendo::enterTunerFolder(folder, error)) {
             parlendo::tellUser("sintonix", error);
-            return 2;
+            return parlendo::kTunerFolderFailureStatus;
         }
         return 0;
     };

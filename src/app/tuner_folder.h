@@ -26,6 +26,10 @@ std::string tunerFolderPath();
 // Windows-1252), when the folder or a missing file cannot be made.
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error);
 
+// The exit status of sintonix when its folder cannot be made, seeded or entered (a full disk, a
+// folder without permission): neither a bad command line (2) nor a failure of the script (1).
+constexpr int kTunerFolderFailureStatus = 4;
+
 // Makes the folder the current one. False, with a message in `error` as above, when it cannot.
 bool enterTunerFolder(const std::string& folder, std::string& error);
 

@@ -2,11 +2,12 @@
 #include "console/settings_file.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -110,21 +111,63 @@ std::string storedValue(std::string_view value) {
     return std::string(value);
 }
 
-std::string readFileText(const std::string& path) {
-    try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return {};
-        std::ostringstream buf;
-        buf << in.rdbuf();
-        return std::move(buf).str();
-    } catch (const std::exception&) {
-        return {};
+// What is found at a settings file's path: nothing, the text of a regular file (through
+// symbolic links), or something that cannot serve as the file, with why (Windows-1252).
+struct SettingsText {
+    enum Kind { Missing, Text, Unusable };
+    Kind kind = Missing;
+    std::string text;
+    std::string why;
+};
+
+// Reads the settings file. Only a regular file is opened: a FIFO would hold the program until
+// another one writes into it, and a device may never end.
+SettingsText readSettingsText(const std::string& path) {
+    SettingsText found;
+    std::error_code ec;
+    fs::file_type entry = fs::symlink_status(path, ec).type();
+    // Nothing there, or a folder on the way that is missing or is a file.
+    if (entry == fs::file_type::not_found) return found;
+    found.kind = SettingsText::Unusable;
+    if (entry == fs::file_type::none) {  // a folder on the way cannot be looked into
+        found.why = errorDescription(ec ? ec.value() : EIO);
+        return found;
     }
+    fs::file_status target = fs::status(path, ec);
+    if (target.type() == fs::file_type::not_found) {
+        found.why = "a ligação simbólica leva a um arquivo que não existe";
+    } else if (ec) {
+        found.why = errorDescription(ec.value());
+    } else if (target.type() == fs::file_type::directory) {
+        found.why = errorDescription(EISDIR);
+    } else if (target.type() != fs::file_type::regular) {
+        found.why = "não é um arquivo comum";
+    }
+    if (!found.why.empty()) return found;
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        found.why = errorDescription(errno ? errno : EIO);
+        return found;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) found.text.append(buffer, n);
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        found.text.clear();
+        found.why = errorDescription(EIO);
+        return found;
+    }
+    found.kind = SettingsText::Text;
+    return found;
 }
 
-bool fileExists(const std::string& path) {
+// Whether anything at all, even a broken link, is at the path.
+bool pathPresent(const std::string& path) {
     std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
 }
 
 // Replaces the file with the text through a temporary file in the same folder and a rename,
@@ -134,11 +177,15 @@ bool writeFileText(const std::string& path, const std::string& text) {
     try {
         std::error_code ec;
         fs::path target(path);
-        // Writing through a link replaces what it points to, not the link itself.
+        // Writing through a link replaces what it points to, not the link itself; and only a
+        // regular file, or nothing, is ever replaced: never a device, a FIFO or a folder.
         if (fs::is_symlink(target, ec)) {
             fs::path resolved = fs::canonical(target, ec);
-            if (!ec) target = resolved;
+            if (ec) return false;
+            target = resolved;
         }
+        fs::file_type type = fs::symlink_status(target, ec).type();
+        if (type != fs::file_type::regular && type != fs::file_type::not_found) return false;
         fs::path folder = target.parent_path();
         if (!folder.empty()) {
             fs::create_directories(folder, ec);
@@ -299,9 +346,19 @@ std::string update(std::string_view fileText, std::string_view section, std::str
 
 namespace {
 
-// The value of a key in the file at path; empty when the file, section or key is missing.
+// The value of a key in the file at path; empty when the file, section or key is missing, and
+// when the file cannot be read.
 std::string lookupIn(const std::string& path, std::string_view section, std::string_view key) {
-    return profile::lookup(readFileText(path), section, key).value_or(std::string());
+    return profile::lookup(readSettingsText(path).text, section, key).value_or(std::string());
+}
+
+// Writes the key into the file at path, unless something is there that is not a regular file
+// that can be read: what cannot be read cannot be kept, and is not replaced.
+bool writeKeyIn(const std::string& path, std::string_view section, std::string_view key,
+                std::string_view value) {
+    SettingsText found = readSettingsText(path);
+    if (found.kind == SettingsText::Unusable) return false;
+    return writeFileText(path, profile::update(found.text, section, key, value));
 }
 
 }  // namespace
@@ -314,19 +371,28 @@ SettingsFile::SettingsFile(SettingsLocation location) : location_(std::move(loca
         fs::path abs = fs::absolute(fs::path(filePath_), ec);
         if (!ec) filePath_ = abs.string();
         folder_ = folderOf(filePath_);
-        return;
-    }
-    std::string userFile = location_.userFolder + "/" + kFileName;
-    if (!fileExists(userFile) && fileExists(compatibilityFile_)) {
-        folder_ = location_.compatibilityFolder;
-        filePath_ = compatibilityFile_;
     } else {
-        folder_ = location_.userFolder;
-        filePath_ = userFile;
+        // Anything at the user's place, even what cannot serve as the file, keeps it there.
+        std::string userFile = location_.userFolder + "/" + kFileName;
+        if (!pathPresent(userFile) && pathPresent(compatibilityFile_)) {
+            folder_ = location_.compatibilityFolder;
+            filePath_ = compatibilityFile_;
+        } else {
+            folder_ = location_.userFolder;
+            filePath_ = userFile;
+        }
+    }
+    SettingsText found = readSettingsText(filePath_);
+    if (found.kind == SettingsText::Unusable) {
+        unusable_ = true;
+        problem_ = "não foi possível usar o arquivo de configurações " +
+                   text::externalToCp1252(filePath_) + ": " + found.why +
+                   ". O programa segue com as configurações padrão, sem gravar nesse arquivo.";
     }
 }
 
 std::string SettingsFile::readRaw(std::string_view section, std::string_view key) {
+    if (unusable_) return {};
     return lookupIn(filePath_, section, key);
 }
 
@@ -351,12 +417,11 @@ std::string SettingsFile::readSettingOrDefault(std::string_view section, std::st
 
 bool SettingsFile::writeSetting(std::string_view section, std::string_view key,
                                 std::string_view value) {
+    if (unusable_) return false;
     bool legacy = legacyOn();
-    bool ok = writeFileText(filePath_,
-                            profile::update(readFileText(filePath_), section, key, value));
-    if (legacy && compatibilityFile_ != filePath_ && fileExists(compatibilityFile_))
-        writeFileText(compatibilityFile_,
-                      profile::update(readFileText(compatibilityFile_), section, key, value));
+    bool ok = writeKeyIn(filePath_, section, key, value);
+    if (legacy && compatibilityFile_ != filePath_ && pathPresent(compatibilityFile_))
+        writeKeyIn(compatibilityFile_, section, key, value);
     return ok;
 }
 

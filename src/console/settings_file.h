@@ -38,8 +38,16 @@ public:
     // Writes to the settings file (created with its folder when missing); with the compatibility
     // flag on and the compatibility file present, writes there as well. Returns false when the
     // settings file could not be written. The file is replaced whole, through a temporary file
-    // and a rename, so a failed write never loses what was there.
+    // and a rename, so a failed write never loses what was there; through a symbolic link the
+    // file it leads to is replaced, and only a regular file is ever replaced.
     bool writeSetting(std::string_view section, std::string_view key, std::string_view value);
+
+    // Why the settings file is not used in this run, or empty when it is (or is missing): when
+    // what its path names cannot be read as a regular file (a folder, a device, a FIFO, a
+    // broken link, a file without permission to read), it is taken as missing for the whole
+    // run and never written, so that nothing of the user's is replaced. A message for
+    // standard error (Portuguese, Windows-1252).
+    const std::string& problem() const { return problem_; }
 
     // The settings file and its folder (no trailing slash).
     const std::string& filePath() const { return filePath_; }
@@ -55,6 +63,8 @@ private:
     std::string filePath_;
     std::string folder_;
     std::string compatibilityFile_;
+    bool unusable_ = false;
+    std::string problem_;
 };
 
 // A folder named by a setting as a file-name prefix: "/" separators and a trailing "/" (empty

@@ -3,21 +3,15 @@
 
 #include <dlfcn.h>
 
+#include "text/cp1252.h"
+
 namespace parlendo {
-
-namespace {
-
-std::string loaderError(const char* fallback) {
-    const char* reason = ::dlerror();
-    return reason ? reason : fallback;
-}
-
-}  // namespace
 
 std::optional<SharedLibrary> SharedLibrary::load(const char* fileName, std::string& error) {
     void* handle = ::dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        error = loaderError("the library cannot be loaded");
+        // The loader's own reason is English: the user is told in Portuguese which library.
+        error = text::cp1252ToUtf8("não foi possível carregar a biblioteca ") + fileName;
         return std::nullopt;
     }
     return SharedLibrary(handle);
@@ -26,7 +20,7 @@ std::optional<SharedLibrary> SharedLibrary::load(const char* fileName, std::stri
 void* SharedLibrary::symbol(const char* name, std::string& error) const {
     ::dlerror();
     void* address = ::dlsym(handle_, name);
-    if (!address) error = loaderError("the library has no such function");
+    if (!address) error = text::cp1252ToUtf8("a biblioteca não tem a função ") + name;
     return address;
 }
 

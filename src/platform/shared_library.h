@@ -11,13 +11,14 @@ namespace parlendo {
 class SharedLibrary {
 public:
     // Loads the library of that file name (or finds it loaded already), its functions bound at
-    // once. Nothing, with the loader's reason in `error`, when it cannot be loaded. A loaded library
+    // once. Nothing, with a Portuguese reason naming the library in `error` (UTF-8, as the
+    // warnings it goes into), when it cannot be loaded. A loaded library
     // stays for the rest of the run: sound libraries leave threads and handlers behind, so none is
     // ever unloaded.
     static std::optional<SharedLibrary> load(const char* fileName, std::string& error);
 
-    // The address of the named function; null, with the reason in `error`, when the library has
-    // none of that name.
+    // The address of the named function; null, with the reason in `error` (as above), when the
+    // library has none of that name.
     void* symbol(const char* name, std::string& error) const;
 
     // Sets `function` to the named function, as the pointer type it has: false when it is missing.

@@ -1,6 +1,9 @@
 #include "console/settings_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,8 @@
 #include <sstream>
 #include <string>
 #include <utility>
+
+#include "text/cp1252.h"
 
 using namespace parlendo;
 namespace fs = std::filesystem;
@@ -231,4 +236,69 @@ TEST_F(SettingsFileTest, CompatibilityFlag) {
     EXPECT_EQ(readFile(compatFile()),
               "[ORALIX]\r\nDIRLETRAS=/meu\r\nPGMORALIX=/opt/antigo\r\nLEGADO=N\r\n");
     EXPECT_EQ(readFile(userFile()), "[ORALIX]\nLEGADO=N\nDIRLETRAS=/meu\r\nOUTRA=1\r\n");
+}
+
+// What the path names is the user's: only a regular file, reached directly or through a link, is
+// ever replaced; anything else is used as missing, said, and left as it was.
+TEST_F(SettingsFileTest, OnlyARegularFileIsEverWritten) {
+    auto used = [&](const fs::path& path) {
+        SettingsLocation loc = location();
+        loc.explicitFile = path.string();
+        return SettingsFile(loc);
+    };
+    // A link to a regular file: the file takes the default, the link stays a link.
+    writeFile(root_ / "real.ini", "[A]\nx=1\n");
+    fs::create_symlink("real.ini", root_ / "link.ini");
+    SettingsFile linked = used(root_ / "link.ini");
+    EXPECT_EQ(linked.problem(), "");
+    EXPECT_EQ(linked.readSettingOrDefault("ORALIX", "FALANDO", "Sim"), "Sim");
+    EXPECT_TRUE(fs::is_symlink(root_ / "link.ini"));
+    EXPECT_EQ(readFile(root_ / "real.ini"), "[A]\nx=1\n[ORALIX]\r\nFALANDO=Sim\r\n");
+
+    // A FIFO (which would hold a reader until someone writes), a link to it, a link that leads
+    // nowhere, a link to itself and a folder: defaults for the run, a reason, nothing written.
+    ASSERT_EQ(::mkfifo((root_ / "fila").c_str(), 0600), 0);
+    fs::create_symlink("fila", root_ / "para-fila.ini");
+    fs::create_symlink("sumiu.ini", root_ / "quebrado.ini");
+    fs::create_symlink("laco.ini", root_ / "laco.ini");
+    fs::create_directories(root_ / "pasta.ini");
+    for (const char* name : {"fila", "para-fila.ini", "quebrado.ini", "laco.ini", "pasta.ini"}) {
+        const fs::path path = root_ / name;
+        const fs::file_type before = fs::symlink_status(path).type();
+        SettingsFile s = used(path);
+        const std::string said = text::cp1252ToUtf8(s.problem());
+        EXPECT_EQ(said.rfind("não foi possível usar o arquivo de configurações " + path.string() + ": ", 0), 0u)
+            << said;
+        EXPECT_NE(said.find("configurações padrão"), std::string::npos) << said;
+        EXPECT_EQ(s.readSettingOrDefault("ORALIX", "FALANDO", "Sim"), "Sim") << name;
+        EXPECT_FALSE(s.writeSetting("ORALIX", "FALANDO", "Nao")) << name;
+        EXPECT_EQ(fs::symlink_status(path).type(), before) << name;
+    }
+    EXPECT_NE(text::cp1252ToUtf8(used(root_ / "pasta.ini").problem()).find(": é uma pasta."), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(root_ / "pasta.ini"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "sumiu.ini")));
+    EXPECT_TRUE(fs::is_fifo(root_ / "fila"));
+
+    // A file that cannot be read, in a folder anyone may write to. Root reads any file, so the
+    // reading is done by a child that has given root up.
+    const fs::path locked = root_ / "aberta" / "oralix.ini";
+    writeFile(locked, "[ORALIX]\r\nFALANDO=Nao\r\nMINHA=chave\r\n");
+    fs::permissions(locked.parent_path(), fs::perms::all);
+    fs::permissions(locked, fs::perms::none);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        SettingsFile s = used(locked);
+        bool ok = text::cp1252ToUtf8(s.problem()).find(": permissão negada.") != std::string::npos &&
+                  s.readSettingOrDefault("ORALIX", "FALANDO", "Sim") == "Sim" &&
+                  s.readRaw("ORALIX", "MINHA").empty();
+        ::_exit(ok ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readFile(locked), "[ORALIX]\r\nFALANDO=Nao\r\nMINHA=chave\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked.parent_path()), fs::directory_iterator()), 1);
 }

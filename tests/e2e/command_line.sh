@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command line of parlendo and sintonix as a user meets it: --help and --version on standard
 # output with status 0 before anything starts, and bad command lines told in Portuguese (UTF-8)
-# on standard error with status 2 and a pointer to --help.
+# on standard error with status 2 and a pointer to --help; a tuner folder that fails (status 4)
+# and a settings path that is a folder, told the same way.
 #
 #   tests/e2e/command_line.sh PARLENDO SINTONIX VERSION
 #
@@ -60,13 +61,38 @@ run missing "$parlendo" --headless "$work/não há.plo"
 [[ $status == 2 && $(cat "$work/missing.err") == "parlendo: não foi possível ler o script $work/não há.plo: não existe." ]] ||
     fail "a missing script: status $status, $(cat "$work/missing.err")"
 
-# A tuner folder that cannot be made (under a file) is told with its reason.
+# A tuner folder that cannot be made (under a file) is told with its reason, with the status of
+# a folder that failed (4), not that of a bad command line.
 : >"$work/arquivo"
 SINTONIX_DIR=$work/arquivo/sintonix "$sintonix" --headless --audio null --settings "$work/o.ini" \
     >/dev/null 2>"$work/folder.err" </dev/null
 status=$?
-[[ $status == 2 && $(cat "$work/folder.err") == "sintonix: não foi possível criar a pasta $work/arquivo/sintonix: parte do caminho não é uma pasta." ]] ||
+[[ $status == 4 && $(cat "$work/folder.err") == "sintonix: não foi possível criar a pasta $work/arquivo/sintonix: parte do caminho não é uma pasta." ]] ||
     fail "an impossible folder: status $status, $(cat "$work/folder.err")"
+
+# A full disk at the first start: each seed file is written first under NAME.novo, here a link to
+# /dev/full, where every write fails with ENOSPC (nothing is ever renamed over the link's target).
+if [[ -c /dev/full ]]; then
+    mkdir "$work/cheio"
+    for seed in segmentos.lst sintonix.ajd sintonix.cfg; do ln -s /dev/full "$work/cheio/$seed.novo"; done
+    SINTONIX_DIR=$work/cheio "$sintonix" --headless --audio null --settings "$work/o.ini" \
+        >/dev/null 2>"$work/full.err" </dev/null
+    status=$?
+    [[ $status == 4 ]] && grep -qx "sintonix: não foi possível gravar $work/cheio/[a-z]*\.[a-z]*: o disco está cheio\." "$work/full.err" ||
+        fail "a full disk at start: status $status, $(cat "$work/full.err")"
+    [[ -c /dev/full ]] || fail "/dev/full is no longer a device"
+else
+    echo "SKIP: no /dev/full, the full disk at start is not tried"
+fi
+
+# A folder given as the settings file is said, the run goes on with the defaults, and nothing is
+# written into it.
+mkdir "$work/config.ini"
+printf 'termina mudo\n' >"$work/fim.plo"
+run settings "$parlendo" --headless --audio null --settings "$work/config.ini" "$work/fim.plo"
+[[ $status == 0 && $(cat "$work/settings.err") == "parlendo: não foi possível usar o arquivo de configurações $work/config.ini: é uma pasta. O programa segue com as configurações padrão, sem gravar nesse arquivo." ]] ||
+    fail "a folder as the settings file: status $status, $(cat "$work/settings.err")"
+[[ -z $(ls -A "$work/config.ini") ]] || fail "something was written into the settings folder: $(ls -A "$work/config.ini")"
 
 if ((failures)); then
     echo "$failures check(s) failed"
