@@ -1,6 +1,7 @@
 // Fuzz target for what a server sends: arbitrary bytes read as lines (or bytes) by the
-// connection layer over a local socket pair, checked against a plain reading of the rules, and
-// every line given to the status-line, header, URL and Location parsers of the download.
+// connection layer over a local socket pair, and taken as the head of an answer byte by byte,
+// both checked against a plain reading of the rules; every line is given to the status-line,
+// header, URL and Location parsers of the download.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,6 +44,33 @@ std::vector<std::string> expectedLines(const std::string& bytes, size_t maxLengt
     return lines;
 }
 
+// The head's lines up to the first one longer than the line limit or past the head limit (line
+// ends aside), which sets `tooLarge`; one CR before each LF goes, and so does one at the end of
+// the text after the last LF, a line when there is any.
+std::vector<std::string> expectedHead(const std::string& bytes, size_t lineLimit, size_t headLimit,
+                                      bool& tooLarge) {
+    std::vector<std::string> lines;
+    tooLarge = false;
+    size_t used = 0;
+    size_t p = 0;
+    while (p < bytes.size()) {
+        size_t lf = bytes.find('\n', p);
+        size_t end = lf == std::string::npos ? bytes.size() : lf;
+        size_t length = end - p;
+        if (length > lineLimit || used + length > headLimit) {
+            tooLarge = true;
+            break;
+        }
+        used += length;
+        std::string raw = bytes.substr(p, length);
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        lines.push_back(raw);
+        if (lf == std::string::npos) break;
+        p = lf + 1;
+    }
+    return lines;
+}
+
 parlendo::SettingsFile& settings() {
     static parlendo::SettingsFile* file = [] {
         const std::string& folder = parlendo::fuzzScratchFolder("parlendo-fuzz-http");
@@ -56,6 +84,7 @@ parlendo::SettingsFile& settings() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider fdp(data, size);
     size_t maxLength = fdp.ConsumeIntegralInRange<size_t>(0, 300);
+    size_t headLimit = fdp.ConsumeIntegralInRange<size_t>(0, 3000);
     bool byBytes = fdp.ConsumeBool();
     double amount = fdp.ConsumeFloatingPoint<double>();
     std::string bytes = fdp.ConsumeRemainingBytesAsString();
@@ -69,6 +98,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ::send(pair[1], bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
         std::abort();
     ::close(pair[1]);
+
+    bool tooLarge = false;
+    std::vector<std::string> wantHead = expectedHead(bytes, maxLength, headLimit, tooLarge);
+    parlendo::HeadLines head(maxLength, headLimit);
+    std::vector<std::string> gotHead;
+    bool stopped = false;
+    for (char c : bytes) {
+        parlendo::HeadLines::Step step = head.add(static_cast<uint8_t>(c));
+        if (step == parlendo::HeadLines::Step::Line) gotHead.push_back(head.line());
+        if (step == parlendo::HeadLines::Step::TooLarge) {
+            stopped = true;
+            break;
+        }
+    }
+    if (!stopped && head.end()) gotHead.push_back(head.line());
+    if (!stopped && head.end()) fail("a second end of the head", gotHead.size());
+    if (stopped != tooLarge) fail("the head's limit", gotHead.size());
+    if (gotHead != wantHead) fail("a line of the head differs", gotHead.size());
 
     parlendo::Network net(settings(), nullptr);
     parlendo::NetConnection conn(pair[0]);

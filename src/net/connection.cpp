@@ -118,7 +118,8 @@ bool Network::tlsBound(int fd) const { return fd >= 0 && tls_->active() && tls_-
 
 void Network::endTls() { tls_->end(); }
 
-int Network::connectTls(std::string_view host, int port) {
+int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut) {
+    if (handshakeTimedOut) *handshakeTimedOut = false;
     int fd = connect(host, port);
     if (fd < 0) return -1;
     std::string verifySetting = settings_.readSetting("ORALIX", "VERIFICARCERTIFICADOS");
@@ -141,6 +142,7 @@ int Network::connectTls(std::string_view host, int port) {
         else if (error == TlsState::kWantWrite)
             w = waitSocket(fd, true, deadline);
         if (w != sock::Wait::Ready) {
+            if (w == sock::Wait::TimedOut && handshakeTimedOut) *handshakeTimedOut = true;
             if (tls_->certificateRejected() && showMessage)
                 showMessage("Certificado do servidor não confere.");
             sock::closeSocket(fd);
@@ -218,12 +220,14 @@ NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
             } else if (error == TlsState::kWantWrite) {
                 w = waitSocket(conn.socket, true, deadline);
             } else {
-                if (error != TlsState::kSyscall && error != TlsState::kZeroReturn && writeLine)
-                    writeLine("Erro SSL: " + std::to_string(error));
-                return NetRead::Closed;
+                // The close notice, or a hang-up without one, ends the data in order; anything
+                // else (a reset under the session, a broken record) breaks the connection.
+                if (error == TlsState::kZeroReturn) return NetRead::Closed;
+                if (error != TlsState::kSyscall && writeLine) writeLine("Erro SSL: " + std::to_string(error));
+                return NetRead::Failed;
             }
             if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
-            if (w == sock::Wait::Failed) return NetRead::Closed;
+            if (w == sock::Wait::Failed) return NetRead::Failed;
             continue;
         }
         size_t got = 0;
@@ -245,10 +249,11 @@ NetRead Network::receive(int socket, char* out, size_t size, size_t& got, NetDea
             got = r.count;
             return NetRead::Ok;
         }
-        if (r.error != EAGAIN) return NetRead::Closed;
+        // A reset or any other receive error is no end of the data.
+        if (r.error != EAGAIN) return NetRead::Failed;
         sock::Wait w = waitSocket(socket, false, deadline);
         if (w == sock::Wait::TimedOut) return NetRead::TimedOut;
-        if (w == sock::Wait::Failed) return NetRead::Closed;
+        if (w == sock::Wait::Failed) return NetRead::Failed;
     }
 }
 
@@ -282,7 +287,7 @@ NetRead Network::readLine(NetConnection& conn, std::string& line, size_t maxLeng
     for (;;) {
         if (conn.position >= conn.count) {
             NetRead r = fill(conn, deadline);
-            if (r == NetRead::TimedOut) return r;
+            if (r == NetRead::TimedOut || r == NetRead::Failed) return r;
             if (r == NetRead::Closed) {
                 if (!any) return NetRead::Closed;
                 break;

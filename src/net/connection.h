@@ -35,7 +35,8 @@ struct NetConnection {
 // How a read ended.
 enum class NetRead {
     Ok,        // what was asked for arrived
-    Closed,    // the peer ended the connection, or the connection failed
+    Closed,    // the peer ended the connection in order
+    Failed,    // the connection broke (a reset, a receive or TLS error)
     TimedOut,  // nothing arrived within the time allowed
 };
 
@@ -75,8 +76,9 @@ public:
     std::vector<sock::Address> resolve(std::string_view host, int port);
     // A connected socket, or -1. Reads TIMEOUT_REDE and TEMPOLIMITEREDE again first.
     int connect(std::string_view host, int port);
-    // connect, then TLS with the host as server name; -1 (socket closed) when TLS fails.
-    int connectTls(std::string_view host, int port);
+    // connect, then TLS with the host as server name; -1 (socket closed) when TLS fails, with
+    // `handshakeTimedOut` (when given) set when the server left the handshake unanswered.
+    int connectTls(std::string_view host, int port, bool* handshakeTimedOut = nullptr);
     // Every byte of the text; false when not all of it (or nothing at all) went out.
     bool sendText(int socket, std::string_view text);
     bool sendLine(int socket, std::string_view text);
@@ -89,7 +91,8 @@ public:
                      NetDeadline deadline = kNoDeadline);
     // A line ended by LF, one CR before it removed; the last unterminated text before the
     // peer's close counts as a line. A line longer than maxLength is given cut to
-    // maxLength + 1 bytes and the rest of it skipped. Closed when nothing was left to read.
+    // maxLength + 1 bytes and the rest of it skipped. Closed when nothing was left to read;
+    // Failed when the connection broke, also in the middle of a line.
     NetRead readLine(NetConnection& conn, std::string& line, size_t maxLength,
                      NetDeadline deadline = kNoDeadline);
     // Closes a socket (0 or above), ending TLS when it is the TLS-bound one.

@@ -24,15 +24,18 @@ namespace parlendo {
 namespace {
 
 constexpr size_t kBlock = 4096;
-// A header or status line longer than this is no answer of a web server.
-constexpr size_t kHeaderLineLimit = 64 * 1024;
+// A status or header line longer than this, or a head (status line and headers) larger than
+// that, is no answer of a web server.
+constexpr size_t kHeaderLineLimit = 16 * 1024;
+constexpr size_t kHeadLimit = 64 * 1024;
 constexpr int kRedirectLimit = 20;
 // The count a stream never uses up.
 constexpr int64_t kStreamRemaining = 999999999;
 // Bytes gathered before they go to the file in one write.
 constexpr size_t kOutputBuffer = 64 * 1024;
-// How often a silent stream looks at the keys.
-constexpr auto kStreamKeyLook = std::chrono::milliseconds(250);
+// How often the keys are looked at while the answer is awaited or arrives, whatever the server
+// does.
+constexpr auto kKeyLook = std::chrono::milliseconds(250);
 // Bytes of the body received at most in one go.
 constexpr size_t kStage = 16 * kBlock;
 
@@ -43,6 +46,11 @@ constexpr std::string_view kAskStop = "Deseja parar o download?";
 constexpr std::string_view kStopped = "O download foi interrompido.";
 constexpr std::string_view kTooManyRedirects = "Erro http: redirecionamentos demais.";
 constexpr std::string_view kSilent = "Erro de conexao: o servidor não respondeu a tempo.";
+constexpr std::string_view kTlsSilent = "Erro de conexao segura: o servidor não respondeu a tempo.";
+constexpr std::string_view kBroken = "Erro de conexao: a conexão foi interrompida.";
+constexpr std::string_view kIncomplete = "Erro de conexao: o arquivo chegou incompleto.";
+constexpr std::string_view kHeadTooLarge = "Erro http: cabeçalho da resposta grande demais.";
+constexpr std::string_view kBadResume = "Erro http206: o servidor não retomou de onde o arquivo parou.";
 constexpr std::string_view kWriteFailed = "Erro na escrita de arquivo ";
 
 using text::startsWithUpper;
@@ -117,8 +125,18 @@ private:
     enum class Outcome { Done, Failed, Redirect, LineCopy };
     Outcome fetch();
     Outcome readHead(int& status);
+    // How reading one line of a head ended.
+    enum class HeadRead { Ok, Closed, Broken, TimedOut, TooLarge, Stopped };
+    // The next line of a head (in head.line()), by the head's deadline; the keys are looked
+    // at while it comes.
+    HeadRead headLine(HeadLines& head, NetDeadline deadline);
+    // Says what ended a head that did not arrive whole (a time-out, its size, a broken
+    // connection).
+    void tellHeadFailure(HeadRead r);
     Outcome body();
     bool lineCopy();
+    // Looks at the keys when the time for it has come; true when the user chose to stop.
+    bool keysInTime();
     // Takes one waiting key; true when the user chose to stop.
     bool keyDuringBody();
     void report(std::string_view text) { in_.showMessage(text); }
@@ -143,6 +161,7 @@ private:
     int64_t contentRangeTotal_ = -1;
     std::string contentType_;
     bool stream_ = false;
+    NetDeadline nextKeyLook_ = std::chrono::steady_clock::now() + kKeyLook;
 };
 
 bool Downloader::run() {
@@ -167,7 +186,9 @@ bool Downloader::connect(const UrlParts& url) {
     std::optional<int32_t> port = toInteger(url.port);
     net_.start();
     if (!port) return false;
-    fd_ = url.https ? net_.connectTls(url.host, *port) : net_.connect(url.host, *port);
+    bool handshakeTimedOut = false;
+    fd_ = url.https ? net_.connectTls(url.host, *port, &handshakeTimedOut) : net_.connect(url.host, *port);
+    if (handshakeTimedOut) report(kTlsSilent);
     if (fd_ < 0) return false;
     conn_ = std::make_unique<NetConnection>(fd_);
     return true;
@@ -209,9 +230,16 @@ Downloader::Outcome Downloader::fetch() {
         report("Erro http" + std::to_string(status) + ": resposta inesperada do servidor.");
         return Outcome::Failed;
     }
-    // A partial answer must start where the file ends, or the file would be corrupted.
-    if (status == 206 && contentRangeStart_ >= 0 && contentRangeStart_ != resumeOffset_)
-        return Outcome::Failed;
+    if (status == 206) {
+        // A partial answer is appended only when it says it starts where the file ends;
+        // anything else would corrupt the file, which is left as it is.
+        if (contentRangeStart_ != resumeOffset_) {
+            report(kBadResume);
+            return Outcome::Failed;
+        }
+        report(kResuming);
+        if (!out_.isOpen() && !out_.open(request_.file, FileHandle::Mode::Append)) return Outcome::Failed;
+    }
     if (announced_ == 0) {
         if (!startsWithUpper(contentType_, "AUDIO")) return Outcome::LineCopy;
         stream_ = true;
@@ -219,11 +247,45 @@ Downloader::Outcome Downloader::fetch() {
     return body();
 }
 
+bool Downloader::keysInTime() {
+    auto now = std::chrono::steady_clock::now();
+    if (now < nextKeyLook_) return false;
+    nextKeyLook_ = now + kKeyLook;
+    return in_.services.keys.keyPressed() && keyDuringBody();
+}
+
+Downloader::HeadRead Downloader::headLine(HeadLines& head, NetDeadline deadline) {
+    for (;;) {
+        if (keysInTime()) return HeadRead::Stopped;
+        if (std::chrono::steady_clock::now() >= deadline) return HeadRead::TimedOut;
+        uint8_t byte = 0;
+        NetRead r = net_.readByte(*conn_, byte, std::min(deadline, nextKeyLook_));
+        if (r == NetRead::TimedOut) continue;
+        // The last text before the server's close counts as a line.
+        if (r == NetRead::Closed) return head.end() ? HeadRead::Ok : HeadRead::Closed;
+        if (r != NetRead::Ok) return HeadRead::Broken;
+        HeadLines::Step step = head.add(byte);
+        if (step == HeadLines::Step::Line) return HeadRead::Ok;
+        if (step == HeadLines::Step::TooLarge) return HeadRead::TooLarge;
+    }
+}
+
+void Downloader::tellHeadFailure(HeadRead r) {
+    if (r == HeadRead::TimedOut) report(kSilent);
+    if (r == HeadRead::TooLarge) report(kHeadTooLarge);
+    if (r == HeadRead::Broken) report(kBroken);
+}
+
 Downloader::Outcome Downloader::readHead(int& status) {
-    std::string line;
-    NetRead r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
-    if (r == NetRead::TimedOut) report(kSilent);
-    if (r != NetRead::Ok || line.size() > kHeaderLineLimit) return Outcome::Failed;
+    // The whole head, however it is cut into lines, has one time limit and one size limit.
+    NetDeadline deadline = net_.silenceDeadline();
+    HeadLines head(kHeaderLineLimit, kHeadLimit);
+    const std::string& line = head.line();
+    HeadRead r = headLine(head, deadline);
+    if (r != HeadRead::Ok) {
+        tellHeadFailure(r);
+        return Outcome::Failed;
+    }
     std::optional<int> code = parseStatusCode(line);
     if (!code) return Outcome::Failed;
     status = *code;
@@ -232,9 +294,6 @@ Downloader::Outcome Downloader::readHead(int& status) {
         bool ready = out_.isOpen() ? out_.truncate() : out_.open(request_.file, FileHandle::Mode::Truncate);
         if (!ready) return Outcome::Failed;
         resumeOffset_ = 0;
-    } else if (status == 206) {
-        report(kResuming);
-        if (!out_.isOpen() && !out_.open(request_.file, FileHandle::Mode::Append)) return Outcome::Failed;
     } else if (status == 400) {
         report(kBadRequest);
         return Outcome::Failed;
@@ -243,9 +302,11 @@ Downloader::Outcome Downloader::readHead(int& status) {
         return Outcome::Failed;
     }
     for (;;) {
-        r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
-        if (r == NetRead::TimedOut) report(kSilent);
-        if (r != NetRead::Ok || line.size() > kHeaderLineLimit) return Outcome::Failed;
+        r = headLine(head, deadline);
+        if (r != HeadRead::Ok) {
+            tellHeadFailure(r);
+            return Outcome::Failed;
+        }
         if (line.empty()) return Outcome::Done;
         HeaderField h = parseHeader(line);
         switch (h.kind) {
@@ -281,29 +342,36 @@ Downloader::Outcome Downloader::body() {
     // never completes are not written.
     std::unique_ptr<char[]> stage(new char[kStage]);
     size_t have = 0;
+    // Each block must come within the time limit of the one before, however the server dribbles
+    // its bytes; a stream may pause as long as the station likes.
+    auto nextProgress = [&] { return stream_ ? kNoDeadline : net_.silenceDeadline(); };
+    NetDeadline progress = nextProgress();
     bool silent = false;
+    bool broken = false;
     bool writeFailed = false;
     bool stopped = false;
     while (!stopped) {
         size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kBlock));
         if (n == 0) break;
         if (have < n) {
+            // Meanwhile the keys are looked at now and then, so that Esc can always stop it.
+            if (keysInTime()) {
+                stopped = true;
+                break;
+            }
+            if (std::chrono::steady_clock::now() >= progress) {
+                silent = true;
+                break;
+            }
             // Ask for no more than the announced length still missing.
             size_t room = kStage - have;
             if (!stream_)
                 room = static_cast<size_t>(
                     std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
             size_t got = 0;
-            // A stream may pause as long as the station likes; meanwhile the keys are looked
-            // at now and then, so that Esc can still stop it.
-            NetDeadline deadline =
-                stream_ ? std::chrono::steady_clock::now() + kStreamKeyLook : net_.silenceDeadline();
-            NetRead r = net_.readSome(*conn_, stage.get() + have, room, got, deadline);
-            if (r == NetRead::TimedOut && stream_) {
-                if (in_.services.keys.keyPressed() && keyDuringBody()) break;
-                continue;
-            }
-            if (r == NetRead::TimedOut) silent = true;
+            NetRead r = net_.readSome(*conn_, stage.get() + have, room, got, std::min(progress, nextKeyLook_));
+            if (r == NetRead::TimedOut) continue;
+            if (r == NetRead::Failed) broken = true;
             if (r != NetRead::Ok) break;
             have += got;
             continue;
@@ -315,6 +383,7 @@ Downloader::Outcome Downloader::body() {
                 break;
             }
             at += n;
+            progress = nextProgress();
             if (!stream_) remaining -= static_cast<int64_t>(n);
             if (clicks_) in_.services.speech.click();
             if (in_.services.keys.keyPressed() && keyDuringBody()) {
@@ -330,8 +399,12 @@ Downloader::Outcome Downloader::body() {
     if (!out_.flush()) writeFailed = true;
     if (writeFailed) report(std::string(kWriteFailed) + request_.file);
     if (silent) report(kSilent);
-    if (writeFailed || silent) return Outcome::Failed;
-    return stream_ || remaining <= 1 ? Outcome::Done : Outcome::Failed;
+    // A broken connection is never the end of the data, not even of a stream.
+    if (broken) report(kBroken);
+    if (writeFailed || silent || broken) return Outcome::Failed;
+    if (stream_ || remaining <= 1) return Outcome::Done;
+    if (!stopped) report(kIncomplete);
+    return Outcome::Failed;
 }
 
 bool Downloader::keyDuringBody() {
@@ -390,55 +463,76 @@ bool Downloader::lineCopy() {
         head += "\r\n";
         ok = net_.sendText(fd_, head);
     }
-    // The status line and the headers are read past, up to the empty line.
-    std::string line;
+    // The status line and the headers are read past, up to the empty line, within the limits
+    // of a head.
+    NetDeadline deadline = net_.silenceDeadline();
+    HeadLines head(kHeaderLineLimit, kHeadLimit);
     while (ok) {
-        NetRead r = net_.readLine(*conn_, line, kHeaderLineLimit, net_.silenceDeadline());
-        if (r == NetRead::TimedOut) report(kSilent);
-        if (r != NetRead::Ok || line.size() > kHeaderLineLimit)
+        HeadRead r = headLine(head, deadline);
+        tellHeadFailure(r);
+        if (r != HeadRead::Ok)
             ok = false;
-        else if (line.empty())
+        else if (head.line().empty())
             break;
     }
     if (ok) ok = out_.open(request_.file, FileHandle::Mode::Truncate);
+    bool writeFailed = false;
     if (ok) {
         // Bytes go through as they come; a CR just before an LF is dropped, and every line
-        // gets CR LF.
+        // gets CR LF. As for a body with a length, a whole block's worth of bytes must come
+        // within the time limit of the one before.
         bool pendingCr = false;
         bool lineHasText = false;
+        NetDeadline progress = net_.silenceDeadline();
+        size_t sinceProgress = 0;
         char block[NetConnection::kBufferSize];
         for (;;) {
-            size_t got = 0;
-            NetRead r = net_.readSome(*conn_, block, sizeof block, got, net_.silenceDeadline());
-            for (size_t i = 0; i < got && ok; ++i) {
-                char c = block[i];
-                if (c == '\n') {
-                    ok = out_.write("\r\n", 2);
-                    pendingCr = false;
-                    lineHasText = false;
-                    continue;
-                }
-                if (pendingCr) ok = out_.write("\r", 1);
-                pendingCr = c == '\r';
-                if (!pendingCr) ok = ok && out_.write(&c, 1);
-                lineHasText = true;
+            if (keysInTime()) {
+                ok = false;
+                break;
             }
-            if (!ok) break;
-            if (r == NetRead::TimedOut) {
+            if (std::chrono::steady_clock::now() >= progress) {
                 report(kSilent);
                 ok = false;
                 break;
             }
-            if (r != NetRead::Ok) break;
+            size_t got = 0;
+            NetRead r = net_.readSome(*conn_, block, sizeof block, got, std::min(progress, nextKeyLook_));
+            for (size_t i = 0; i < got && !writeFailed; ++i) {
+                char c = block[i];
+                if (c == '\n') {
+                    writeFailed = !out_.write("\r\n", 2);
+                    pendingCr = false;
+                    lineHasText = false;
+                    continue;
+                }
+                if (pendingCr) writeFailed = !out_.write("\r", 1);
+                pendingCr = c == '\r';
+                if (!pendingCr && !writeFailed) writeFailed = !out_.write(&c, 1);
+                lineHasText = true;
+            }
+            if (writeFailed) break;
+            sinceProgress += got;
+            if (sinceProgress >= kBlock) {
+                sinceProgress = 0;
+                progress = net_.silenceDeadline();
+            }
+            if (r == NetRead::TimedOut || r == NetRead::Ok) continue;
+            if (r == NetRead::Failed) {
+                // A reset is no end of the page: what came is only part of it.
+                report(kBroken);
+                ok = false;
+            }
+            break;
         }
-        if (ok && lineHasText) ok = out_.write("\r\n", 2);
-        if (ok) ok = out_.write("\r\n", 2);
-        if (!ok) report(std::string(kWriteFailed) + request_.file);
+        if (ok && !writeFailed && lineHasText) writeFailed = !out_.write("\r\n", 2);
+        if (ok && !writeFailed) writeFailed = !out_.write("\r\n", 2);
+        if (writeFailed) report(std::string(kWriteFailed) + request_.file);
     }
     closeConnection();
     net_.stop();
     bool closed = out_.close();
-    return ok && closed;
+    return ok && !writeFailed && closed;
 }
 
 }  // namespace
@@ -446,6 +540,28 @@ bool Downloader::lineCopy() {
 bool download(Interpreter& in, Network& net, const DownloadRequest& request) {
     Downloader d(in, net, request);
     return d.run();
+}
+
+HeadLines::Step HeadLines::add(uint8_t byte) {
+    if (complete_) {
+        line_.clear();
+        complete_ = false;
+    }
+    if (byte == '\n') {
+        if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+        complete_ = true;
+        return Step::Line;
+    }
+    if (left_ == 0 || line_.size() >= lineLimit_) return Step::TooLarge;
+    --left_;
+    line_ += static_cast<char>(byte);
+    return Step::More;
+}
+
+bool HeadLines::end() {
+    if (complete_ || line_.empty()) return false;
+    add('\n');
+    return true;
 }
 
 UrlParts splitUrl(std::string_view url) {

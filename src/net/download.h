@@ -51,6 +51,27 @@ struct HeaderField {
 };
 HeaderField parseHeader(std::string_view line);
 
+// The head of an answer (its status line and headers), taken byte by byte: lines end at LF,
+// one CR before it dropped; no line may be longer than the line limit, and all of them
+// together (line ends aside) no larger than the head limit.
+class HeadLines {
+public:
+    enum class Step { More, Line, TooLarge };
+    HeadLines(size_t lineLimit, size_t headLimit) : lineLimit_(lineLimit), left_(headLimit) {}
+    // Line: the byte ended a line, now in line(); the next byte starts another.
+    Step add(uint8_t byte);
+    const std::string& line() const { return line_; }
+    // At the end of the data: true when text of a line not yet ended was left, which is then
+    // the last line (as if an LF had come).
+    bool end();
+
+private:
+    size_t lineLimit_;
+    size_t left_;
+    std::string line_;
+    bool complete_ = false;
+};
+
 // The three significant digits of the progress report ("general" format with any exponent
 // cut off), with the given decimal separator.
 std::string formatGeneral3(double value, char separator);

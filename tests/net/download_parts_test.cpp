@@ -178,5 +178,23 @@ TEST_F(DownloadKeys, EscAsksAndSStops) {
     EXPECT_EQ(readBytes(m_.folder / "g.bin").size(), 4096u);
 }
 
+// Esc is looked at a few times a second whatever the server does: headers that never end, a
+// body that drips, a page without a length that drips.
+TEST_F(DownloadKeys, EscIsAnsweredWithinASecondWhateverTheServerDoes) {
+    for (const char* path : {"/headers?every=0.3", "/drip?length=10000&every=0.05",
+                             "/drip?length=10000&every=0.05&nolength=1"}) {
+        m_.keys.pushKey(27);
+        m_.keys.pushKey('s');
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(fetch(server_.url(path), "x.bin"));
+        auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(m_.var("r"), "1") << path;
+        EXPECT_LT(took, std::chrono::seconds(1)) << path;
+        EXPECT_FALSE(m_.keys.keyPressed()) << path;
+    }
+    EXPECT_EQ(count("Deseja parar o download?"), 3u);
+    EXPECT_EQ(count("O download foi interrompido."), 3u);
+}
+
 }  // namespace
 }  // namespace parlendo::testing

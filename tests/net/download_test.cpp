@@ -126,7 +126,8 @@ TEST_F(Downloads, ConnectionsEndingEarly) {
                       fetch(server_->url("/short?length=4098&send=4096"), "b.bin") +
                       fetch(server_->url("/short?length=5000&send=4999"), "c.bin"));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.screen, "r=0\nr=1\nr=1");
+    EXPECT_EQ(r.screen, "r=0\nErro de conexao: o arquivo chegou incompleto.\nr=1\n"
+                        "Erro de conexao: o arquivo chegou incompleto.\nr=1");
     EXPECT_EQ(file("a.bin").size(), 4096u);
     EXPECT_EQ(file("b.bin").size(), 4096u);
     // The unfinished last block is not written.
@@ -147,6 +148,47 @@ TEST_F(Downloads, SilentServerEndsTheDownloadAtTheLimit) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.screen, "Erro de conexao: o servidor não respondeu a tempo.\nr=1");
     EXPECT_LT(seconds.count(), 10);
+}
+
+// One time limit for a whole head however slowly its lines come, one size for it however fast;
+// a body must bring a block within the limit of the one before; a TLS handshake has the limit
+// too; a stream may pause longer.
+TEST_F(Downloads, EndlessHeadsDripsAndMuteHandshakesEndAtTheLimit) {
+    auto start = std::chrono::steady_clock::now();
+    ScriptRun r = run(fetch(server_->url("/headers?every=0.2"), "a.bin") +
+                          fetch(server_->url("/headers?every=0"), "b.bin") +
+                          fetch(server_->url("/longheader?size=1048576"), "c.bin") +
+                          fetch(server_->url("/drip?length=10000&every=0.05"), "d.bin") +
+                          fetch(server_->url("/drip?length=10000&every=0.05&nolength=1"), "e.txt") +
+                          fetch(server_->muteTlsUrl(), "f.bin") +
+                          fetch(server_->url("/stream?blocks=2&gap=1.3"), "g.mp3"),
+                      "[ORALIX]\r\nTEMPOLIMITEREDE=1\r\n");
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(r.status, 0);
+    std::string late = "Erro de conexao: o servidor não respondeu a tempo.\nr=1\n";
+    std::string large = "Erro http: cabeçalho da resposta grande demais.\nr=1\n";
+    EXPECT_EQ(r.screen, late + large + large + late + late +
+                            "Erro de conexao segura: o servidor não respondeu a tempo.\nr=1\nr=0");
+    EXPECT_EQ(file("g.mp3").size(), 8192u);
+    EXPECT_LT(seconds.count(), 9);
+}
+
+// A reset is no end, neither of a page without a length nor of a stream; a partial answer is
+// appended only when it says it starts at the file's end.
+TEST_F(Downloads, ResetsAndBadResumesFailWithAWord) {
+    for (const char* name : {"none.bin", "wrong.bin", "right.bin"}) writeBytes(folder_ / name, "abc");
+    ScriptRun r = run(fetch(server_->url("/reset?send=50004"), "list.txt") +
+                      fetch(server_->url("/reset?send=50004&type=audio/mpeg"), "radio.mp3") +
+                      fetch(server_->url("/partial?length=5"), "none.bin") +
+                      fetch(server_->url("/partial?start=2&length=5"), "wrong.bin") +
+                      fetch(server_->url("/partial?start=3&length=5"), "right.bin"));
+    EXPECT_EQ(r.status, 0);
+    std::string broken = "Erro de conexao: a conexão foi interrompida.\nr=1\n";
+    std::string resume = "Erro http206: o servidor não retomou de onde o arquivo parou.\nr=1\n";
+    EXPECT_EQ(r.screen, broken + broken + resume + resume + "Retomando download\nr=0");
+    EXPECT_EQ(file("none.bin"), "abc");
+    EXPECT_EQ(file("wrong.bin"), "abc");
+    EXPECT_EQ(file("right.bin"), "abcppppp");
 }
 
 TEST_F(Downloads, CertificatesAreCheckedUnlessTheSettingsSayNot) {

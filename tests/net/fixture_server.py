@@ -4,8 +4,9 @@
     fixture_server.py ROOT READY_FILE [CERT KEY]
 
 Listens on 127.0.0.1 on a free port (and, with a certificate and key, on a second one with
-TLS), writes "PLAIN TLS" (TLS 0 when there is none) to READY_FILE once it listens, and serves
-until it is killed. Every request head is appended to ROOT/requests.log, a line "--" after each.
+TLS), and on a third that accepts connections and never sends a byte; writes "PLAIN TLS MUTE"
+(TLS 0 when there is none) to READY_FILE once it listens, and serves until it is killed. Every
+request head is appended to ROOT/requests.log, a line "--" after each.
 
 Paths:
   /file/NAME                 ROOT/NAME with Content-Length; a Range gets 206 and the rest
@@ -16,16 +17,27 @@ Paths:
   /loop                      302 to /loop, for ever
   /status/CODE               that status with a short body
   /short?length=L&send=S     Content-Length L, then S bytes of "x" and a close
-  /stream?blocks=N           audio/mpeg without length: N blocks of 4096 bytes (0: until the
-                             client goes), 5 ms apart
+  /stream?blocks=N&gap=S     audio/mpeg without length: N blocks of 4096 bytes (0: until the
+                             client goes), 5 ms apart (S seconds between two blocks when given)
   /quietstream               the head of an audio stream, then nothing
   /silent                    a status line, then nothing
   /typed/NAME?type=T         ROOT/NAME with Content-Type T and no Content-Length
+  /headers?every=S           a status line, then header lines for ever, S seconds apart (0: as
+                             fast as it can)
+  /longheader?size=N         a status line and one header line of N bytes
+  /drip?length=L&every=S     Content-Length L, then one byte of "d" every S seconds (with
+                             &nolength=1, text/plain without a length instead)
+  /reset?send=N&type=T       Content-Type T without length, N bytes of lines, then a reset
+  /partial?start=K&length=L  206 with L bytes of "p" and Content-Length L; Content-Range from K
+                             when K is given, none otherwise
+Whatever goes on for ever stops after a while (20 s, or 16 MB), so that a client that never
+gives up cannot hold a test for ever.
 """
 import os
 import socket
 import socketserver
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -112,6 +124,8 @@ class Handler(socketserver.StreamRequestHandler):
             self.send_head("200 OK", [("Content-Type", "audio/mpeg"), ("Connection", "close")])
             sent = 0
             while blocks == 0 or sent < blocks:
+                if sent and "gap" in query:
+                    time.sleep(float(query["gap"]))
                 self.wfile.write(bytes([sent % 256]) * 4096)
                 self.wfile.flush()
                 sent += 1
@@ -121,6 +135,55 @@ class Handler(socketserver.StreamRequestHandler):
             self.send_head("200 OK", [("Content-Type", "audio/mpeg"), ("Connection", "close")])
             self.wfile.flush()
             time.sleep(3600)
+            return
+        if path == "/headers":
+            every = float(query.get("every", "0"))
+            self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+            end = time.monotonic() + 20
+            sent = 0
+            while time.monotonic() < end and sent < 16 << 20:
+                line = b"X-Mais: %d\r\n" % sent
+                self.wfile.write(line * (1 if every else 100))
+                sent += len(line) * (1 if every else 100)
+                if every:
+                    self.wfile.flush()
+                    time.sleep(every)
+            return
+        if path == "/longheader":
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nX-Longo: " + b"L" * int(query["size"]) +
+                             b"\r\nContent-Length: 2\r\n\r\nok")
+            return
+        if path == "/drip":
+            if "nolength" in query:
+                self.send_head("200 OK", [("Content-Type", "text/plain"), ("Connection", "close")])
+            else:
+                self.send_head("200 OK", [("Content-Length", query["length"]), ("Connection", "close")])
+            self.wfile.flush()
+            end = time.monotonic() + 20
+            for _ in range(int(query["length"])):
+                if time.monotonic() > end:
+                    break
+                self.wfile.write(b"d")
+                self.wfile.flush()
+                time.sleep(float(query["every"]))
+            return
+        if path == "/reset":
+            self.send_head("200 OK", [("Content-Type", query.get("type", "text/plain")), ("Connection", "close")])
+            self.wfile.write((b"linha\n" * (int(query["send"]) // 6 + 1))[:int(query["send"])])
+            self.wfile.flush()
+            time.sleep(0.05)
+            # No orderly close: the connection ends with a reset.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            return
+        if path == "/partial":
+            length = int(query["length"])
+            extra = []
+            if "start" in query:
+                start = int(query["start"])
+                extra = [("Content-Range", "bytes %d-%d/%d" % (start, start + length - 1, start + length))]
+            self.send_head("206 Partial Content", extra + [("Content-Length", str(length)), ("Connection", "close")])
+            self.wfile.write(b"p" * length)
             return
         if path == "/silent":
             self.wfile.write(b"HTTP/1.1 200 OK\r\n")
@@ -181,8 +244,19 @@ def main():
         servers.append(secure)
     for s in servers:
         threading.Thread(target=s.serve_forever, daemon=True).start()
+    # Connections here are taken and held, and nothing is ever sent on them.
+    mute = socket.socket()
+    mute.bind(("127.0.0.1", 0))
+    mute.listen(16)
+    held = []
+
+    def hold():
+        while True:
+            held.append(mute.accept()[0])
+
+    threading.Thread(target=hold, daemon=True).start()
     with open(READY + ".tmp", "w") as f:
-        f.write("%d %d\n" % (plain.server_address[1], tls_port))
+        f.write("%d %d %d\n" % (plain.server_address[1], tls_port, mute.getsockname()[1]))
     os.rename(READY + ".tmp", READY)
     while True:
         time.sleep(3600)

@@ -60,7 +60,7 @@ public:
         for (int i = 0; i < 300 && !std::filesystem::exists(ready); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::ifstream r(ready);
-        if (!(r >> plainPort >> tlsPort) || plainPort == 0) {
+        if (!(r >> plainPort >> tlsPort >> mutePort) || plainPort == 0) {
             why = "the fixture server could not listen on the loopback";
             stop();
             return false;
@@ -83,6 +83,8 @@ public:
     std::string tlsUrl(const std::string& path, const std::string& host = "localhost") const {
         return "https://" + host + ":" + std::to_string(tlsPort) + path;
     }
+    // A TLS URL of the port that takes connections and never answers.
+    std::string muteTlsUrl() const { return "https://127.0.0.1:" + std::to_string(mutePort) + "/"; }
     std::string caFile() const { return (folder / "ca.pem").string(); }
     // The request heads received so far, then forgotten.
     std::string takeRequests() {
@@ -96,6 +98,7 @@ public:
     std::filesystem::path folder;
     int plainPort = 0;
     int tlsPort = 0;
+    int mutePort = 0;
 
 private:
     bool makeCertificates(std::string& why) {
