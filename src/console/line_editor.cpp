@@ -285,9 +285,11 @@ std::optional<EditExit> LineEditor::extendedKey(const Key& k, bool first) {
             right(k.held.alt);
             break;
         case kDelete:
+            // The blanks after the text are characters of the field like any other: Delete
+            // takes one and says so. Only past the maximum length is there nothing to take.
             if (hasSelection())
                 deleteSelection();
-            else if (cursor_ > lastNonBlank())
+            else if (cursor_ > max_)
                 speech_.beep();
             else
                 deleteChar(cursor_, true);

@@ -110,11 +110,20 @@ TEST(LineEditor, BackspaceAndDelete) {
             << "\"_DEL\" only when speaking in full";
     }
     {
-        Desk d("{#0#79}{#0#83}{#13}");
+        Desk d("{#0#79}{#0#83}x{#13}");
         std::string t = "abc";
         d.edit(t);
-        EXPECT_EQ(t, "abc");
-        EXPECT_EQ(d.heard(), (Heard{"<click>", "<click>", "<beep>"})) << "nothing to delete past the text";
+        EXPECT_EQ(t, "abcx");
+        EXPECT_EQ(d.heard(), (Heard{"<click>", "<click>", "word _DEL", "char 32", "char 120"}))
+            << "after the text Delete takes a blank of the field";
+    }
+    {
+        Desk d("abc{#0#83}{#8}{#13}");
+        std::string t;
+        d.edit(t, 1, 1, 3);
+        EXPECT_EQ(t, "ab");
+        EXPECT_EQ(d.heard(), (Heard{"char 97", "char 98", "char 99", "<beep>", "word _DEL", "char 99"}))
+            << "past the maximum length there is nothing to delete";
     }
 }
 
