@@ -522,7 +522,9 @@ bool LineEditor::changeSpeed() {
         if (last == 0 && !keys_.readKey()) return false;
     } while (keys_.keyPressed());
     if (last == kEsc || last == kEnter) return true;
-    if (last >= '1' && last <= '5')
+    // Any digit restarts speech: 0 takes the speed of the settings, above 5 the middle speed
+    // (as at start). Another key names no speed: the beep says nothing changed.
+    if (text::isDigit(static_cast<char>(last)))
         speech_.restartSpeech(last - '0');
     else
         speech_.beep();
