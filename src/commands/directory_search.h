@@ -20,7 +20,8 @@ public:
 
     // A new search, replacing any other: the pattern's folder part (up to its last "/") is
     // listed, and the entries whose names match its last part are kept in the order of their
-    // upper-cased names. In directory mode only folders are found, otherwise only files.
+    // upper-cased names. In directory mode only folders are found, the first one included (a
+    // list of folders never starts with a file), otherwise only files.
     // Gives the first name, or the empty text when there is none.
     std::string start(std::string_view pattern, bool directories);
     // The next name; the empty text, ending the search, when none is left.

@@ -69,7 +69,8 @@ bool writeChannelText(Interpreter& in, int slot, std::string_view rest, bool end
     std::string out;
     bool allRead = readValueList(in, rest, out);
     if (!in.channels.isOpen(slot)) {
-        // Nothing is written; the user hears why, and a script that checks sees it too.
+        // Nothing is written; the user hears why, and a script that checks sees it too: a
+        // status of 0 would call the line that was never written a success.
         in.showMessage(kChannelError);
         in.ioStatus = EBADF;
         return allRead;

@@ -193,7 +193,8 @@ std::optional<MenuExit> Menu::select(Interpreter& in, int start, bool speak) {
     ConsoleGrid& console = in.services.console;
     KeyQueue& keys = in.services.keys;
     const int foreground = console.attribute() & 15;
-    // A start far past the end begins on the empty position below the last item.
+    // A start far past the end begins on the empty position below the last item, so that the
+    // position given back is always an item's, 0 or count + 1, and the rows drawn show items.
     current_ = std::clamp(start - 1, -1, count());
     std::optional<MenuExit> result;
     for (;;) {

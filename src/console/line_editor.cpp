@@ -285,9 +285,11 @@ std::optional<EditExit> LineEditor::extendedKey(const Key& k, bool first) {
             right(k.held.alt);
             break;
         case kDelete:
+            // The blanks after the text are characters of the field like any other: Delete
+            // takes one and says so. Only past the maximum length is there nothing to take.
             if (hasSelection())
                 deleteSelection();
-            else if (cursor_ > lastNonBlank())
+            else if (cursor_ > max_)
                 speech_.beep();
             else
                 deleteChar(cursor_, true);
@@ -520,7 +522,9 @@ bool LineEditor::changeSpeed() {
         if (last == 0 && !keys_.readKey()) return false;
     } while (keys_.keyPressed());
     if (last == kEsc || last == kEnter) return true;
-    if (last >= '1' && last <= '5')
+    // Any digit restarts speech: 0 takes the speed of the settings, above 5 the middle speed
+    // (as at start). Another key names no speed: the beep says nothing changed.
+    if (text::isDigit(static_cast<char>(last)))
         speech_.restartSpeech(last - '0');
     else
         speech_.beep();

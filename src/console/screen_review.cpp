@@ -390,12 +390,8 @@ void ScreenReview::nextField() {
     if (auto field = fieldAround(column_)) c = field->second + 1;
     // Blanks and separators lie between fields.
     while (c <= kColumns && (blankCell(row_, c) || isFieldSeparator(cell(row_, c)))) ++c;
-    if (c > kColumns) {
-        column_ = lastNonBlank(row_) + 1;
-        speech_.beep();
-        return;
-    }
-    column_ = c;
+    // Past the last field the review cursor goes after the row's text, as End puts it.
+    column_ = c > kColumns ? lastNonBlank(row_) + 1 : c;
     speech_.click();
 }
 

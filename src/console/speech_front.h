@@ -65,7 +65,8 @@ public:
     virtual void playTones(std::string_view text) = 0;
     // One 200 ms mode tone of the braille keyboard at a frequency in hertz.
     virtual void playModeTone(int hertz) = 0;
-    // Starts speech again at another speed of the built-in voice (1-5).
+    // Starts speech again at another speed of the built-in voice (1-5; 0 or less takes the
+    // settings' speed, and any other the middle one, 3).
     virtual void restartSpeech(int speed) = 0;
     // Switches between the built-in voice and an engine (SINTCONFIG).
     virtual void configureSpeech(const SpeechConfig& config) = 0;

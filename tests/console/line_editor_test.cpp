@@ -110,11 +110,20 @@ TEST(LineEditor, BackspaceAndDelete) {
             << "\"_DEL\" only when speaking in full";
     }
     {
-        Desk d("{#0#79}{#0#83}{#13}");
+        Desk d("{#0#79}{#0#83}x{#13}");
         std::string t = "abc";
         d.edit(t);
-        EXPECT_EQ(t, "abc");
-        EXPECT_EQ(d.heard(), (Heard{"<click>", "<click>", "<beep>"})) << "nothing to delete past the text";
+        EXPECT_EQ(t, "abcx");
+        EXPECT_EQ(d.heard(), (Heard{"<click>", "<click>", "word _DEL", "char 32", "char 120"}))
+            << "after the text Delete takes a blank of the field";
+    }
+    {
+        Desk d("abc{#0#83}{#8}{#13}");
+        std::string t;
+        d.edit(t, 1, 1, 3);
+        EXPECT_EQ(t, "ab");
+        EXPECT_EQ(d.heard(), (Heard{"char 97", "char 98", "char 99", "<beep>", "word _DEL", "char 99"}))
+            << "past the maximum length there is nothing to delete";
     }
 }
 
@@ -360,12 +369,14 @@ TEST(LineEditor, EchoSpeedAndPrefixKeys) {
         EXPECT_TRUE(d.in.speechEcho);
     }
     {
-        Desk d("{010#0#97}3{010#0#97}{#27}{010#0#97}x{#13}");
+        Desk d("{010#0#97}3{010#0#97}{#27}{010#0#97}x{010#0#97}0{010#0#97}9{#13}");
         std::string t;
         d.edit(t);
         EXPECT_EQ(t, "");
         EXPECT_EQ(d.heard(), (Heard{"word _VELOC", "char 51", "<speed 3>", "word _VELOC", "word _VELOC",
-                                    "char 120", "<beep>"}));
+                                    "char 120", "<beep>", "word _VELOC", "char 48", "<speed 0>",
+                                    "word _VELOC", "char 57", "<speed 9>"}))
+            << "every digit restarts speech (start-up turns 0 and 6-9 into a speed); a letter beeps";
     }
     {
         Desk d("{001#0#77}{001#0#16}{#0#75}{#0#77}{#0#77}{#0#77}{#13}");

@@ -85,8 +85,8 @@ TEST(ScreenReview, WordsAndFields) {
         Desk d("{#9}{010#0#94}{#9}{#9}{010#0#94}{#9}{#11}{#27}");
         row(d);
         EXPECT_EQ(review(d, 1, 1), (Heard{"<beep>", "<click>", "João", "Silva", "<click>", "<click>", "42",
-                                          "<beep>", "1", "28", "<beep>", "<beep>"}))
-            << "Tab goes from field to field; past the last one, after the row's text";
+                                          "<click>", "1", "28", "<beep>", "<beep>"}))
+            << "Tab goes from field to field, with a click; past the last one, after the row's text";
     }
     {
         Desk d("tcicfc{#27}");
