@@ -9,6 +9,8 @@
 #include <optional>
 #include <filesystem>
 #include <fstream>
+#include <cctype>
+#include <set>
 #include <sstream>
 
 #include "app/host.h"
@@ -117,6 +119,30 @@ TEST(TunerFolder, AFileAsAnEarlierVersionWroteItIsBroughtUpToDate) {
     std::ofstream(t.path / "ajuda", std::ios::binary) << "velha, editada";
     ASSERT_TRUE(prepareTunerFolder(t.path.string(), seeds, error)) << error;
     EXPECT_EQ(readFile(t.path / "ajuda"), "velha, editada") << "an edited file is the user's";
+}
+
+// The language holds 101 named variables; the tuner would stop with an execution error on
+// the first one past them, whichever screen reached it.
+TEST(TunerFolder, TheTunerScriptFitsTheNamedVariables) {
+    std::ifstream f(fs::path(PARLENDO_SOURCE_DIR) / "src" / "app" / "tuner.plo");
+    ASSERT_TRUE(f);
+    std::set<std::string> names;
+    std::string line;
+    while (std::getline(f, line)) {
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '*') continue;
+        bool quoted = false;
+        for (size_t i = first; i < line.size(); ++i) {
+            if (line[i] == '"') quoted = !quoted;
+            if (quoted || line[i] != '$') continue;
+            size_t end = i + 1;
+            while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_')) ++end;
+            if (end > i + 1) names.insert(line.substr(i, end - i));
+            i = end - 1;
+        }
+    }
+    EXPECT_GT(names.size(), 50u) << "the counting found the variables";
+    EXPECT_LE(names.size(), 101u);
 }
 
 TEST(TunerFolder, HelpFileHasASectionPerScreen) {
