@@ -95,14 +95,14 @@ run() {
 # requests SERVER: the fixture's log of that server, one request a line: PATH?QUERY.
 requests() { awk -F'\t' -v n="$1" '$1 == n {print $2}' "$work/fixture.log"; }
 
-# check_searches SERVER SPEC...: the searches SERVER got are exactly these, in any order; a SPEC is
-# "name=rock&countrycode=BR" (the parameters that differ); each search must also carry
-# hidebroken=true and reverse=true, order=clickcount and limit=500 unless the SPEC names another
-# order or limit, and the agent Sintonix/1.6.
+# check_searches SERVER SEARCH...: the searches SERVER got are exactly these, in any order; a
+# SEARCH is "name=rock&countrycode=BR" (the parameters that differ); each search must also carry
+# hidebroken=true and reverse=true, order=clickcount and limit=500 unless the SEARCH names
+# another order or limit, and the agent Sintonix/1.6.
 check_searches() {
     python3 - "$work/fixture.log" "$@" <<'EOF'
 import sys, urllib.parse
-log, server, specs = sys.argv[1], sys.argv[2], sys.argv[3:]
+log, server, searches = sys.argv[1], sys.argv[2], sys.argv[3:]
 got = []
 for line in open(log, encoding="utf-8"):
     name, path, agent = line.rstrip("\n").split("\t")
@@ -121,7 +121,7 @@ for line in open(log, encoding="utf-8"):
         print(f"  agent {agent!r}")
         sys.exit(1)
     got.append(sorted(q.items()))
-want = [sorted({"order": "clickcount", "limit": "500", **dict(urllib.parse.parse_qsl(s))}.items()) for s in specs]
+want = [sorted({"order": "clickcount", "limit": "500", **dict(urllib.parse.parse_qsl(s))}.items()) for s in searches]
 if sorted(got) != sorted(want):
     print(f"  searches: {got}\n  expected: {want}")
     sys.exit(1)
