@@ -86,6 +86,24 @@ bool readProcFile(int dir, const char* name, char* buf, size_t size, size_t& len
     return true;
 }
 
+// Calls visit(dir, id) for each process of /proc (`id` is its folder's name, read below `dir`)
+// until one call answers true; true when one did.
+template <class Visit>
+bool anyProcess(Visit visit) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    const int dir = ::dirfd(proc);
+    bool found = false;
+    while (!found) {
+        dirent* entry = ::readdir(proc);
+        if (!entry) break;
+        const char* id = entry->d_name;
+        if (*id >= '1' && *id <= '9') found = visit(dir, id);
+    }
+    ::closedir(proc);
+    return found;
+}
+
 // A path of the system as Windows-1252: plain ASCII needs no conversion.
 std::string_view asCp1252(std::string_view utf8, std::string& storage) {
     for (char c : utf8)
@@ -282,17 +300,9 @@ public:
         reap();
         const std::string upper = text::upperCase(text::trim(name));
         if (upper.empty()) return false;
-        DIR* proc = ::opendir("/proc");
-        if (!proc) return false;
-        const int dir = ::dirfd(proc);
-        bool found = false;
         char link[4096], file[300], buf[4096];
         std::string storage;
-        while (!found) {
-            dirent* entry = ::readdir(proc);
-            if (!entry) break;
-            const char* id = entry->d_name;
-            if (*id < '1' || *id > '9') continue;
+        return anyProcess([&](int dir, const char* id) {
             std::snprintf(file, sizeof file, "%s/exe", id);
             ssize_t n = ::readlinkat(dir, file, link, sizeof link);
             if (n > 0) {
@@ -301,30 +311,24 @@ public:
                 constexpr std::string_view kDeleted = " (deleted)";
                 if (path.size() > kDeleted.size() && path.substr(path.size() - kDeleted.size()) == kDeleted)
                     path.remove_suffix(kDeleted.size());
-                if (programNameMatches(upper, asCp1252(path, storage))) found = !isZombie(dir, id, buf, sizeof buf);
-                continue;
+                return programNameMatches(upper, asCp1252(path, storage)) && !isZombie(dir, id, buf, sizeof buf);
             }
             // No executable at all: a kernel thread, or a zombie; neither is a running program.
-            if (errno != EACCES && errno != EPERM) continue;
+            if (errno != EACCES && errno != EPERM) return false;
             // Another user's process: its name from the status line and the command line instead.
             std::snprintf(file, sizeof file, "%s/stat", id);
             size_t length = 0;
-            if (!readProcFile(dir, file, buf, sizeof buf, length)) continue;
+            if (!readProcFile(dir, file, buf, sizeof buf, length)) return false;
             std::string_view stat(buf, length);
             size_t open = stat.find('('), close = stat.rfind(')');
-            if (open == std::string_view::npos || close == std::string_view::npos || close < open) continue;
-            if (close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X')) continue;
-            if (programNameMatches(upper, asCp1252(stat.substr(open + 1, close - open - 1), storage))) {
-                found = true;
-                break;
-            }
+            if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+            if (close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X')) return false;
+            if (programNameMatches(upper, asCp1252(stat.substr(open + 1, close - open - 1), storage))) return true;
             std::snprintf(file, sizeof file, "%s/cmdline", id);
-            if (!readProcFile(dir, file, buf, sizeof buf, length) || length == 0) continue;
+            if (!readProcFile(dir, file, buf, sizeof buf, length) || length == 0) return false;
             std::string_view first(buf, strnlen(buf, length));
-            found = !first.empty() && programNameMatches(upper, asCp1252(first, storage));
-        }
-        ::closedir(proc);
-        return found;
+            return !first.empty() && programNameMatches(upper, asCp1252(first, storage));
+        });
     }
 
     void reap() override {
@@ -351,29 +355,19 @@ private:
 
     // Whether a process other than the group's leader, and not a zombie, is still in the group.
     static bool groupHasOthers(pid_t group) {
-        DIR* proc = ::opendir("/proc");
-        if (!proc) return false;
-        const int dir = ::dirfd(proc);
-        bool found = false;
         char file[300], buf[1024];
-        while (!found) {
-            dirent* entry = ::readdir(proc);
-            if (!entry) break;
-            const char* id = entry->d_name;
-            if (*id < '1' || *id > '9') continue;
+        return anyProcess([&](int dir, const char* id) {
             std::snprintf(file, sizeof file, "%s/stat", id);
             size_t length = 0;
-            if (!readProcFile(dir, file, buf, sizeof buf - 1, length)) continue;
+            if (!readProcFile(dir, file, buf, sizeof buf - 1, length)) return false;
             buf[length] = '\0';
             // After the name in parentheses: state, parent, group.
             const char* close = std::strrchr(buf, ')');
             char state = 0;
             long parent = 0, pgrp = 0;
-            if (!close || std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &pgrp) != 3) continue;
-            found = pgrp == group && std::atol(id) != group && state != 'Z' && state != 'X';
-        }
-        ::closedir(proc);
-        return found;
+            if (!close || std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &pgrp) != 3) return false;
+            return pgrp == group && std::atol(id) != group && state != 'Z' && state != 'X';
+        });
     }
 
     static bool isZombie(int dir, const char* id, char* buf, size_t size) {
