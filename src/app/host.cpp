@@ -199,9 +199,11 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     return o;
 }
 
-void tellUser(std::string_view program, std::string_view message) {
-    std::cerr << program << ": " << text::cp1252ToUtf8(message) << "\n";
+std::string userLine(std::string_view program, std::string_view message) {
+    return std::string(program) + ": " + text::cp1252ToUtf8(message);
 }
+
+void tellUser(std::string_view program, std::string_view message) { std::cerr << userLine(program, message) << "\n"; }
 
 std::vector<std::string> splitScript(std::string_view fileBytes) {
     std::string text = text::externalToCp1252(fileBytes);
@@ -254,8 +256,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     SettingsFile settings(where);
     // A settings file that cannot be used is said before anything takes the terminal.
     const std::string settingsProblem =
-        settings.problem().empty() ? std::string()
-                                   : std::string(program) + ": " + text::cp1252ToUtf8(settings.problem());
+        settings.problem().empty() ? std::string() : userLine(program, settings.problem());
     if (!settingsProblem.empty()) std::cerr << settingsProblem << "\n";
     SystemClock clock;
     // Made before the interpreter, so that connections still open at the end close through it.

@@ -25,6 +25,18 @@ namespace {
 // A path inside a message (Windows-1252, as every message is).
 std::string shown(const std::filesystem::path& p) { return text::externalToCp1252(p.string()); }
 
+// Writes the bytes into `temporary`, a file of its own; 0, or the error that stopped it, and in
+// `opened` whether the file could be made at all.
+SysError writeTemporary(const std::filesystem::path& temporary, std::string_view bytes, bool& opened) {
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    opened = f != nullptr;
+    if (!f) return errno ? errno : EIO;
+    errno = 0;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    return ok ? 0 : (errno ? errno : EIO);
+}
+
 // Writes a new file; an existing one (even one made a moment ago by another start) is left
 // alone. The bytes go to a temporary name first, so a full disk never leaves half a file under
 // the real name.
@@ -33,16 +45,13 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return true;
     std::filesystem::path temporary = path;
     temporary += ".novo";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
-        SysError reason = errno ? errno : EIO;
+    bool opened = false;
+    SysError reason = writeTemporary(temporary, bytes, opened);
+    if (!opened) {
         error = "não foi possível gravar " + shown(temporary) + ": " + errorDescription(reason) + ".";
         return false;
     }
-    errno = 0;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    SysError reason = errno ? errno : EIO;
+    bool ok = reason == 0;
     // A hard link never replaces an existing name, where a rename would.
     if (ok) {
         std::filesystem::create_hard_link(temporary, path, ec);
@@ -60,34 +69,14 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     return true;
 }
 
-// The whole of a file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    if (!ok) return std::nullopt;
-    return bytes;
-}
-
 // Puts new bytes under an existing name: written beside it first, then renamed over it, so the
 // file is always whole, the old text or the new.
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
     std::filesystem::path temporary = path;
     temporary += ".novo";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    bool ok = f != nullptr;
-    SysError reason = errno ? errno : EIO;
-    if (f) {
-        errno = 0;
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        ok = (std::fclose(f) == 0) && ok;
-        reason = errno ? errno : EIO;
-    }
+    bool opened = false;
+    SysError reason = writeTemporary(temporary, bytes, opened);
+    bool ok = reason == 0;
     if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
         ok = false;
         reason = errno;
@@ -128,7 +117,7 @@ bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& 
         const std::filesystem::path path = base / s.name;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) continue;
-        std::optional<std::string> present = readWholeFile(path);
+        std::optional<std::string> present = readSystemFile(path.string());
         if (!present || *present == s.bytes) continue;
         for (const SeedFile& earlier : seeds) {
             std::string_view e = earlier.name;

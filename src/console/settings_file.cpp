@@ -145,21 +145,12 @@ SettingsText readSettingsText(const std::string& path) {
     }
     if (!found.why.empty()) return found;
     errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
+    std::optional<std::string> text = readSystemFile(path);
+    if (!text) {
         found.why = errorDescription(errno ? errno : EIO);
         return found;
     }
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) found.text.append(buffer, n);
-    const bool failed = std::ferror(f);
-    std::fclose(f);
-    if (failed) {
-        found.text.clear();
-        found.why = errorDescription(EIO);
-        return found;
-    }
+    found.text = std::move(*text);
     found.kind = SettingsText::Text;
     return found;
 }

@@ -180,6 +180,22 @@ SysError renameFile(std::string_view from, std::string_view to) {
     return ::rename(a->c_str(), b->c_str()) != 0 ? lastError() : 0;
 }
 
+std::optional<std::string> readSystemFile(const std::string& systemPath) {
+    std::FILE* f = std::fopen(systemPath.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool failed = std::ferror(f);
+    std::fclose(f);
+    if (failed) {
+        errno = EIO;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 SysError replaceFileByRename(std::string_view from, std::string_view to) {
     std::optional<std::string> a = systemName(from);
     std::optional<std::string> b = systemName(to);

@@ -97,4 +97,8 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, bool withDire
 // user: the system's own text is English whatever the user's language.
 std::string errorDescription(SysError error);
 
+// The whole of a file named by a path of the system (not a script's name); nothing when it
+// cannot be opened (errno tells why) or read (errno is EIO).
+std::optional<std::string> readSystemFile(const std::string& systemPath);
+
 }  // namespace parlendo
