@@ -38,9 +38,9 @@ std::vector<std::string> splitScript(std::string_view fileBytes);
 // 2 bad command line, 3 keys exhausted.
 int runScript(const HostOptions& options, const std::vector<std::string>& lines, std::string_view title);
 
-// Writes "PROGRAM: MESSAGE" on standard error as UTF-8; the message is Windows-1252.
 // The line tellUser writes: the program's name, then the message (Windows-1252) as UTF-8.
 std::string userLine(std::string_view program, std::string_view message);
+// Writes "PROGRAM: MESSAGE" on standard error as UTF-8; the message is Windows-1252.
 void tellUser(std::string_view program, std::string_view message);
 
 // The whole of a main: parse, load, run. --help and --version are answered on standard output
