@@ -13,6 +13,8 @@ packages=(cmake ninja-build g++ libgtest-dev clang libclang-rt-14-dev tcl libncu
 # sintonix-fontes: libcurl for HTTPS, nlohmann-json for the directory's JSON, libxml2 for RSS
 # and HTML.
 packages+=(libcurl4-openssl-dev nlohmann-json3-dev libxml2-dev)
+# libspeechd: speech-dispatcher's client library, the system voice of engine types other than 4.
+packages+=(libspeechd-dev)
 # time: the benchmarks read peak memory with /usr/bin/time.
 packages+=(time)
 # xset and xmodmap: the desktop tests read Num Lock and load dead keys with them.

@@ -32,6 +32,7 @@
 #include "platform/terminal.h"
 #include "text/cp1252.h"
 #include "tts/builtin_voice.h"
+#include "tts/system_voices.h"
 #include "tts/wave_player.h"
 
 namespace parlendo {
@@ -311,8 +312,14 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     if (silent) words = std::make_unique<SilentDiphoneVoice>();
     else words = std::make_unique<BuiltinVoice>(*player, keys, settings, text::externalToCp1252(where.executableFolder), sleep);
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
-    VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep, EngineSwitch{},
-                        text::externalToCp1252(where.executableFolder));
+    VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep,
+                        systemEngineSwitch(*player, keys, sleep), text::externalToCp1252(where.executableFolder));
+    // A system voice that cannot speak is said by the built-in voice and written where the
+    // warnings go.
+    speech.setNotice([&terminal, &heldWarnings, program](const std::string& message) {
+        if (terminal) heldWarnings.hold(userLine(program, message));
+        else tellUser(program, message);
+    });
     // A terminal too small for the grid is said, not only shown.
     if (terminal) terminal->announceSizeThrough([&speech](const std::string& words) { speech.speak(words); });
 

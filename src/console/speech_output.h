@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace parlendo {
@@ -19,6 +20,10 @@ public:
     virtual bool isBusy() = 0;
     virtual void stop() = 0;
     virtual void close() = 0;
+    // Why the engine cannot speak: after a failed open, or once it stopped working (a server
+    // that no longer answers). One line for the user, Windows-1252; empty while all is well. The
+    // front then closes the engine and the built-in voice speaks instead.
+    virtual std::string fault() const { return {}; }
 };
 
 // Engine types: 3 the rule-based voice, 4 and 54 the system voices of those kinds, any other

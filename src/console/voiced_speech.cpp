@@ -1,6 +1,7 @@
 // The voiced speech front: the speak algorithm, the front's sounds, start-up and configuration.
 #include "console/voiced_speech.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "console/key_queue.h"
@@ -143,12 +144,38 @@ void VoicedSpeech::shutdownSpeech() {
 void VoicedSpeech::openEngine(int type, int voice, int speed, int pitch) {
     if (!engines_) return;
     std::unique_ptr<SpeechOutput> engine = engines_(type);
-    if (!engine || !engine->open(voice, speed, pitch, "")) return;
+    if (!engine) return;
+    if (!engine->open(voice, speed, pitch, "")) {
+        std::string why = engine->fault();
+        engine->close();
+        if (!why.empty()) tellOnce(why);
+        return;
+    }
     // The voice may still be starting up; a key ends the wait.
-    while (engine->isBusy() && !keys_.keyPressed()) sleep_(50);
+    while (engine->isBusy() && !keys_.keyPressed() && engine->fault().empty()) sleep_(50);
     engine_ = std::move(engine);
     engineType_ = type;
     enginePending_ = false;
+    engineFailed();
+}
+
+// An engine that stopped working is closed, the user hears why once, and the built-in voice
+// speaks from then on.
+bool VoicedSpeech::engineFailed() {
+    if (!engine_) return false;
+    std::string why = engine_->fault();
+    if (why.empty()) return false;
+    closeEngine();
+    tellOnce(why);
+    return true;
+}
+
+void VoicedSpeech::tellOnce(const std::string& message) {
+    if (std::find(told_.begin(), told_.end(), message) != told_.end()) return;
+    told_.push_back(message);
+    if (notice_) notice_(message);
+    log(message);
+    speakBuiltIn(message);
 }
 
 void VoicedSpeech::closeEngine() {
@@ -161,7 +188,7 @@ void VoicedSpeech::closeEngine() {
 
 void VoicedSpeech::waitEngine() {
     if (!engine_ || !enginePending_) return;
-    while (engine_->isBusy()) {
+    while (!engineFailed() && engine_->isBusy()) {
         if (keys_.keyPressed()) {
             stopSpeech();
             break;
@@ -176,7 +203,7 @@ bool VoicedSpeech::isSpeaking() {
         stopSpeech();
         return false;
     }
-    if (engine_ && enginePending_) {
+    if (engine_ && enginePending_ && !engineFailed()) {
         if (engine_->isBusy()) return true;
         enginePending_ = false;
     }
@@ -196,8 +223,8 @@ void VoicedSpeech::stopSpeech() {
 
 void VoicedSpeech::speak(std::string_view text) {
     if (!text.empty()) log(std::string(text));
-    if (engine_) {
-        waitSpeech();
+    if (engine_) waitSpeech();
+    if (engine_ && !engineFailed()) {
         if (!keys_.keyPressed()) {
             engine_->say(text);
             enginePending_ = true;

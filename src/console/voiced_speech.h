@@ -82,6 +82,10 @@ public:
     void waitSpeech() override;
     void stopSpeech() override;
 
+    // Where a message about the voice goes besides being spoken (an engine that could not open or
+    // stopped answering): Windows-1252, each distinct message once a run.
+    void setNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
+
     // Speak in full (FALARTUDO) for the time said by sayNow.
     void setSpeakInFull(bool on) { speakInFull_ = on; }
     bool wordExists(std::string_view name) const { return recorded_.wordExists(name); }
@@ -101,6 +105,8 @@ private:
     void openEngine(int type, int voice, int speed, int pitch);
     void closeEngine();
     void waitEngine();
+    bool engineFailed();
+    void tellOnce(const std::string& message);
     void speakBuiltIn(std::string_view text);
     void speakWords(std::string_view words);
     void punctuation(char c, char next);
@@ -119,6 +125,9 @@ private:
     std::string executableFolder_;
     std::string interpreterFolder_;
     RecordedVoice recorded_;
+
+    std::function<void(const std::string&)> notice_;
+    std::vector<std::string> told_;
 
     std::unique_ptr<SpeechOutput> engine_;
     int engineType_ = 5;
