@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <functional>
 
+#include "platform/pcm_converter.h"
 #include "platform/shared_library.h"
 #include "text/cp1252.h"
 #include "tts/wave_player.h"
@@ -172,7 +175,8 @@ const SdlCalls* sdlCalls(std::string& error) {
 }
 
 // SDL's audio in queue mode: no callback, pieces are queued with SDL_QueueAudio and the card
-// takes them in order.
+// takes them in order. The card stays open in one format; each piece is converted to it, so that
+// speech, key echo and recordings of other formats follow each other without a reopen.
 class SdlAudioDevice final : public AudioDevice {
 public:
     SdlAudioDevice(const SdlCalls& sdl, std::string sdlName) : sdl_(sdl), sdlName_(std::move(sdlName)) {}
@@ -182,43 +186,85 @@ public:
     }
 
     int open(const AudioFormat& format) override {
-        close();
         if (format.bits != 8 && format.bits != 16) return kAudioBadFormat;
-        if (format.channels < 1 || format.channels > 8 || format.rate <= 0) return kAudioBadFormat;
-        SDL_AudioSpec want{};
-        SDL_AudioSpec have{};
-        want.freq = format.rate;
-        want.format = format.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-        want.channels = static_cast<Uint8>(format.channels);
-        // A small buffer: a key silences the card within a few milliseconds of the queue's
-        // clearing.
-        want.samples = 512;
-        device_ = sdl_.OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
-        if (device_ == 0) return kAudioError;
-        tail_ = have.freq > 0 ? static_cast<int>(have.samples * 1000L / have.freq) + 1 : 0;
-        sdl_.PauseAudioDevice(device_, 0);
+        if (format.channels < 1 || format.channels > 2 || format.rate <= 0) return kAudioBadFormat;
+        if (device_ == 0) {
+            SDL_AudioSpec want{};
+            SDL_AudioSpec have{};
+            want.freq = kCardFormat.rate;
+            want.format = AUDIO_S16LSB;
+            want.channels = static_cast<Uint8>(kCardFormat.channels);
+            // A small buffer: a key silences the card within a few milliseconds of the queue's
+            // clearing.
+            want.samples = 512;
+            device_ = sdl_.OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
+            if (device_ == 0) return kAudioError;
+            tail_ = have.freq > 0 ? static_cast<int>(have.samples * 1000L / have.freq) + 1 : 0;
+            sdl_.PauseAudioDevice(device_, 0);
+        }
+        converter_.setInput(format);
         return 0;
     }
     void close() override {
         if (device_ != 0) sdl_.CloseAudioDevice(device_);
         device_ = 0;
+        forget();
     }
     bool isOpen() const override { return device_ != 0; }
+    bool takesAnyFormat() const override { return true; }
     int queue(const uint8_t* data, size_t length) override {
         if (device_ == 0) return kAudioNoDevice;
-        return sdl_.QueueAudio(device_, data, static_cast<Uint32>(length)) == 0 ? 0 : kAudioError;
+        converted_.clear();
+        converter_.convert(data, length, converted_);
+        if (sdl_.QueueAudio(device_, converted_.data(), static_cast<Uint32>(converted_.size())) != 0)
+            return kAudioError;
+        pieces_.push_back({length, converted_.size()});
+        handed_ += length;
+        cardBytes_ += converted_.size();
+        return 0;
     }
-    size_t queuedBytes() override { return device_ != 0 ? sdl_.GetQueuedAudioSize(device_) : 0; }
+    // In the bytes handed to queue(): the card's own count, taken back piece by piece.
+    size_t queuedBytes() override {
+        if (device_ == 0) return 0;
+        size_t card = sdl_.GetQueuedAudioSize(device_);
+        while (!pieces_.empty() && cardBytes_ - pieces_.front().card >= card) {
+            handed_ -= pieces_.front().handed;
+            cardBytes_ -= pieces_.front().card;
+            pieces_.pop_front();
+        }
+        if (pieces_.empty()) return 0;
+        // The part of the oldest piece the card has taken already.
+        const Piece& front = pieces_.front();
+        size_t taken = cardBytes_ > card ? cardBytes_ - card : 0;
+        size_t takenHanded = front.card ? static_cast<size_t>(static_cast<double>(front.handed) * taken / front.card) : 0;
+        return handed_ - std::min(takenHanded, front.handed);
+    }
     void clear() override {
         if (device_ != 0) sdl_.ClearQueuedAudio(device_);
+        forget();
     }
     int tailMilliseconds() const override { return tail_; }
 
 private:
+    struct Piece {
+        size_t handed;
+        size_t card;
+    };
+    void forget() {
+        pieces_.clear();
+        handed_ = cardBytes_ = 0;
+        converter_.reset();
+    }
+
     const SdlCalls& sdl_;
     std::string sdlName_;
     SDL_AudioDeviceID device_ = 0;
     int tail_ = 0;
+    PcmConverter converter_;
+    std::vector<uint8_t> converted_;
+    std::deque<Piece> pieces_;  // queued on the card, oldest first
+    size_t handed_ = 0;         // their sizes as handed, and as queued on the card
+    size_t cardBytes_ = 0;
 };
 
 // The sound card, reached the first time a sound opens the device: the library is loaded and the
@@ -251,6 +297,7 @@ public:
         if (device_) device_->clear();
     }
     int tailMilliseconds() const override { return device_ ? device_->tailMilliseconds() : 0; }
+    bool takesAnyFormat() const override { return device_ && device_->takesAnyFormat(); }
 
 private:
     std::string deviceName_;

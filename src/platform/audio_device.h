@@ -40,6 +40,9 @@ public:
     virtual void clear() = 0;
     // How long the card may go on sounding once the queue is empty (its own buffer).
     virtual int tailMilliseconds() const { return 0; }
+    // Whether open() with another format costs nothing: the device converts, what is queued
+    // keeps playing, and nothing need wait for the queue to empty first.
+    virtual bool takesAnyFormat() const { return false; }
     // One sound begins and ends: the pieces between belong together (one file of a folder).
     virtual void beginSound() {}
     virtual void endSound() {}
@@ -67,7 +70,8 @@ private:
 // missing.
 std::unique_ptr<AudioDevice> createFolderAudioDevice(const std::string& folder);
 
-// The system's sound card through SDL2 audio, loaded now when it is not yet. `deviceName` chooses an output device by name,
+// The system's sound card through SDL2 audio, loaded now when it is not yet. The card is kept open
+// in one format (kCardFormat of platform/pcm_converter.h) and every piece converted to it. `deviceName` chooses an output device by name,
 // without regard to case (empty, or a name no device has: the default device). Null, with the
 // reason in `error`, when the machine has no sound device or the library cannot be loaded.
 std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName, std::string& error);

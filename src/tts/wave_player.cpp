@@ -100,9 +100,15 @@ int DeviceWavePlayer::inFlight() {
     return static_cast<int>(pieces_.size());
 }
 
-// Another format waits for the queue to play out (a key cuts it short), then reopens the device.
+// Another format waits for the queue to play out (a key cuts it short), then reopens the device;
+// a device that converts takes the new format at once, behind what it still plays.
 int DeviceWavePlayer::openFor(const AudioFormat& format) {
     if (device_->isOpen() && format == format_) return 0;
+    if (device_->isOpen() && device_->takesAnyFormat()) {
+        int rc = device_->open(format);
+        if (rc == 0) format_ = format;
+        return rc;
+    }
     if (device_->isOpen()) {
         bool played = inFlight() > 0;
         while (inFlight() > 0) {
