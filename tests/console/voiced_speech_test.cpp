@@ -216,7 +216,8 @@ TEST(StartSpeech, SpeedsFoldersAndFailures) {
 
 class FakeEngine final : public SpeechOutput {
 public:
-    FakeEngine(Events& events, bool opens) : events_(events), opens_(opens) {}
+    FakeEngine(Events& events, bool opens, std::string* fault = nullptr)
+        : events_(events), opens_(opens), fault_(fault) {}
     bool open(int voice, int speed, int pitch, std::string_view) override {
         events_.push_back("open " + std::to_string(voice) + " " + std::to_string(speed) + " " + std::to_string(pitch));
         return opens_;
@@ -225,10 +226,12 @@ public:
     bool isBusy() override { return false; }
     void stop() override {}
     void close() override { events_.push_back("close"); }
+    std::string fault() const override { return fault_ ? *fault_ : std::string(); }
 
 private:
     Events& events_;
     bool opens_;
+    std::string* fault_;
 };
 
 TEST(Engines, OpenedFromTheSettingsOrKeptBuiltIn) {
@@ -262,6 +265,39 @@ TEST(Engines, OpenedFromTheSettingsOrKeptBuiltIn) {
             EXPECT_EQ(d.events.front(), "words ola ") << "a failed open keeps the built-in voice";
         }
     }
+}
+
+TEST(Engines, AFailingEngineIsSaidOnceAndTheBuiltInVoiceSpeaksOn) {
+    SpeechDesk d;
+    Events engineEvents, notices;
+    std::string fault = "sem servidor";
+    bool opens = false;
+    auto voice = std::make_unique<NotingVoice>(d.events);
+    VoicedSpeech speech(d.keys, d.player, d.settings, d.clock, std::move(voice), &d.log, [](int) {},
+                        [&](int) { return std::make_unique<FakeEngine>(engineEvents, opens, &fault); },
+                        d.folder.string());
+    speech.setNotice([&](const std::string& m) { notices.push_back(m); });
+    ASSERT_EQ(speech.startSpeech(0, ""), 0);
+    // An open that fails, twice: told once, spoken by the built-in voice.
+    speech.configureSpeech(SpeechConfig{1, 3, 5, 1, 0, 0});
+    speech.configureSpeech(SpeechConfig{1, 3, 5, 1, 0, 0});
+    EXPECT_FALSE(speech.engineOpen());
+    EXPECT_EQ(notices, (Events{"sem servidor"}));
+    EXPECT_EQ(d.events, (Events{"words sem servidor "}));
+    // An engine that stops working after a text: closed at the next, which the built-in voice says.
+    fault.clear();
+    opens = true;
+    speech.configureSpeech(SpeechConfig{1, 3, 5, 1, 0, 0});
+    ASSERT_TRUE(speech.engineOpen());
+    speech.speak("um");
+    fault = "parou";
+    speech.speak("dois");
+    EXPECT_FALSE(speech.engineOpen());
+    EXPECT_EQ(engineEvents.back(), "close");
+    EXPECT_EQ(notices, (Events{"sem servidor", "parou"}));
+    EXPECT_EQ(d.events, (Events{"words sem servidor ", "words parou ", "words dois "}));
+    const auto& logged = d.log.lines();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), "parou"), 1);
 }
 
 TEST(SintConfig, ArgumentsAndSettings) {
