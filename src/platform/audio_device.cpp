@@ -5,14 +5,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <functional>
 
 #include "platform/pcm_converter.h"
+#include "platform/quiet_standard_error.h"
 #include "platform/shared_library.h"
 #include "text/cp1252.h"
 #include "tts/wave_player.h"
@@ -98,31 +99,6 @@ private:
     int depth_ = 0;
     bool folderMade_ = false;
     std::vector<char> buffer_ = std::vector<char>(65536);
-};
-
-// Sound libraries under SDL (ALSA's above all) write their own complaints to standard error while
-// looking for a card; the user gets one line from us instead.
-class QuietStandardError {
-public:
-    QuietStandardError() {
-        std::fflush(stderr);
-        saved_ = ::dup(2);
-        int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && devNull >= 0) ::dup2(devNull, 2);
-        if (devNull >= 0) ::close(devNull);
-    }
-    ~QuietStandardError() {
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            ::dup2(saved_, 2);
-            ::close(saved_);
-        }
-    }
-    QuietStandardError(const QuietStandardError&) = delete;
-    QuietStandardError& operator=(const QuietStandardError&) = delete;
-
-private:
-    int saved_ = -1;
 };
 
 // libSDL2 is loaded when the sound card is first needed, not at start-up: with it come the sound

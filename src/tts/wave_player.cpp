@@ -63,6 +63,8 @@ public:
     int playWavFile(std::string_view fileName) override;
     bool playerBusy() override;
     void stopPlayer() override;
+    void beginSound() override { device_->beginSound(); }
+    void endSound() override { device_->endSound(); }
 
 private:
     bool keyWaiting() { return interruptible && keys_.keyPressed(); }

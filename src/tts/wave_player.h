@@ -35,6 +35,10 @@ public:
     // True while pieces are still in flight; a waiting key (when interruptible) stops them.
     virtual bool playerBusy() = 0;
     virtual void stopPlayer() = 0;
+    // The pieces played between begin and end are one sound (one file of a folder device), as a
+    // voice that hands its speech over while it is still making it needs. Pairs may nest.
+    virtual void beginSound() {}
+    virtual void endSound() {}
 
     bool interruptible = true;
     bool noWait = false;
