@@ -29,7 +29,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -126,12 +125,14 @@ struct Shared {
     }
 };
 
-// The notifications carry no pointer of ours, only the client id the server gave the connection:
-// the engines are found by it. Never destroyed, since a thread left behind may still look here
-// while the program ends.
+// The notifications carry no pointer of ours, and asking the server for the connection's client
+// id is one more reply libspeechd reads without checking it (a dropped connection there crashes
+// it): each engine looks for its own message ids among them instead. The front keeps one engine
+// open at a time; others here are closing or dead. Never destroyed, since a thread left behind
+// may still look here while the program ends.
 struct Registry {
     std::mutex m;
-    std::map<long, std::weak_ptr<Shared>> byClient;  // -1: a server that told no id
+    std::vector<std::weak_ptr<Shared>> engines;
 };
 
 Registry& registry() {
@@ -139,26 +140,32 @@ Registry& registry() {
     return *r;
 }
 
-void onEvent(size_t message, size_t client, SPDNotificationType type) {
+void onEvent(size_t message, size_t /*client*/, SPDNotificationType type) {
     if (type != SPD_EVENT_END && type != SPD_EVENT_CANCEL) return;
-    std::shared_ptr<Shared> s;
+    std::vector<std::shared_ptr<Shared>> engines;
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> lock(r.m);
-        auto it = r.byClient.find(static_cast<long>(client));
-        if (it == r.byClient.end()) it = r.byClient.find(-1);
-        if (it != r.byClient.end()) s = it->second.lock();
+        for (const auto& w : r.engines)
+            if (auto s = w.lock()) engines.push_back(std::move(s));
     }
-    if (!s) return;
-    std::lock_guard<std::mutex> lock(s->m);
-    s->ended_(static_cast<long>(message));
+    for (const auto& s : engines) {
+        std::lock_guard<std::mutex> lock(s->m);
+        if (!s->dead) s->ended_(static_cast<long>(message));
+    }
 }
 
-void unregister(long client, const std::shared_ptr<Shared>& s) {
+void enrol(const std::shared_ptr<Shared>& s) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.m);
-    auto it = r.byClient.find(client);
-    if (it != r.byClient.end() && it->second.lock() == s) r.byClient.erase(it);
+    std::erase_if(r.engines, [](const std::weak_ptr<Shared>& w) { return w.expired(); });
+    r.engines.push_back(s);
+}
+
+void unregister(const std::shared_ptr<Shared>& s) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.m);
+    std::erase_if(r.engines, [&](const std::weak_ptr<Shared>& w) { return w.expired() || w.lock() == s; });
 }
 
 // The engine's thread: opens the connection, then carries out the commands until Close (or the
@@ -171,9 +178,12 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
-    auto call = [&s](auto f) {
+    // A call is made only while the connection stands: libspeechd reads a missing reply as text.
+    auto call = [&s](auto failed, auto f) -> decltype(f()) {
         {
             std::lock_guard<std::mutex> lock(s->m);
+            s->check(SteadyClock::now());
+            if (s->dead) return failed;
             s->callSince = SteadyClock::now();
         }
         auto result = f();
@@ -187,8 +197,8 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
         s->opening = false;
         s->settled.notify_all();
     };
-    auto leave = [&s](long client) {
-        unregister(client, s);
+    auto leave = [&s] {
+        unregister(s);
         std::lock_guard<std::mutex> lock(s->m);
         if (s->hangup >= 0) ::close(s->hangup);
         s->hangup = -1;
@@ -197,14 +207,14 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
     };
 
     char* error = nullptr;
-    SPDConnection* c = call([&] {
+    SPDConnection* c = call(static_cast<SPDConnection*>(nullptr), [&] {
         return spd_open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr, s->limits.autospawn ? 1 : 0,
                          &error);
     });
     std::free(error);
     if (!c) {
         refuse("o speech-dispatcher não está instalado ou não está em execução");
-        leave(-2);
+        leave();
         return;
     }
     c->callback_begin = onEvent;
@@ -214,18 +224,12 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
         std::lock_guard<std::mutex> lock(s->m);
         s->hangup = ::dup(c->socket);
     }
-    long client = call([&] { return static_cast<long>(spd_get_client_id(c)); });
-    if (client < 0) client = -1;
-    {
-        Registry& r = registry();
-        std::lock_guard<std::mutex> lock(r.m);
-        r.byClient[client] = s;
-    }
+    enrol(s);
 
-    bool opened = call([&] { return spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL)); }) == 0;
+    bool opened = call(-1, [&] { return spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL)); }) == 0;
     if (opened) {
-        call([&] { return spd_set_language(c, kLanguage); });
-        SPDVoice** voices = call([&] { return spd_list_synthesis_voices(c); });
+        call(-1, [&] { return spd_set_language(c, kLanguage); });
+        SPDVoice** voices = call(static_cast<SPDVoice**>(nullptr), [&] { return spd_list_synthesis_voices(c); });
         std::vector<std::string> brazilian;
         for (SPDVoice** v = voices; v && *v; ++v)
             if ((*v)->name && isBrazilian((*v)->language)) brazilian.emplace_back((*v)->name);
@@ -236,9 +240,9 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
                 voice = 1;
                 rate = 0;
             }
-            call([&] { return spd_set_synthesis_voice(c, brazilian[voice - 1].c_str()); });
+            call(-1, [&] { return spd_set_synthesis_voice(c, brazilian[voice - 1].c_str()); });
         }
-        call([&] { return spd_set_voice_rate(c, rate); });
+        call(-1, [&] { return spd_set_voice_rate(c, rate); });
         std::lock_guard<std::mutex> lock(s->m);
         s->opening = false;
         s->settled.notify_all();
@@ -257,10 +261,10 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
         }
         if (command.kind == Command::Close) break;
         if (command.kind == Command::Cancel) {
-            call([&] { return spd_cancel(c); });
+            call(-1, [&] { return spd_cancel(c); });
             continue;
         }
-        long id = call([&] { return static_cast<long>(spd_say(c, SPD_MESSAGE, command.text.c_str())); });
+        long id = call(-1L, [&] { return static_cast<long>(spd_say(c, SPD_MESSAGE, command.text.c_str())); });
         std::lock_guard<std::mutex> lock(s->m);
         if (command.ticket != s->lastTicket || !s->speaking) continue;
         if (id < 0) {
@@ -271,7 +275,7 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
         }
     }
     spd_close(c);
-    leave(client);
+    leave();
 }
 
 class SpeechDispatcherVoice final : public SpeechOutput {
