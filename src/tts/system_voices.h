@@ -2,6 +2,7 @@
 // speech-dispatcher (any other type but the rule-based voice), each an engine of the speech front.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -19,6 +20,22 @@ std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& ke
 // speech-dispatcher through libspeechd, talked to from a thread of its own so that a server
 // that stops answering never holds the program. `type` is the engine type asked for (5, 54...).
 std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type);
+
+// How long speech-dispatcher may keep the program waiting before it is given up for the run.
+constexpr std::chrono::milliseconds kServerAnswerLimit{2000};  // for the answer to any command
+constexpr std::chrono::milliseconds kSpeechEndGrace{5000};     // for the end of a text, besides
+constexpr std::chrono::milliseconds kSpeechEndPerCharacter{200};  // this much per character
+
+struct SpeechDispatcherLimits {
+    std::chrono::milliseconds answer = kServerAnswerLimit;
+    std::chrono::milliseconds endGrace = kSpeechEndGrace;
+    std::chrono::milliseconds endPerCharacter = kSpeechEndPerCharacter;
+    // Start the server when none is running, as its clients usually do.
+    bool autospawn = true;
+};
+
+// The same with other limits (the tests' servers, which answer late or never).
+std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type, const SpeechDispatcherLimits& limits);
 
 // The engine switch of a run: type 4 espeak-ng, 3 none (the rule-based voice is not built yet),
 // any other type speech-dispatcher.
