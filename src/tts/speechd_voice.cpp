@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/shared_library.h"
 #include "text/cp1252.h"
 
 namespace parlendo {
@@ -54,6 +55,46 @@ constexpr const char* kClientName = "sintonix";
 constexpr const char* kLanguage = "pt-BR";
 
 const std::string kNoAnswer = "Servidor de fala não respondeu; usando a voz interna.";
+
+// libspeechd is loaded at the first open, not at start-up: it brings glib along, which a run
+// that never speaks through the server need not map, and a machine without it still runs the
+// program with its other voices. Its header gives the types; these are the functions taken.
+constexpr const char* kSpeechdLibrary = "libspeechd.so.2";
+
+#define PARLENDO_SPD_CALLS(X)                                                                   \
+    X(spd_open2)                                                                                \
+    X(spd_close)                                                                                \
+    X(spd_cancel)                                                                               \
+    X(spd_say)                                                                                  \
+    X(spd_set_language)                                                                         \
+    X(spd_set_notification_on)                                                                  \
+    X(spd_set_synthesis_voice)                                                                  \
+    X(spd_set_voice_rate)                                                                       \
+    X(spd_list_synthesis_voices)                                                                \
+    X(free_spd_voices)
+
+struct SpeechdCalls {
+#define PARLENDO_SPD_POINTER(name) decltype(&::name) name = nullptr;
+    PARLENDO_SPD_CALLS(PARLENDO_SPD_POINTER)
+#undef PARLENDO_SPD_POINTER
+};
+
+// The library's functions, loaded once for the whole run; null when it or one of them is missing.
+const SpeechdCalls* speechdCalls() {
+    static const std::optional<SpeechdCalls> loaded = []() -> std::optional<SpeechdCalls> {
+        std::string error;
+        std::optional<SharedLibrary> library = SharedLibrary::load(kSpeechdLibrary, error);
+        if (!library) return std::nullopt;
+        SpeechdCalls c;
+        bool ok = true;
+#define PARLENDO_SPD_RESOLVE(name) ok = ok && library->resolve(c.name, #name, error);
+        PARLENDO_SPD_CALLS(PARLENDO_SPD_RESOLVE)
+#undef PARLENDO_SPD_RESOLVE
+        if (!ok) return std::nullopt;
+        return c;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
 
 std::string unavailable(const std::string& why) {
     return "Servidor de fala indisponível: " + why + "; usando a voz interna.";
@@ -170,7 +211,7 @@ void unregister(const std::shared_ptr<Shared>& s) {
 
 // The engine's thread: opens the connection, then carries out the commands until Close (or the
 // watchdog's verdict), and closes the connection.
-void work(std::shared_ptr<Shared> s, int voice, int speed) {
+void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int speed) {
     // A write to a server that went away must fail, not end the program; libspeechd's own
     // thread inherits the mask.
     sigset_t pipe;
@@ -208,7 +249,7 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
 
     char* error = nullptr;
     SPDConnection* c = call(static_cast<SPDConnection*>(nullptr), [&] {
-        return spd_open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr, s->limits.autospawn ? 1 : 0,
+        return spd.spd_open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr, s->limits.autospawn ? 1 : 0,
                          &error);
     });
     std::free(error);
@@ -226,23 +267,23 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
     }
     enrol(s);
 
-    bool opened = call(-1, [&] { return spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL)); }) == 0;
+    bool opened = call(-1, [&] { return spd.spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL)); }) == 0;
     if (opened) {
-        call(-1, [&] { return spd_set_language(c, kLanguage); });
-        SPDVoice** voices = call(static_cast<SPDVoice**>(nullptr), [&] { return spd_list_synthesis_voices(c); });
+        call(-1, [&] { return spd.spd_set_language(c, kLanguage); });
+        SPDVoice** voices = call(static_cast<SPDVoice**>(nullptr), [&] { return spd.spd_list_synthesis_voices(c); });
         std::vector<std::string> brazilian;
         for (SPDVoice** v = voices; v && *v; ++v)
             if ((*v)->name && isBrazilian((*v)->language)) brazilian.emplace_back((*v)->name);
-        if (voices) free_spd_voices(voices);
+        if (voices) spd.free_spd_voices(voices);
         int rate = rateOf(speed);
         if (!brazilian.empty()) {
             if (voice < 1 || voice > static_cast<int>(brazilian.size())) {
                 voice = 1;
                 rate = 0;
             }
-            call(-1, [&] { return spd_set_synthesis_voice(c, brazilian[voice - 1].c_str()); });
+            call(-1, [&] { return spd.spd_set_synthesis_voice(c, brazilian[voice - 1].c_str()); });
         }
-        call(-1, [&] { return spd_set_voice_rate(c, rate); });
+        call(-1, [&] { return spd.spd_set_voice_rate(c, rate); });
         std::lock_guard<std::mutex> lock(s->m);
         s->opening = false;
         s->settled.notify_all();
@@ -261,10 +302,10 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
         }
         if (command.kind == Command::Close) break;
         if (command.kind == Command::Cancel) {
-            call(-1, [&] { return spd_cancel(c); });
+            call(-1, [&] { return spd.spd_cancel(c); });
             continue;
         }
-        long id = call(-1L, [&] { return static_cast<long>(spd_say(c, SPD_MESSAGE, command.text.c_str())); });
+        long id = call(-1L, [&] { return static_cast<long>(spd.spd_say(c, SPD_MESSAGE, command.text.c_str())); });
         std::lock_guard<std::mutex> lock(s->m);
         if (command.ticket != s->lastTicket || !s->speaking) continue;
         if (id < 0) {
@@ -274,7 +315,7 @@ void work(std::shared_ptr<Shared> s, int voice, int speed) {
             if (std::find(s->ended.begin(), s->ended.end(), id) != s->ended.end()) s->speaking = false;
         }
     }
-    spd_close(c);
+    spd.spd_close(c);
     leave();
 }
 
@@ -287,8 +328,14 @@ public:
 
     bool open(int voice, int speed, int /*pitch*/, std::string_view) override {
         if (thread_.joinable()) return false;
+        const SpeechdCalls* spd = speechdCalls();
+        if (!spd) {
+            std::lock_guard<std::mutex> lock(s_->m);
+            s_->refused = unavailable("a biblioteca libspeechd não foi encontrada");
+            return false;
+        }
         try {
-            thread_ = std::thread(work, s_, voice, speed);
+            thread_ = std::thread(work, s_, std::cref(*spd), voice, speed);
         } catch (const std::system_error&) {
             std::lock_guard<std::mutex> lock(s_->m);
             s_->refused = unavailable("não foi possível criar a linha de execução da voz");

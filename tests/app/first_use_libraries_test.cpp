@@ -153,6 +153,7 @@ TEST_F(FirstUseLibraries, AnIdleRunLoadsNeitherTheSoundNorTheVoiceLibrary) {
     ASSERT_TRUE(holds(maps, "libc.so")) << "the maps were not read";
     EXPECT_FALSE(holds(maps, "libSDL2")) << maps;
     EXPECT_FALSE(holds(maps, "libespeak-ng")) << maps;
+    EXPECT_FALSE(holds(maps, "libspeechd")) << maps;
     EXPECT_EQ(run.finish(), 0);
     // No sound was made, so the missing card was never looked for.
     EXPECT_EQ(errors(), "");

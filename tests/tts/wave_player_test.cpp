@@ -450,6 +450,8 @@ TEST(SystemDevice, QueuesPlaysAndClearsOnSdlsDummyDriver) {
     EXPECT_EQ(device->queuedBytes(), 0u);
     EXPECT_EQ(device->open(AudioFormat{22050, 2, 16}), 0) << "another format";
     EXPECT_EQ(device->open(AudioFormat{11025, 1, 12}), kAudioBadFormat);
+    EXPECT_TRUE(device->isOpen()) << "the card stays open in its one format";
+    device->close();
     EXPECT_FALSE(device->isOpen());
 }
 
