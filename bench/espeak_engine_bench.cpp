@@ -15,7 +15,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console/key_queue.h"
@@ -36,7 +38,8 @@ namespace fs = std::filesystem;
 
 const char* kSentence = "O rádio toca música brasileira todas as noites na cidade.";
 
-// Notes when the first piece arrives; plays nothing.
+// Notes when the first piece arrives and when it is stopped; plays nothing, and is busy from a
+// piece until it is stopped when `holds` is set.
 class StampingPlayer final : public parlendo::WavePlayer {
 public:
     int playPcm(const uint8_t*, size_t, int rate, int, int bits) override {
@@ -45,14 +48,19 @@ public:
             firstRate = rate;
             firstBits = bits;
         }
+        busy = holds;
         return 0;
     }
     int playWavImage(const uint8_t*, size_t) override { return 0; }
     int playWavFile(std::string_view) override { return 0; }
-    bool playerBusy() override { return false; }
-    void stopPlayer() override {}
-    Steady::time_point first{};
+    bool playerBusy() override { return busy; }
+    void stopPlayer() override {
+        if (busy) stopped = Steady::now();
+        busy = false;
+    }
+    Steady::time_point first{}, stopped{};
     int firstRate = 0, firstBits = 0;
+    bool holds = false, busy = false;
 };
 
 double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -72,7 +80,18 @@ void report(const char* name, std::vector<double> v) {
 struct Front {
     Front(const fs::path& folder, const std::string& name, const std::string& ini, const std::string& programFolder)
         : settings(where(folder, name, ini, programFolder)), clock(parlendo::LocalTime{}) {
-        auto noWait = [](int) {};
+        // The front's waits sleep as the event loop does: a key that arrives during a step is
+        // collected, and the step ends at its time.
+        std::function<void(int)> noWait = [this](int milliseconds) {
+            if (!sleeps) return;
+            auto end = Steady::now() + std::chrono::milliseconds(milliseconds);
+            if (keyDue != Steady::time_point{} && keyDue < end) {
+                std::this_thread::sleep_until(keyDue);
+                keys.pushKey('x');
+                keyDue = {};
+            }
+            std::this_thread::sleep_until(end);
+        };
         auto voice = std::make_unique<parlendo::BuiltinVoice>(player, keys, settings, programFolder, noWait);
         parlendo::EngineSwitch engines = [this, noWait](int type) -> std::unique_ptr<parlendo::SpeechOutput> {
             if (type != 4) return nullptr;
@@ -81,6 +100,23 @@ struct Front {
         speech = std::make_unique<parlendo::VoicedSpeech>(keys, player, settings, clock, std::move(voice), nullptr,
                                                           noWait, engines, programFolder);
     }
+    // Milliseconds from a key arriving, `after` ms into the speech, to the player's silence.
+    double silence(const std::string& text, int after) {
+        player.holds = true;
+        sleeps = true;
+        speech->speak(text);
+        keyDue = Steady::now() + std::chrono::milliseconds(after);
+        Steady::time_point due = keyDue;
+        player.stopped = {};
+        speech->waitSpeech();
+        keys.flushKeys();
+        sleeps = false;
+        player.holds = false;
+        if (player.stopped == Steady::time_point{}) return -1;
+        return ms(player.stopped - due);
+    }
+    bool sleeps = false;
+    Steady::time_point keyDue{};
     static parlendo::SettingsLocation where(const fs::path& folder, const std::string& name, const std::string& ini,
                                             const std::string& programFolder) {
         std::ofstream(folder / name, std::ios::binary) << ini;
@@ -155,6 +191,17 @@ int main(int argc, char** argv) {
         voice.push_back(b);
         command.push_back(c);
     }
+    // Key to silence while the engine's sentence plays, the key arriving at a different moment of
+    // the front's 10 ms wait each round.
+    std::vector<double> silence;
+    for (int r = 0; r < rounds; ++r) {
+        double t = engine.silence(text, 50 + (r * 7) % 10);
+        if (t < 0) {
+            std::fprintf(stderr, "espeak_engine_bench: a key did not silence the engine\n");
+            return 1;
+        }
+        silence.push_back(t);
+    }
     engine.speech->shutdownSpeech();
     builtin.speech->shutdownSpeech();
     fs::remove_all(folder);
@@ -164,5 +211,7 @@ int main(int argc, char** argv) {
     report("espeak-ng -w FILE, start to exit", command);
     std::printf("ratio (median) espeak-ng engine / built-in voice: %.2f\n", median(ours) / median(voice));
     std::printf("ratio (median) espeak-ng engine / espeak-ng command: %.3f\n", median(ours) / median(command));
+    report("key -> silence, espeak-ng engine", silence);
+    std::printf("key -> silence, worst against the 20 ms goal: %.2f\n", *std::max_element(silence.begin(), silence.end()) / 20.0);
     return 0;
 }
