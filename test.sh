@@ -16,7 +16,7 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLENDO_SANITIZE=ON >/dev/null
 ninja -C build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" ctest --test-dir build-asan --output-on-failure -j"$jobs"
 sanitized=$(ctest --test-dir build-asan -N | sed -n 's/^Total Tests: //p')
 
 if [ "$fuzz_seconds" -gt 0 ]; then
