@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
 # Runs every test: the unit and script tests of the normal build, the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
-# Expects ./setup.sh to have run (it installs the packages and builds build/).
+# Expects ./setup.sh to have run (it installs what the programs need and builds build/); installs
+# what only the tests and benchmarks need, and adds the tests to build/.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+# GoogleTest; clang and its runtime for the fuzz targets; the fixture servers' Python; tmux for the
+# terminal trials; sox, curl, openssl and xsel beside the programs' own; an X server, xterm and
+# the X utilities for the desktop tests (xset and xmodmap read Num Lock and load dead keys); tcl,
+# time, wbrazilian and the espeak-ng command for the benchmarks; groff, man-db and
+# desktop-file-utils for the install test's manual pages and desktop entry.
+tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev python3 tmux sox curl openssl xsel \
+  xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db desktop-file-utils
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON >/dev/null
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
 
