@@ -159,7 +159,7 @@ Phonemes espeakPhonemes(std::string_view x) {
         char c = x[i];
         auto next = [&](size_t k) { return i + k < x.size() ? x[i + k] : '\0'; };
         if (c == '\'' || c == ',' || c == ';' || c == '-' || c == '_' || c == ' ' || c == ':' || c == '=' ||
-            c == '|') {
+            c == '|' || c == '#') {
             ++i;
             continue;
         }
