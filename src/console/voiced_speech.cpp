@@ -38,6 +38,24 @@ int number(const std::string& value, int fallback) {
 
 }  // namespace
 
+PunctuationLevel punctuationLevel(std::string_view setting) {
+    const std::string word = text::upperCase(text::trim(setting));
+    if (word == "ALGUNS") return PunctuationLevel::Some;
+    if (word == "NENHUM") return PunctuationLevel::None;
+    return PunctuationLevel::All;
+}
+
+bool isQuietMark(char c) {
+    switch (static_cast<uint8_t>(c)) {
+        case '.': case ',': case ';': case ':': case '!': case '?': case '(': case ')':
+        case '"': case '\'': case '-':
+        case 145: case 146: case 147: case 148: case 150: case 151: case 161: case 171: case 187: case 191:
+            return true;
+        default:
+            return false;
+    }
+}
+
 VoiceParameters loadVoiceParameters(SettingsFile& settings, int speed) {
     const std::string n = std::to_string(speed);
     auto read = [&](const char* key) { return settings.readSetting("SINTETIZADOR", std::string(key) + n); };
@@ -103,6 +121,7 @@ int VoicedSpeech::startSpeech(int speed, std::string_view interpreterFolder) {
     if (speed <= 0) speed = number(settings_.readSetting("TRADUTOR", "VELOCIDADE"), 3);
     if (speed < 1 || speed > 5) speed = 3;
     useParameters(speed);
+    punctuation_ = punctuationLevel(settings_.readSetting("TRADUTOR", "PONTUACAO"));
 
     // The character recordings are named unresolved; a value in the "@" forms is resolved all
     // the same, so that one setting can name both folders.
@@ -307,19 +326,22 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
             continue;
         }
         const char next = i < n ? s[i] : '\0';
+        // The minus word before a digit belongs to the number: it is said at every level.
         if (c == '-') {
             if (next == ' ' || next == '-' || next == '\0') punctuation(c, next);
             else if (isDigit(next)) recorded_.playWord("_MENOS");
-            else recorded_.playCharacter(45);
+            else if (namesSymbol(c)) recorded_.playCharacter(45);
         } else if (c == ':' && s.compare(i, 2, "//") == 0) {
-            recorded_.playCharacter(':');
+            if (namesSymbol(c)) recorded_.playCharacter(':');
         } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ':' || c == ';') {
             punctuation(c, next);
         } else if (c == '\t') {
             recorded_.playWord("_FON9");
         } else if (c == '\n' || c == '\r') {
             // nothing
-        } else if (!keys_.keyPressed()) {
+        } else if ((c == '?' || c == '!') && !namesSymbol(c)) {
+            punctuation(c, next);
+        } else if (!keys_.keyPressed() && namesSymbol(c)) {
             recorded_.playCharacter(static_cast<uint8_t>(c));
         }
     }
@@ -328,10 +350,21 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
 void VoicedSpeech::punctuation(char c, char next) {
     if (keys_.keyPressed()) return;
     waitSpeech();
-    recorded_.playCharacter(static_cast<uint8_t>(c));
+    if (namesSymbol(c)) recorded_.playCharacter(static_cast<uint8_t>(c));
     if (c == '(' || c == ')' || c == ':' || c == ';') pause(parameters_.pauseColon);
     else if (c == ',' || (c == '-' && next == ' ')) pause(parameters_.pauseComma);
-    else if (c == '.' && next == ' ') pause(parameters_.pauseFullStop);
+    else if ((c == '.' || c == '?' || c == '!') && next == ' ') pause(parameters_.pauseFullStop);
+}
+
+// Whether running speech says this symbol's recording; ? and ! reach punctuation() only when
+// they are not named, so their pause is new to the quieter levels.
+bool VoicedSpeech::namesSymbol(char c) const {
+    switch (punctuation_) {
+        case PunctuationLevel::All: return true;
+        case PunctuationLevel::Some: return !isQuietMark(c);
+        case PunctuationLevel::None: return false;
+    }
+    return true;
 }
 
 void VoicedSpeech::pause(int milliseconds) {

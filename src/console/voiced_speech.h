@@ -37,6 +37,17 @@ struct VoiceParameters {
 
 VoiceParameters loadVoiceParameters(SettingsFile& settings, int speed);
 
+// How much of the punctuation of a spoken text the built-in voice names (TRADUTOR, PONTUACAO):
+// All ("todos", the default) names every symbol and mark; Some ("alguns") names the symbols
+// that carry meaning and gives the marks of ordinary writing (see isQuietMark) their pauses
+// only; None ("nenhum") names no symbol, the pauses stay. The echo of keys and spelling always
+// name the symbol.
+enum class PunctuationLevel { All, Some, None };
+PunctuationLevel punctuationLevel(std::string_view setting);
+// The marks that "alguns" does not name: . , ; : ! ? ( ) " ' - and their typographic forms
+// (Windows-1252 quotes ‘ ’ “ ” « », dashes – —, ¡ ¿).
+bool isQuietMark(char c);
+
 // The sounds of the front, 8-bit mono at 11025 samples per second.
 // 200 ms of the braille keyboard's mode tone.
 std::vector<uint8_t> modeToneSamples(int hertz);
@@ -95,6 +106,7 @@ public:
     const RecordingFolders& folders() const { return recorded_.folders(); }
     bool engineOpen() const { return engine_ != nullptr; }
     int engineType() const { return engineType_; }
+    PunctuationLevel punctuation() const { return punctuation_; }
     RecordedVoice& recorded() { return recorded_; }
 
 private:
@@ -110,6 +122,7 @@ private:
     void speakBuiltIn(std::string_view text);
     void speakWords(std::string_view words);
     void punctuation(char c, char next);
+    bool namesSymbol(char c) const;
     void pause(int milliseconds);
     void playClick();
     void playAndWait(const std::vector<uint8_t>& samples);
@@ -135,6 +148,7 @@ private:
     bool stop_ = false;
     int speed_ = 3;
     VoiceParameters parameters_;
+    PunctuationLevel punctuation_ = PunctuationLevel::All;
     bool shortClicks_ = false;
     bool speakInFull_ = true;
     std::minstd_rand random_{12345};

@@ -307,6 +307,11 @@ void markTranslatorStress(std::string& word, int vowels) {
                 if (isVowel(c)) state = 6;
                 break;
             case 2:
+                // -im and -um after a vowel take the stress themselves (ruim, Caim).
+                if ((c == 'i' || c == 'u') && isVowel(at(here - 1))) {
+                    mark(here);
+                    return;
+                }
                 if (c == 'a' || c == 'e') state = 5;
                 else if (c == 'i' || c == 'u') state = 3;
                 else if (c == 'o') state = 6;
@@ -320,6 +325,8 @@ void markTranslatorStress(std::string& word, int vowels) {
                 else if (c == 'i' || c == 'u') state = 3;
                 break;
             case 5:
+                // The u of que, gue, qui, gui is silent: the stress goes past it (toque, pegue).
+                if (c == 'u' && gq(at(here - 1)) && isFrontVowel(at(here + 1))) break;
                 if (c == 'a' || c == 'e' || c == 'o') state = 6;
                 else if (c == 'i' || c == 'u') state = 8;
                 break;

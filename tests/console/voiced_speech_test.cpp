@@ -84,6 +84,46 @@ TEST(Speak, PausesAfterPunctuationFromTheSettings) {
     EXPECT_EQ(d.speech->parameters().pauseColon, 200);
 }
 
+TEST(Speak, PunctuationLevelsNameFewerSymbolsAndKeepThePauses) {
+    SpeechDesk d({}, "PONTUACAO=alguns\r\n");
+    d.record({33, 34, 40, 41, 44, 46, 63, 64, 37, 45, 47, 58}, {"_MENOS"});
+    ASSERT_EQ(d.start(), 0);
+    const std::string text = "Qual? (sim), a@b 5% \"x\" -3 e/ou!";
+    const Events some = spoken(d, text);
+    EXPECT_EQ(some, (Events{"words Qual", "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50",
+                            "sleep 50", "sleep 50", "sleep 50", "sleep 50", "words sim", "sleep 50",
+                            "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50",
+                            "words  a", "file _64.wav", "words b ", "pcm 10", "file _37.wav", "words x",
+                            "file _MENOS.wav", "pcm 10", "words  e", "file _47.wav", "words ou", "sleep 50",
+                            "sleep 50", "sleep 50", "sleep 50", "sleep 50"}))
+        << "alguns: ? ( ) , \" ! give their pauses only; @ % / are named; minus is the number's"
+        << " (the numbers are recordings: pcm 10)";
+    EXPECT_EQ(d.log.lines().back(), text) << "the log keeps the request as it came";
+
+    // The level is read again when speech restarts.
+    std::ofstream(d.folder / "oralix.ini", std::ios::binary)
+        << "[TRADUTOR]\r\ndirLetras=" << d.letters.string() << "\r\nPONTUACAO=nenhum\r\n";
+    d.speech->restartSpeech(0);
+    ASSERT_EQ(d.speech->punctuation(), PunctuationLevel::None);
+    Events none = spoken(d, "a@b, c?");
+    EXPECT_EQ(none, (Events{"words a", "words b", "sleep 50", "sleep 50", "sleep 50", "words  c", "sleep 50",
+                            "sleep 50", "sleep 50", "sleep 50", "sleep 50"}))
+        << "nenhum: nothing named, the comma and question mark still pause";
+
+    d.events.clear();
+    d.speech->spell("@?");
+    d.speech->playChar('?');
+    EXPECT_EQ(d.events, (Events{"file _64.wav", "file _63.wav", "file _63.wav"}))
+        << "spelling and the key echo always say the symbol";
+
+    std::ofstream(d.folder / "oralix.ini", std::ios::binary)
+        << "[TRADUTOR]\r\ndirLetras=" << d.letters.string() << "\r\nPONTUACAO=\r\n";
+    d.speech->restartSpeech(0);
+    EXPECT_EQ(spoken(d, "a@b, c?"), (Events{"words a", "file _64.wav", "words b", "file _44.wav", "sleep 50",
+                                            "sleep 50", "sleep 50", "words  c", "file _63.wav"}))
+        << "todos (the default): every symbol named, ? without a pause as before";
+}
+
 TEST(Speak, AWaitingKeyStopsTheText) {
     SpeechDesk d({"x"});
     d.record({65});

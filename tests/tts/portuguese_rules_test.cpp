@@ -78,7 +78,7 @@ TEST_F(PortugueseRules, CharacteristicWordsGiveTheirUnits) {
         {"porta", "[p/o /r/t/a^ ]"},         // open o, coda r joins the next syllable
         {"quando", "[kw/a~ /d/u ]"},         // qu before a, an before a consonant
         {"\xE1gua", "[a /gw/a^ ]"},          // gu before a
-        {"exame", "[e^ /z/a^ /m/i ]"},       // initial ex before a vowel
+        {"exame", "[e^ /z/a~ /m/i ]"},       // initial ex before a vowel; stressed a before m
         {"caixa", "[k/ay /x/a^ ]"},          // diphthong, x after ai
         {"t\xE1xi", "[t/a /k/s/i ]"},        // x as ks, from the exceptions
         {"muito", "[m/u~y /t/u ]"},          // nasal, from the exceptions
@@ -102,6 +102,51 @@ TEST_F(PortugueseRules, StressAndPluralsReachTheUnits) {
     EXPECT_EQ(lowered(translator_.translateText("muitas")), "[m/u~y /t/a^ /s]");
     std::string sentence = translator_.translateText("A esta\xE7\xE3o de r\xE1\x64io toca m\xFAsica.");
     EXPECT_EQ(sentence.find('_'), sentence.rfind('_')) << sentence;  // only the full stop
+}
+
+TEST_F(PortugueseRules, BrazilianVowelsOfTheTunersWords) {
+    struct Case {
+        const char* word;   // Windows-1252
+        const char* units;  // with the stress marks
+    };
+    const Case cases[] = {
+        // closed e of the preposition; open stressed vowels of verbs and nouns
+        {"pela", "[p/E^ /l/a^ ]"},
+        {"podem", "[p/O /d/e~y ]"},
+        {"devem", "[d/E /v/e~y ]"},
+        {"pedem", "[p/E /d/e~y ]"},
+        {"setas", "[s/E /t/a^ /s]"},
+        {"mostra", "[m/O /s/t/r/a^ ]"},
+        {"come\xE7\x61", "[k/o^ /m/E /s/a^ ]"},
+        {"acontece", "[a /k/o~ /t/E /s/i ]"},
+        {"sucesso", "[s/u /s/E /s/u ]"},
+        {"qualquer", "[kw/aw /k/E /r]"},
+        {"cabe\xE7\x61", "[k/a /b/E^ /s/a^ ]"},   // the closed one stays closed
+        // the unaccented -vel ending is closed; a stressed final -el stays open
+        {"am\xE1vel", "[a^ /m/A /v/e^w ]"},
+        {"papel", "[p/a /p/Ew ]"},
+        // a stressed a before m, n, nh is nasal; before the stress, or after it, it is not
+        {"cama", "[k/A~ /m/a^ ]"},
+        {"ano", "[a~ /n/u ]"},
+        {"banho", "[b/A~ /nh/u ]"},
+        {"c\xE2mara", "[k/A~ /m/a /r/a^ ]"},
+        {"banana", "[b/a^ /n/A~ /n/a^ ]"},
+        {"destin\xE1ramos", "[d/e^ /s/tch/i /n/A /r/a^ /m/u /s]"},
+        // x as ks or s
+        {"sexual", "[s/e^ /k/s/u /Aw ]"},
+        {"oxidados", "[o^ /k/s/i /d/A /d/u /s]"},
+        {"aproximavam", "[a /p/r/o^ /s/i /m/A /v/a~w ]"},
+        // the stress passes the silent u of que, gue; ruim is stressed on the i
+        {"toque", "[t/O /k/i ]"},
+        {"pegue", "[p/E^ /g/i ]"},
+        {"ruim", "[rr/u /I~ ]"},
+        {"\xE1gua", "[A /gw/a^ ]"},   // a u before a is no silent u
+    };
+    for (const Case& c : cases) {
+        std::string phonetic = translator_.translateText(c.word);
+        EXPECT_EQ(phonetic, c.units) << c.word;
+        EXPECT_TRUE(inAlphabet(phonetic)) << c.word;
+    }
 }
 
 }  // namespace
