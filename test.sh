@@ -17,6 +17,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
 
+echo "== source checks"
+# Every text beyond ASCII of the program's own code is converted to Windows-1252 while compiling.
+python3 tools/check_literals.py
+
 echo "== tests"
 ninja -C build
 ctest --test-dir build --output-on-failure -j"$jobs"

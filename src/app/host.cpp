@@ -31,6 +31,7 @@
 #include "platform/processes.h"
 #include "platform/terminal.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "tts/builtin_voice.h"
 #include "tts/system_voices.h"
 #include "tts/wave_player.h"
@@ -95,7 +96,7 @@ constexpr const char* kHelpParlendo =
     "Executa um script da linguagem Parlendo (em UTF-8 ou Windows-1252) num\n"
     "console de 80 × 25 que fala tudo o que escreve; qualquer tecla cala a fala.\n"
     "Os ARGUMENTOS vão para o script, que os lê com PARAMS. As opções vêm antes\n"
-    "do SCRIPT; -- termina as opções.\n";
+    "do SCRIPT; -- termina as opções.\n"_cp;
 constexpr const char* kHelpSintonix =
     "Uso: sintonix [OPÇÕES]\n"
     "\n"
@@ -105,7 +106,7 @@ constexpr const char* kHelpSintonix =
     "\n"
     "Sua pasta é $SINTONIX_DIR ou, sem ela, $XDG_DATA_HOME/sintonix (normalmente\n"
     "~/.local/share/sintonix), criada na primeira vez; o arquivo sintonix.cfg\n"
-    "nela escolhe as fontes de rádios e notícias e os programas usados.\n";
+    "nela escolhe as fontes de rádios e notícias e os programas usados.\n"_cp;
 constexpr const char* kHelpOptions =
     "\n"
     "Opções:\n"
@@ -128,11 +129,11 @@ constexpr const char* kHelpOptions =
     "                       /etc/oralix.ini)\n"
     "\n"
     "Saída: 0 terminou, 1 erro de execução, 2 linha de comando errada,\n"
-    "3 acabaram as teclas de --keys enquanto o programa esperava uma.\n";
+    "3 acabaram as teclas de --keys enquanto o programa esperava uma.\n"_cp;
 // sintonix alone: its folder.
 constexpr const char* kHelpSintonixStatus =
     "4 a pasta do sintonix não pôde ser criada, preparada ou usada (por\n"
-    "exemplo, o disco está cheio).\n";
+    "exemplo, o disco está cheio).\n"_cp;
 
 const char* programName(bool takesScript) { return takesScript ? "parlendo" : "sintonix"; }
 
@@ -147,7 +148,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     size_t i = 0;
     auto value = [&](const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
-            error = "falta o valor da opção " + name + ".";
+            error = "falta o valor da opção "_cp + name + ".";
             return std::nullopt;
         }
         return args[++i];
@@ -179,7 +180,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
             ++i;
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            error = "opção desconhecida: " + shownArgument(a) + ".";
+            error = "opção desconhecida: "_cp + shownArgument(a) + ".";
             return std::nullopt;
         } else {
             break;
@@ -194,7 +195,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     }
     for (; i < args.size(); ++i) o.params.push_back(args[i]);
     if (o.keys && !parseKeyNotation(*o.keys)) {
-        error = "as teclas de --keys estão malformadas: " + shownArgument(*o.keys) + ".";
+        error = "as teclas de --keys estão malformadas: "_cp + shownArgument(*o.keys) + ".";
         return std::nullopt;
     }
     return o;
@@ -232,7 +233,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         errno = 0;
         speechLog.open(*options.speechLog, std::ios::binary | std::ios::trunc);
         if (!speechLog) {
-            tellUser(program, "não foi possível gravar o arquivo de --speech-log " +
+            tellUser(program, "não foi possível gravar o arquivo de --speech-log "_cp +
                                   shownArgument(*options.speechLog) + ": " +
                                   errorDescription(errno ? errno : EIO) + ".");
             return 2;
@@ -379,7 +380,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // Without its recordings the voice cannot speak: the user is told on the screen, presses
     // Enter, and the program ends.
     if (int error = speech.startSpeech(0, interpreterFolder); error != 0) {
-        console.write("Erro de inicialização: " + std::to_string(error) + "\r\n");
+        console.write("Erro de inicialização: "_cp + std::to_string(error) + "\r\n");
         console.write("Banco de dados de voz: " + std::string(kDiphoneDatabase) + "\r\n");
         speech.closeDiphoneVoice();
         std::optional<uint8_t> key;
@@ -417,7 +418,7 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
     const char* program = programName(takesScript);
     if (!options) {
         tellUser(program, error);
-        std::cerr << text::cp1252ToUtf8("Use " + std::string(program) + " --help para ver as opções.")
+        std::cerr << text::cp1252ToUtf8("Use " + std::string(program) + " --help para ver as opções."_cp)
                   << "\n";
         return 2;
     }
@@ -455,7 +456,7 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
         errno = 0;
         std::ifstream f(*options->script, std::ios::binary);
         if (!f) {
-            tellUser(program, "não foi possível ler o script " + shownArgument(*options->script) + ": " +
+            tellUser(program, "não foi possível ler o script "_cp + shownArgument(*options->script) + ": " +
                                   errorDescription(errno ? errno : EIO) + ".");
             return 2;
         }

@@ -10,6 +10,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -48,7 +49,7 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     bool opened = false;
     SysError reason = writeTemporary(temporary, bytes, opened);
     if (!opened) {
-        error = "não foi possível gravar " + shown(temporary) + ": " + errorDescription(reason) + ".";
+        error = "não foi possível gravar "_cp + shown(temporary) + ": " + errorDescription(reason) + ".";
         return false;
     }
     bool ok = reason == 0;
@@ -63,7 +64,7 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);
     if (!ok) {
-        error = "não foi possível gravar " + shown(path) + ": " + errorDescription(reason) + ".";
+        error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
         return false;
     }
     return true;
@@ -84,7 +85,7 @@ bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std:
     if (!ok) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        error = "não foi possível gravar " + shown(path) + ": " + errorDescription(reason) + ".";
+        error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
     }
     return ok;
 }
@@ -93,7 +94,7 @@ bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std:
 
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error) {
     if (folder.empty()) {
-        error = "não há onde pôr a pasta do sintonix: defina SINTONIX_DIR, XDG_DATA_HOME ou HOME.";
+        error = "não há onde pôr a pasta do sintonix: defina SINTONIX_DIR, XDG_DATA_HOME ou HOME."_cp;
         return false;
     }
     std::filesystem::path base(folder);
@@ -103,7 +104,7 @@ bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& 
         std::filesystem::create_directories(p, ec);
         std::error_code made = ec;
         if (!std::filesystem::is_directory(p, ec)) {
-            error = "não foi possível criar a pasta " + shown(p) + ": " +
+            error = "não foi possível criar a pasta "_cp + shown(p) + ": " +
                     errorDescription(made ? made.value() : ENOTDIR) + ".";
             return false;
         }
@@ -136,7 +137,7 @@ bool enterTunerFolder(const std::string& folder, std::string& error) {
     std::filesystem::current_path(folder, ec);
     if (ec) {
         error =
-            "não foi possível entrar na pasta " + shown(folder) + ": " + errorDescription(ec.value()) + ".";
+            "não foi possível entrar na pasta "_cp + shown(folder) + ": " + errorDescription(ec.value()) + ".";
         return false;
     }
     return true;

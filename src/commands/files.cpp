@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/locale.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -27,7 +28,7 @@ constexpr std::string_view kCloseError = "Erro no fechamento do arquivo";
 constexpr std::string_view kRemoveError = "Erro no apagamento do arquivo ";
 constexpr std::string_view kReadError = "Erro no processamento de arquivo ";
 constexpr std::string_view kWriteError = "Erro na escrita de arquivo ";
-constexpr std::string_view kDirectoryError = "Erro no processamento do diretório ";
+constexpr std::string_view kDirectoryError = "Erro no processamento do diretório "_cp;
 constexpr std::string_view kChannelError = "Erro no processamento de arquivo";
 
 // REPLICA copies through the program in blocks of this size; the system, which copies without
@@ -105,7 +106,7 @@ bool cmdFecha(Interpreter& in, std::string_view args, int) {
     int slot;
     if (!readChannel(args, slot)) {
         in.showMessage(kCloseError);
-        return in.fail("canal inválido: " + std::string(args));
+        return in.fail("canal inválido: "_cp + std::string(args));
     }
     if (in.channels.close(slot) != 0) return in.failShowing(kCloseError);
     return true;
@@ -141,7 +142,7 @@ bool cmdRenomeia(Interpreter& in, std::string_view args, int) {
     SysError error = replacing ? replaceFileByRename(from, to) : renameFile(from, to);
     in.ioStatus = error;
     if (error == 0 || ignoreFailure) return true;
-    return in.fail("não foi possível renomear " + from);
+    return in.fail("não foi possível renomear "_cp + from);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "interp/argument_reader.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -23,7 +24,7 @@ namespace {
 
 bool onlyBlanks(std::string_view rest) { return text::trim(rest).empty(); }
 
-bool failNoList(Interpreter& in, const std::string& name) { return in.fail("lista não encontrada: [" + name + "]"); }
+bool failNoList(Interpreter& in, const std::string& name) { return in.fail("lista não encontrada: ["_cp + name + "]"); }
 
 }  // namespace
 
@@ -34,14 +35,14 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
     ListTable& lists = in.lists;
     if (text::takeUpperPrefix(args, "CRIA")) {
         if (!onlyBlanks(args)) return false;
-        if (lists.find(name)) return in.failShowing("A lista especificada já existe");
+        if (lists.find(name)) return in.failShowing("A lista especificada já existe"_cp);
         for (auto& slot : lists.slots)
             if (!slot) {
                 slot = std::make_shared<ListRecord>();
                 slot->name = name;
                 return true;
             }
-        return in.failShowing("Muitas listas no programa (máximo 20)");
+        return in.failShowing("Muitas listas no programa (máximo 20)"_cp);
     }
     if (text::takeUpperPrefix(args, "APAGA")) {
         if (!onlyBlanks(args)) return false;
@@ -93,7 +94,7 @@ bool cmdLista(Interpreter& in, std::string_view args, int) {
                 list->items.erase(it);
                 return true;
             }
-        return in.fail("item não está na lista");
+        return in.fail("item não está na lista"_cp);
     }
     return in.fail("falta CRIA, APAGA, TAMANHO, ITEM, ADICIONA ou DELETA");
 }

@@ -15,6 +15,7 @@
 #include "platform/launcher.h"
 #include "platform/processes.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -169,7 +170,7 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
     in.services.speech.waitSpeech();
 
     ProgramKind kind = processes->classify(line.program);
-    if (kind.kind == ProgramKind::Missing) return in.fail("programa não encontrado: " + line.program);
+    if (kind.kind == ProgramKind::Missing) return in.fail("programa não encontrado: "_cp + line.program);
     if (kind.kind == ProgramKind::Document) {
         // A document has no input and output to connect; its parameters mean nothing to the
         // handler that opens it.

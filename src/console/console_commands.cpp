@@ -12,6 +12,7 @@
 #include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -111,7 +112,7 @@ bool cmdEscreve(Interpreter& in, std::string_view args, int) {
         int channel;
         if (!readChannel(args, channel)) {
             in.showMessage(kFileError);
-            return in.fail("canal inválido: " + std::string(args));
+            return in.fail("canal inválido: "_cp + std::string(args));
         }
         bool ok = writeChannelText(in, channel, args, !sameLine);
         in.services.speech.waitSpeech();
@@ -190,7 +191,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
     }
     if (rest[0] == '#') {
         int channel;
-        if (!readChannel(rest, channel)) return in.fail("canal inválido: " + std::string(rest));
+        if (!readChannel(rest, channel)) return in.fail("canal inválido: "_cp + std::string(rest));
         return readChannelLine(in, channel, rest);
     }
     std::string_view word = rest;
@@ -234,11 +235,11 @@ bool cmdTela(Interpreter& in, std::string_view args, int) {
             column = toInteger(text::trim(pos.substr(0, comma)));
             row = toInteger(text::trim(pos.substr(comma + 1)));
         }
-        if (!column || !row) return in.fail("posição inválida: " + std::string(args));
+        if (!column || !row) return in.fail("posição inválida: "_cp + std::string(args));
         console.gotoXY(*column, *row);
         return true;
     }
-    return in.fail("argumento inválido: " + std::string(args));
+    return in.fail("argumento inválido: "_cp + std::string(args));
 }
 
 namespace {

@@ -8,23 +8,24 @@
 #include "console/key_queue.h"
 #include "platform/file_system.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "tts/wave_player.h"
 
 namespace parlendo {
 
 namespace {
 
-constexpr std::array<const char*, 10> kUnits = {"zero",  "um",   "dois", "três", "quatro",
+constexpr std::array<const char*, 10> kUnits = {"zero",  "um",   "dois", "três"_cp, "quatro",
                                                 "cinco", "seis", "sete", "oito", "nove"};
 constexpr std::array<const char*, 10> kTeens = {"dez",      "onze",      "doze",      "treze",   "quatorze",
                                                 "quinze",   "dezesseis", "dezessete", "dezoito", "dezenove"};
 constexpr std::array<const char*, 10> kTens = {"",         "",        "vinte",   "trinta",  "quarenta",
-                                               "cinqüenta", "sessenta", "setenta", "oitenta", "noventa"};
+                                               "cinqüenta"_cp, "sessenta", "setenta", "oitenta", "noventa"};
 constexpr std::array<const char*, 10> kHundreds = {"",           "cento",      "duzentos",  "trezentos",
                                                    "quatrocentos", "quinhentos", "seiscentos", "setecentos",
                                                    "oitocentos",   "novecentos"};
-constexpr std::array<const char*, 4> kScaleOne = {"trilhão ", "bilhão ", "milhão ", "mil "};
-constexpr std::array<const char*, 4> kScaleMany = {"trilhões ", "bilhões ", "milhões ", "mil "};
+constexpr std::array<const char*, 4> kScaleOne = {"trilhão "_cp, "bilhão "_cp, "milhão "_cp, "mil "};
+constexpr std::array<const char*, 4> kScaleMany = {"trilhões "_cp, "bilhões "_cp, "milhões "_cp, "mil "};
 
 constexpr std::array<const char*, 7> kWeekdays = {"Domingo", "Segunda", "Terca", "Quarta",
                                                   "Quinta",  "Sexta",   "Sabado"};

@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace fs = std::filesystem;
 
@@ -135,13 +136,13 @@ SettingsText readSettingsText(const std::string& path) {
     }
     fs::file_status target = fs::status(path, ec);
     if (target.type() == fs::file_type::not_found) {
-        found.why = "a ligação simbólica leva a um arquivo que não existe";
+        found.why = "a ligação simbólica leva a um arquivo que não existe"_cp;
     } else if (ec) {
         found.why = errorDescription(ec.value());
     } else if (target.type() == fs::file_type::directory) {
         found.why = errorDescription(EISDIR);
     } else if (target.type() != fs::file_type::regular) {
-        found.why = "não é um arquivo comum";
+        found.why = "não é um arquivo comum"_cp;
     }
     if (!found.why.empty()) return found;
     errno = 0;
@@ -376,9 +377,9 @@ SettingsFile::SettingsFile(SettingsLocation location) : location_(std::move(loca
     SettingsText found = readSettingsText(filePath_);
     if (found.kind == SettingsText::Unusable) {
         unusable_ = true;
-        problem_ = "não foi possível usar o arquivo de configurações " +
+        problem_ = "não foi possível usar o arquivo de configurações "_cp +
                    text::externalToCp1252(filePath_) + ": " + found.why +
-                   ". O programa segue com as configurações padrão, sem gravar nesse arquivo.";
+                   ". O programa segue com as configurações padrão, sem gravar nesse arquivo."_cp;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -20,7 +21,7 @@ bool isNameChar(char c) { return isDigit(c) || isAsciiLetter(c) || c == '_'; }
 bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
     std::optional<int> s = in.variables.namedSlot(name);
     if (!s) {
-        if (!in.scanning) in.failShowing("Muitas variáveis no programa (máximo 101)");
+        if (!in.scanning) in.failShowing("Muitas variáveis no programa (máximo 101)"_cp);
         return false;
     }
     slot = *s;
@@ -237,7 +238,7 @@ std::optional<int32_t> toInteger(std::string_view t) {
 bool failNoValue(Interpreter& in, std::string_view rest) {
     dropBlanks(rest);
     if (rest.empty()) return in.fail("falta um valor");
-    return in.fail("valor inválido: " + std::string(rest));
+    return in.fail("valor inválido: "_cp + std::string(rest));
 }
 
 bool nothingMore(Interpreter& in, std::string_view rest) {

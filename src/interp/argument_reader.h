@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/cp1252_literal.h"
 #include "text/words.h"
 
 namespace parlendo {
@@ -109,8 +110,8 @@ std::optional<int64_t> evalExpression(Interpreter& in, std::string_view& rest);
 bool takeTrailingAmpersand(std::string_view& args);
 
 // The reasons handlers give when a reader finds nothing of its kind (see Interpreter::fail).
-inline constexpr std::string_view kNoVariable = "variável esperada";
-inline constexpr std::string_view kNotANumber = "valor não numérico";
+inline constexpr std::string_view kNoVariable = "variável esperada"_cp;
+inline constexpr std::string_view kNotANumber = "valor não numérico"_cp;
 // Fails for a value that is missing ("falta um valor") or cannot be read ("valor inválido: "
 // and the text from it on).
 bool failNoValue(Interpreter& in, std::string_view rest);

@@ -9,6 +9,7 @@
 #include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "text/words.h"
 
 namespace parlendo {
@@ -308,7 +309,7 @@ bool isBlockKeyword(const CommandEntry* e) {
         in.writeLine(traced);
         in.speak(traced);
     }
-    if (!entry) return in.failShowing("Comando inválido: " + text::upperCase(keyword));
+    if (!entry) return in.failShowing("Comando inválido: "_cp + text::upperCase(keyword));
     in.currentEntry = entry;
     return entry->handler(in, args, entry->param);
 }
@@ -380,7 +381,7 @@ bool runLines(Interpreter& in) {
 }
 
 bool cmdNotAvailable(Interpreter& in, std::string_view, int) {
-    return in.failShowing("Comando não disponível: " + std::string(in.currentEntry->keyword));
+    return in.failShowing("Comando não disponível: "_cp + std::string(in.currentEntry->keyword));
 }
 
 }  // namespace parlendo

@@ -10,6 +10,7 @@
 #include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "text/words.h"
 
 namespace parlendo {
@@ -166,16 +167,16 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 // The step REPETE makes at the loop head (start) or from FIM REPETE (continue), in general.
 [[gnu::noinline]] bool repeatStepInGeneral(Interpreter& in, std::string_view args, bool start) {
     int slot;
-    if (!readVariable(in, args, slot)) return in.fail("variável esperada");
-    if (args.empty()) return in.fail("falta o número de voltas");
+    if (!readVariable(in, args, slot)) return in.fail("variável esperada"_cp);
+    if (args.empty()) return in.fail("falta o número de voltas"_cp);
     int64_t a = 0;
     if (!start) {
         std::optional<int32_t> v = in.variables.number(slot);
-        if (!v) return in.fail("variável do REPETE não numérica");
+        if (!v) return in.fail("variável do REPETE não numérica"_cp);
         a = *v;
     }
     std::optional<int32_t> n = readInteger(in, args);
-    if (!n) return in.fail("valor não numérico");
+    if (!n) return in.fail("valor não numérico"_cp);
     if (a < INT32_MAX) {
         in.variables.setNumber(slot, static_cast<int32_t>(a + 1));
     } else {
@@ -210,14 +211,14 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 
 // The label named by the argument of DESVIA and CHAMA.
 bool jumpTarget(Interpreter& in, std::string_view args, std::string& name) {
-    if (args.empty()) return in.fail("falta o rótulo");
+    if (args.empty()) return in.fail("falta o rótulo"_cp);
     if (args[0] == '@') {
         for (char c : args)
-            if (text::isBlank(c)) return in.fail("rótulo com brancos: " + std::string(args));
+            if (text::isBlank(c)) return in.fail("rótulo com brancos: "_cp + std::string(args));
         name.assign(args.substr(1));
         return true;
     }
-    if (!readValue(in, args, name)) return in.fail("rótulo inválido: " + std::string(args));
+    if (!readValue(in, args, name)) return in.fail("rótulo inválido: "_cp + std::string(args));
     if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
     return true;
 }
@@ -225,7 +226,7 @@ bool jumpTarget(Interpreter& in, std::string_view args, std::string& name) {
 // Continues after the label's line.
 bool goToLabel(Interpreter& in, const std::string& name) {
     if (in.findLabel(name)) return true;
-    return in.fail("rótulo não encontrado: @" + name);
+    return in.fail("rótulo não encontrado: @"_cp + name);
 }
 
 // A block head whose body runs: with no closing line after it, the block stays open.
@@ -264,7 +265,7 @@ ConditionResult evaluateCondition(Interpreter& in, std::string_view t) {
         if (!readBracketName(t, name)) return result;
         ListRecord* list = in.lists.find(name);
         if (!list) {
-            in.fail("lista não encontrada: [" + name + "]");
+            in.fail("lista não encontrada: ["_cp + name + "]");
             return result;
         }
         std::string l = normaliseOperand(left);
@@ -299,7 +300,7 @@ void findBlockEnds(Interpreter& in) {
 
 bool cmdSe(Interpreter& in, std::string_view args, int) {
     ConditionResult c = evaluateCondition(in, args);
-    if (!c.parsed) return in.fail("condição inválida");
+    if (!c.parsed) return in.fail("condição inválida"_cp);
     if (!c.rest.empty()) {
         if (!c.value) return true;
         // The command part runs as a line of its own; copy it, as it points into this line.
@@ -347,7 +348,7 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
 
 bool cmdEnquanto(Interpreter& in, std::string_view args, int) {
     ConditionResult c = evaluateCondition(in, args);
-    if (!c.parsed) return in.fail("condição inválida");
+    if (!c.parsed) return in.fail("condição inválida"_cp);
     if (!c.value) jumpForward(in, "ENQUANTO");
     else enterBlock(in, in.openBlocks.lastFimEnquanto, "ENQUANTO");
     return true;

@@ -8,6 +8,7 @@
 #include "interp/control_flow.h"
 #include "platform/clock.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -97,8 +98,8 @@ RunOutcome Interpreter::reportOutcome(RunOutcome outcome) {
         if (!silentEnd) speak("Fim do script");
         break;
     case RunEnd::Failed: {
-        diagnose(outcome.line, failReason.empty() ? std::string_view("erro de execução") : failReason);
-        speak("Erro de execução na linha ");
+        diagnose(outcome.line, failReason.empty() ? std::string_view("erro de execução"_cp) : failReason);
+        speak("Erro de execução na linha "_cp);
         std::string number = std::to_string(outcome.line);
         write(number);
         speak(number);
@@ -170,7 +171,7 @@ void Interpreter::diagnose(int number, std::string_view what) {
 }
 
 bool Interpreter::assign(int slot, std::string value) {
-    if (value.size() > maxTextSize) return failShowing("Texto longo demais para uma variável");
+    if (value.size() > maxTextSize) return failShowing("Texto longo demais para uma variável"_cp);
     variables.set(slot, std::move(value));
     return true;
 }

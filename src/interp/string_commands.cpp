@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "text/encodings.h"
 
 namespace parlendo {
@@ -135,7 +136,7 @@ bool cmdSeja(Interpreter& in, std::string_view args, int) {
     for (int w = 0; w < 8; ++w) {
         if (startsWithWordAndBlank(args, kFunctionWords[w])) {
             std::optional<std::string> v = functionWord(in, w, args.substr(kFunctionWords[w].size() + 1));
-            if (!v) return in.fail("argumentos inválidos de " + std::string(kFunctionWords[w]));
+            if (!v) return in.fail("argumentos inválidos de "_cp + std::string(kFunctionWords[w]));
             return in.assign(slot, std::move(*v));
         }
     }
@@ -192,7 +193,7 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     int slot;
     if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
     std::optional<int32_t> a = in.variables.number(slot);
-    if (!a) return in.fail("variável não numérica");
+    if (!a) return in.fail("variável não numérica"_cp);
     std::optional<int32_t> n = readInteger(in, args);
     if (!n) return in.fail(kNotANumber);
     uint32_t ua = static_cast<uint32_t>(*a), un = static_cast<uint32_t>(*n);
@@ -201,7 +202,7 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     case kSubtract: result = static_cast<int32_t>(ua - un); break;
     case kMultiply: result = static_cast<int32_t>(ua * un); break;
     default:
-        if (*n == 0) return in.failShowing("Divisão por zero");
+        if (*n == 0) return in.failShowing("Divisão por zero"_cp);
         // The smallest number divided by -1 has no 32-bit result: it wraps to itself.
         result = (*a == INT32_MIN && *n == -1) ? INT32_MIN : *a / *n;
     }

@@ -10,6 +10,7 @@
 #include "interp/argument_reader.h"
 #include "net/tls.h"
 #include "platform/event_loop.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -144,7 +145,7 @@ int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut
         if (w != sock::Wait::Ready) {
             if (w == sock::Wait::TimedOut && handshakeTimedOut) *handshakeTimedOut = true;
             if (tls_->certificateRejected() && showMessage)
-                showMessage("Certificado do servidor não confere.");
+                showMessage("Certificado do servidor não confere."_cp);
             sock::closeSocket(fd);
             endTls();
             return -1;

@@ -18,6 +18,7 @@
 #include "platform/file_system.h"
 #include "platform/locale.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -40,17 +41,17 @@ constexpr auto kKeyLook = std::chrono::milliseconds(250);
 constexpr size_t kStage = 16 * kBlock;
 
 constexpr std::string_view kResuming = "Retomando download";
-constexpr std::string_view kBadRequest = "Erro http400:Requisição http não foi bem formulada.";
-constexpr std::string_view kNotFound = "Erro http404: Página não encontrada.";
+constexpr std::string_view kBadRequest = "Erro http400:Requisição http não foi bem formulada."_cp;
+constexpr std::string_view kNotFound = "Erro http404: Página não encontrada."_cp;
 constexpr std::string_view kAskStop = "Deseja parar o download?";
 constexpr std::string_view kStopped = "O download foi interrompido.";
 constexpr std::string_view kTooManyRedirects = "Erro http: redirecionamentos demais.";
-constexpr std::string_view kSilent = "Erro de conexao: o servidor não respondeu a tempo.";
-constexpr std::string_view kTlsSilent = "Erro de conexao segura: o servidor não respondeu a tempo.";
-constexpr std::string_view kBroken = "Erro de conexao: a conexão foi interrompida.";
+constexpr std::string_view kSilent = "Erro de conexao: o servidor não respondeu a tempo."_cp;
+constexpr std::string_view kTlsSilent = "Erro de conexao segura: o servidor não respondeu a tempo."_cp;
+constexpr std::string_view kBroken = "Erro de conexao: a conexão foi interrompida."_cp;
 constexpr std::string_view kIncomplete = "Erro de conexao: o arquivo chegou incompleto.";
-constexpr std::string_view kHeadTooLarge = "Erro http: cabeçalho da resposta grande demais.";
-constexpr std::string_view kBadResume = "Erro http206: o servidor não retomou de onde o arquivo parou.";
+constexpr std::string_view kHeadTooLarge = "Erro http: cabeçalho da resposta grande demais."_cp;
+constexpr std::string_view kBadResume = "Erro http206: o servidor não retomou de onde o arquivo parou."_cp;
 constexpr std::string_view kWriteFailed = "Erro na escrita de arquivo ";
 
 using text::startsWithUpper;

@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -273,28 +274,28 @@ std::vector<DirectoryEntry> listDirectory(std::string_view folder, bool withDire
 std::string errorDescription(SysError error) {
     switch (error) {
         case ENOENT:
-            return "não existe";
+            return "não existe"_cp;
         case EACCES:
         case EPERM:
-            return "permissão negada";
+            return "permissão negada"_cp;
         case ENOSPC:
-            return "o disco está cheio";
+            return "o disco está cheio"_cp;
         case EDQUOT:
             return "a cota do disco acabou";
         case EROFS:
-            return "o disco só permite leitura";
+            return "o disco só permite leitura"_cp;
         case EISDIR:
-            return "é uma pasta";
+            return "é uma pasta"_cp;
         case ENOTDIR:
-            return "parte do caminho não é uma pasta";
+            return "parte do caminho não é uma pasta"_cp;
         case EEXIST:
-            return "já existe";
+            return "já existe"_cp;
         case ENAMETOOLONG:
-            return "o nome é longo demais";
+            return "o nome é longo demais"_cp;
         case ELOOP:
-            return "ligações simbólicas demais";
+            return "ligações simbólicas demais"_cp;
         case EIO:
-            return "erro de leitura ou gravação no disco";
+            return "erro de leitura ou gravação no disco"_cp;
         default:
             return "erro " + std::to_string(error) + " do sistema";
     }

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 
 namespace parlendo {
 
@@ -11,7 +12,7 @@ std::optional<SharedLibrary> SharedLibrary::load(const char* fileName, std::stri
     void* handle = ::dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         // The loader's own reason is English: the user is told in Portuguese which library.
-        error = text::cp1252ToUtf8("não foi possível carregar a biblioteca ") + fileName;
+        error = text::cp1252ToUtf8("não foi possível carregar a biblioteca "_cp) + fileName;
         return std::nullopt;
     }
     return SharedLibrary(handle);
@@ -20,7 +21,7 @@ std::optional<SharedLibrary> SharedLibrary::load(const char* fileName, std::stri
 void* SharedLibrary::symbol(const char* name, std::string& error) const {
     ::dlerror();
     void* address = ::dlsym(handle_, name);
-    if (!address) error = text::cp1252ToUtf8("a biblioteca não tem a função ") + name;
+    if (!address) error = text::cp1252ToUtf8("a biblioteca não tem a função "_cp) + name;
     return address;
 }
 

@@ -36,6 +36,7 @@
 #include "platform/quiet_standard_error.h"
 #include "platform/shared_library.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
 #include "tts/system_voices.h"
 #include "tts/wave_player.h"
 
@@ -50,10 +51,10 @@ constexpr int kDefaultRate = 175;
 constexpr int kLowestRate = 80;
 constexpr int kHighestRate = 450;
 
-const char* const kNoData = "Voz espeak-ng indisponível: dados não encontrados; usando a voz interna.";
-const char* const kNoLibrary = "Voz espeak-ng indisponível: a biblioteca não foi encontrada; usando a voz interna.";
+const char* const kNoData = "Voz espeak-ng indisponível: dados não encontrados; usando a voz interna."_cp;
+const char* const kNoLibrary = "Voz espeak-ng indisponível: a biblioteca não foi encontrada; usando a voz interna."_cp;
 const char* const kNoBrazilianVoice =
-    "Voz espeak-ng indisponível: sem a voz do português do Brasil; usando a voz interna.";
+    "Voz espeak-ng indisponível: sem a voz do português do Brasil; usando a voz interna."_cp;
 
 std::string espeakVoiceName(int voice) {
     const int variant = voice - 2;

@@ -16,6 +16,7 @@
 //                 picks its own voice.
 //   speed         rate = speed x 10, held to -100...100 (speed 5 is rate 50, -3 is -30).
 //   pitch         not used.
+#include "text/cp1252_literal.h"
 #include "tts/system_voices.h"
 
 #include <poll.h>
@@ -54,7 +55,7 @@ constexpr size_t kEndedKept = 16;
 constexpr const char* kClientName = "sintonix";
 constexpr const char* kLanguage = "pt-BR";
 
-const std::string kNoAnswer = "Servidor de fala não respondeu; usando a voz interna.";
+const std::string kNoAnswer = "Servidor de fala não respondeu; usando a voz interna."_cp;
 
 // libspeechd is loaded at the first open, not at start-up: it brings glib along, which a run
 // that never speaks through the server need not map, and a machine without it still runs the
@@ -97,7 +98,7 @@ const SpeechdCalls* speechdCalls() {
 }
 
 std::string unavailable(const std::string& why) {
-    return "Servidor de fala indisponível: " + why + "; usando a voz interna.";
+    return "Servidor de fala indisponível: "_cp + why + "; usando a voz interna.";
 }
 
 bool isBrazilian(const char* language) {
@@ -254,7 +255,7 @@ void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int spe
     });
     std::free(error);
     if (!c) {
-        refuse("o speech-dispatcher não está instalado ou não está em execução");
+        refuse("o speech-dispatcher não está instalado ou não está em execução"_cp);
         leave();
         return;
     }
@@ -288,7 +289,7 @@ void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int spe
         s->opening = false;
         s->settled.notify_all();
     } else {
-        refuse("o speech-dispatcher recusou a conexão");
+        refuse("o speech-dispatcher recusou a conexão"_cp);
     }
 
     while (opened) {
@@ -331,14 +332,14 @@ public:
         const SpeechdCalls* spd = speechdCalls();
         if (!spd) {
             std::lock_guard<std::mutex> lock(s_->m);
-            s_->refused = unavailable("a biblioteca libspeechd não foi encontrada");
+            s_->refused = unavailable("a biblioteca libspeechd não foi encontrada"_cp);
             return false;
         }
         try {
             thread_ = std::thread(work, s_, std::cref(*spd), voice, speed);
         } catch (const std::system_error&) {
             std::lock_guard<std::mutex> lock(s_->m);
-            s_->refused = unavailable("não foi possível criar a linha de execução da voz");
+            s_->refused = unavailable("não foi possível criar a linha de execução da voz"_cp);
             return false;
         }
         std::unique_lock<std::mutex> lock(s_->m);
