@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
     DiphoneSynthesiser synthesiser(database);
     CountingSink sink;
     synthesiser.setSink(&sink);
+    synthesiser.setFadeCutEnds(true);
+    synthesiser.setMelody(true);  // as the built-in voice says it
     const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (rate <= 0 || espeak_SetVoiceByName("pt-br") != EE_OK) {
         std::fprintf(stderr, "voice_synthesis: espeak-ng has no Brazilian Portuguese voice\n");

@@ -1,9 +1,13 @@
 // Writes the built-in voice's diphone database, DIFONES2.IND and DIFONES2.DIF, into a folder from
 // the unit inventory (data/difones/unidades.txt). Every unit is spoken by espeak-ng's Brazilian
-// Portuguese voice from its phonemes, monotone, followed by a pause and a carrier syllable so that
-// it carries neither an utterance's fall nor its long final release; the unit is cut at the pause,
-// trimmed of silence, levelled and made 8-bit unsigned mono at 11025 Hz. The same inventory gives
-// the same bytes on every run.
+// Portuguese voice from its phonemes inside a carrier word: a vowel before it (the same vowel
+// when the unit starts with one, so that it starts in that vowel's steady part) and "ta" after
+// it, stressed. The phoneme events give where the unit starts and where the next phoneme starts;
+// the unit is cut there, each cut moved to the nearest zero crossing, so that units join as the
+// carrier's phonemes do: a consonant with no silence before it unless espeak-ng puts one there
+// (a stop's closure), a vowel at full strength to its end. Consonants said alone are cut from
+// their place in a cluster (p before r) or a coda (s before t). Units are levelled and made
+// 8-bit unsigned mono at 11025 Hz. The same inventory gives the same bytes on every run.
 //
 //   make_diphones INVENTORY FOLDER
 //   make_diphones --join FOLDER OUT.wav NAME...   (the named units of a database, one after another)
@@ -11,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -34,13 +39,13 @@ constexpr size_t kMaxName = 8;
 constexpr size_t kRecordSize = 15;
 constexpr double kTargetLoudness = 30;  // RMS of a unit's loudest 40 ms, in 8-bit steps
 constexpr double kMaxPeak = 124;        // keeps levelled units clear of clipping
-constexpr int kLeadMs = 20;             // silence kept before a unit: a stop's closure
-constexpr int kTailMs = 5;              // quiet release kept after a unit
+constexpr int kCrossingMs = 3;          // how far a cut moves to meet a zero crossing
+constexpr int kFadeOutMs = 2;           // the fade at a unit's end
+constexpr int kClosureMs = 100;         // the longest closure taken before a stop
+constexpr size_t kFrame = 132;          // 12 ms at the voice rate: more than a pitch period
+constexpr double kSteadyPart = 0.45;    // of a unit's loudness: where its vowel is steady
 constexpr int kAloneMaxMs = 70;         // a consonant alone is short
-constexpr int kRate = 200;              // words per minute
-// Said alone before a pause, espeak-ng makes a consonant some 4 dB weaker than the same consonant
-// as an onset (measured with sox on s, x, f, j, z, v, r, n, k); a coda is brought back to that.
-constexpr double kAloneBoost = 1.6;
+constexpr int kRate = 175;              // words per minute: espeak-ng's usual
 
 // What the inventory's lines describe.
 struct Entry {
@@ -237,55 +242,142 @@ std::optional<std::map<std::string, Unit>> unitsOf(const Inventory& inv, const s
     return units;
 }
 
-// The phoneme names of a phoneme string without stress and syllable marks, for comparing what
-// was asked for with what espeak-ng said.
+// The phoneme names of a phoneme string without stress and syllable marks (and espeak-ng's ";"
+// of a palatal variant), for comparing what was asked for with what espeak-ng said.
 std::string plainPhonemes(std::string_view s) {
     std::string out;
     for (char c : s)
-        if (c != '\'' && c != ',' && c != ' ' && c != ':') out += c;
+        if (c != '\'' && c != ',' && c != ' ' && c != ':' && c != ';') out += c;
     return out;
 }
 
-// A unit's sound at the voice rate, before levelling; empty (after a message) when espeak-ng
-// made no sound of it.
-std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rate) {
-    voicegen::CapturedSpeech speech = voicegen::speak("[[" + unit.phonemes + "_ta]]", true);
-    const std::vector<short>& in = speech.samples;
-    // The unit ends where the pause before the carrier starts.
-    size_t end = in.size();
-    std::string said;
-    for (const voicegen::PhonemeMark& mark : speech.phonemes) {
-        if (mark.name == "_" || mark.name == "_:") {
-            end = std::min(mark.sample, in.size());
-            break;
+double loudnessOf(const std::vector<double>& sound);
+
+// Where a unit is said: the phonemes before it and after it in its carrier word.
+struct Carrier {
+    std::string before, after;
+};
+
+bool isVowelPhoneme(char c) { return std::strchr("aeiouEO&@", c) != nullptr && c != '\0'; }
+
+// Consonants said alone mostly start a cluster (p of "pro") and are cut from one; fricatives
+// mostly close a syllable (s of "esta") and are cut from a coda; the others (l, m, n, the taps)
+// keep the strength they have before a vowel, which espeak-ng takes from them in a coda.
+bool startsCluster(std::string_view plain) {
+    return plain.size() == 1 && std::strchr("pbtdkgfv", plain[0]) != nullptr;
+}
+bool closesSyllable(std::string_view plain) {
+    return plain == "s" || plain == "z" || plain == "S" || plain == "Z" || plain == "x" || plain == "ks";
+}
+
+Carrier carrierOf(const Unit& unit) {
+    const std::string plain = plainPhonemes(unit.phonemes);
+    if (!plain.empty() && isVowelPhoneme(plain[0])) {
+        // The same vowel before it: the unit starts inside a steady vowel and joins one.
+        std::string vowel(1, plain[0]);
+        if (plain.size() > 1 && plain[1] == '~') vowel += '~';
+        return {vowel, "ta"};
+    }
+    if (unit.consonantOnly) {
+        if (startsCluster(plain)) return {"'a", "*a"};
+        return closesSyllable(plain) ? Carrier{"'a", "ta"} : Carrier{"'a", "a"};
+    }
+    return {"a", "ta"};
+}
+
+// The index of the sample nearest to `at` (within `reach`) where the wave crosses zero upwards.
+size_t zeroCrossingNear(const std::vector<double>& s, size_t at, size_t reach) {
+    size_t best = at;
+    size_t bestDistance = reach + 1;
+    const size_t from = at > reach ? at - reach : 1;
+    for (size_t i = std::max<size_t>(from, 1); i < s.size() && i <= at + reach; ++i) {
+        if (s[i - 1] < 0 && s[i] >= 0) {
+            size_t d = i > at ? i - at : at - i;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
         }
-        said += mark.name;
+    }
+    return std::min(best, s.size());
+}
+
+// A unit's sound at the voice rate, before levelling; empty (after a message) when espeak-ng
+// made no sound of it or did not say the phonemes asked for.
+std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rate) {
+    const Carrier carrier = carrierOf(unit);
+    const std::string text = "[[" + carrier.before + unit.phonemes + carrier.after + "]]";
+    voicegen::CapturedSpeech speech = voicegen::speak(text, true);
+    const std::vector<short>& in = speech.samples;
+    // The unit starts at the event of its first phoneme and ends at that of the carrier's next
+    // one; the events are found by the phonemes said so far.
+    const std::string lead = plainPhonemes(carrier.before);
+    const std::string through = lead + plainPhonemes(unit.phonemes);
+    std::string said;
+    std::optional<size_t> start, end;
+    for (const voicegen::PhonemeMark& mark : speech.phonemes) {
+        if (mark.name.empty() || mark.name[0] == '_') continue;
+        if (!start && said == lead) start = mark.sample;
+        if (!end && said == through) end = mark.sample;
+        said += plainPhonemes(mark.name);
     }
     // A mistyped mnemonic is skipped by espeak-ng without a word: the unit would sound wrong.
-    if (said != plainPhonemes(unit.phonemes)) {
-        std::fprintf(stderr, "%s: %s: asked for [[%s]], espeak-ng knows only [[%s]] of it\n", kTool, name.c_str(),
-                     unit.phonemes.c_str(), said.c_str());
+    if (!start || !end || *end <= *start || said != through + plainPhonemes(carrier.after)) {
+        std::fprintf(stderr, "%s: %s: asked for [[%s]] in %s, espeak-ng said [[%s]]\n", kTool, name.c_str(),
+                     unit.phonemes.c_str(), text.c_str(), said.c_str());
         return {};
     }
-    size_t first = 0;
-    size_t last = end;
-    if (!voicegen::findSound(in, first, last, 50)) {
+    // Resampled with room either side: before it for a stop's closure (espeak-ng marks a stop at
+    // its burst, after the silence of its closure), and for the filter's neighbours.
+    const size_t before = static_cast<size_t>(rate * kClosureMs / 1000);
+    const size_t lo = *start > before ? *start - before : 0;
+    const size_t hi = std::min(in.size(), *end + static_cast<size_t>(rate / 100));
+    std::vector<double> wide = voicegen::resampleToVoiceRate(in, lo, hi, rate);
+    const double step = static_cast<double>(rate) / kVoiceRate;
+    size_t first = std::min(wide.size(), static_cast<size_t>((*start - lo) / step));
+    size_t last = std::min(wide.size(), static_cast<size_t>((*end - lo) / step));
+    if (last <= first + kFrame * 2) {
         std::fprintf(stderr, "%s: no sound for %s [[%s]]\n", kTool, name.c_str(), unit.phonemes.c_str());
         return {};
     }
-    first -= std::min(first, static_cast<size_t>(rate * kLeadMs / 1000));
-    last = std::min(end, last + static_cast<size_t>(rate * kTailMs / 1000));
-    std::vector<double> sound = voicegen::resampleToVoiceRate(in, first, last, rate);
-
-    size_t fadeOut = kVoiceRate * 4 / 1000;
+    const double peak = *std::max_element(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last),
+                                          [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+    auto frameRms = [&](size_t from) {
+        double sum = 0;
+        for (size_t i = from; i < from + kFrame && i < wide.size(); ++i) sum += wide[i] * wide[i];
+        return std::sqrt(sum / kFrame);
+    };
+    // A silence before the phoneme is its closure: it stays with it, as in the carrier.
+    const double silent = std::fabs(peak) / 40;
+    while (first >= kFrame && frameRms(first - kFrame) < silent) first -= kFrame;
+    // A vowel is cut inside its steady part: espeak-ng brings a vowel up at its start and down
+    // before the next phoneme (and a stop's closure after it is silence), which would be a dip
+    // or a gap at every join.
+    const std::string plain = plainPhonemes(unit.phonemes);
+    std::vector<double> body(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last));
+    const double steady = kSteadyPart * loudnessOf(body);
+    if (isVowelPhoneme(plain.front())) {
+        const size_t limit = first + (last - first) / 2;
+        while (first < limit && frameRms(first) < steady) first += kFrame / 4;
+    }
+    if (isVowelPhoneme(plain.back()) || std::strchr("~jwIU", plain.back())) {
+        const size_t limit = first + (last - first) / 2;
+        while (last > limit + kFrame && frameRms(last - kFrame) < steady) last -= kFrame / 4;
+    }
+    const size_t reach = kVoiceRate * kCrossingMs / 1000;
+    first = zeroCrossingNear(wide, first, reach);
+    last = zeroCrossingNear(wide, last, reach);
+    if (last <= first) {
+        std::fprintf(stderr, "%s: no sound for %s [[%s]]\n", kTool, name.c_str(), unit.phonemes.c_str());
+        return {};
+    }
+    std::vector<double> sound(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last));
+    size_t fadeOut = std::min(sound.size(), static_cast<size_t>(kVoiceRate * kFadeOutMs / 1000));
     if (unit.consonantOnly && sound.size() > static_cast<size_t>(kVoiceRate * kAloneMaxMs / 1000)) {
         sound.resize(kVoiceRate * kAloneMaxMs / 1000);
         fadeOut = kVoiceRate * 15 / 1000;
     }
-    // Short fades keep the joins free of clicks.
-    const size_t fadeIn = std::min(sound.size(), static_cast<size_t>(kVoiceRate * 2 / 1000));
-    for (size_t i = 0; i < fadeIn; ++i) sound[i] *= static_cast<double>(i) / fadeIn;
-    fadeOut = std::min(fadeOut, sound.size());
+    // The end of a unit may end a word: a short fade keeps it free of a click.
     for (size_t i = 0; i < fadeOut; ++i) sound[sound.size() - 1 - i] *= static_cast<double>(i) / fadeOut;
     return sound;
 }
@@ -372,8 +464,9 @@ int main(int argc, char** argv) {
     }
     int rate = voicegen::startEspeak(kTool, true);
     if (rate <= 0) return 1;
-    // Monotone: units said at one pitch join without jumps of melody. A little faster than the
-    // usual rate: a syllable said alone is still longer than inside running speech.
+    // Monotone: units said at one pitch join without jumps of melody; the melody of a phrase and
+    // the pitch of its stresses are the synthesiser's. At the usual rate, inside a word, a
+    // stressed syllable has the length it has in running speech.
     voicegen::setPitchRange(0);
     voicegen::setRate(kRate);
 
@@ -391,11 +484,11 @@ int main(int argc, char** argv) {
     }
     voicegen::stopEspeak();
     if (failures > 0 || gains.empty()) return 1;
-    // Units with a vowel are brought to one loudness; consonants alone keep their natural level
-    // beside the vowels, taking the middle gain of the others (and the onset's strength).
+    // Units with a vowel are brought to one loudness; consonants alone, cut from the same kind of
+    // carrier, keep their natural level beside the vowels, taking the middle gain of the others.
     std::vector<double> sorted = gains;
     std::sort(sorted.begin(), sorted.end());
-    const double consonantGain = sorted[sorted.size() / 2] * kAloneBoost;
+    const double consonantGain = sorted[sorted.size() / 2];
 
     std::vector<uint8_t> index;
     std::vector<uint8_t> data;

@@ -40,6 +40,9 @@ BuiltinVoice::BuiltinVoice(WavePlayer& player, KeyQueue& keys, SettingsFile& set
       sink_(player_, keys_, sleep_, stopped_) {
     synthesiser_.setSink(&sink_);
     synthesiser_.setFadeCutEnds(true);
+    // The units are recorded stressed and at one pitch: the voice gives the unstressed ones
+    // their shorter, lower sound and each run of words its falling end.
+    synthesiser_.setMelody(true);
 }
 
 BuiltinVoice::~BuiltinVoice() { close(); }

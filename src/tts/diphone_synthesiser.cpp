@@ -71,6 +71,9 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
     used_ = kHeaderSize;
     mode_ = 1;
     stopped_ = false;
+    produced_ = 0;
+    word_ = 0;
+    words_ = static_cast<size_t>(std::count(text.begin(), text.end(), '['));
     const size_t n = text.size();
     size_t i = 0;
     std::string token;
@@ -82,6 +85,8 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
             if (c == '[') {
                 // The start of a word.
                 mode_ = 1;
+                ++word_;
+                if (word_ == words_) lastWordStart_ = produced_;
                 ++i;
             } else if (c == ' ' || c == ']') {
                 ending = c;
@@ -200,8 +205,14 @@ void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
         // Never more than the diphone holds, nor less than nothing.
         c = std::clamp<long>(c, 0, count);
         const double bytes = std::trunc(f * static_cast<double>(c));
-        const size_t take = static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c)));
-        if (take > 0) appendDiphone(entry->offset, take);
+        size_t take = static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c)));
+        if (take > 0 && melody_) {
+            double ratio = 1, length = 1;
+            shapeOf(mode, ratio, length);
+            take = appendShaped(entry->offset, take, ratio, length);
+        } else if (take > 0) {
+            appendDiphone(entry->offset, take);
+        }
         // A diphone cut short ends wherever its wave happens to be: a click at the next join,
         // unless its last few samples are brought down to silence.
         if (fadeCutEnds_ && take > 0 && take < static_cast<size_t>(count)) fadeTail(take);
@@ -256,6 +267,7 @@ void DiphoneSynthesiser::appendPieces(size_t count, Fill fill) {
         const size_t take = std::min(count, kBufferSize - used_);
         const size_t got = fill(buffer_.data() + used_, take);
         used_ += got;
+        produced_ += got;
         if (got < take) return;
         count -= take;
     }
@@ -267,6 +279,58 @@ void DiphoneSynthesiser::appendDiphone(uint64_t offset, size_t count) {
         offset += got;
         return got;
     });
+}
+
+void DiphoneSynthesiser::shapeOf(int mode, double& ratio, double& length) const {
+    double semitones = 0;
+    length = 1;
+    if (mode != 2) {
+        semitones += kUnstressedSemitones;
+        length *= kUnstressedLength;
+    }
+    if (words_ > 1 && word_ >= 1) {
+        const size_t before = std::min(word_, words_) - 1;
+        semitones += kStepDownSemitones * static_cast<double>(before) / static_cast<double>(words_ - 1);
+    }
+    if (word_ == words_ && words_ > 0) {
+        const double seconds = static_cast<double>(produced_ - lastWordStart_) / kRate;
+        semitones += std::max(kFinalFallMost, kFinalFallPerSecond * seconds);
+        length *= kFinalLength;
+    }
+    ratio = std::pow(2.0, semitones / 12.0);
+}
+
+size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ratio, double length) {
+    if (lookupOnly_) return count;
+    scratch_.resize(count);
+    const size_t got = database_.readSamples(offset, count, scratch_.data());
+    if (got < 2) return 0;
+    // Each sample of the output steps `ratio` samples through the diphone (linear interpolation):
+    // below 1 the pitch falls. Through the last word the ratio goes on falling, sample by sample,
+    // down to the fall's lowest point. The output is `length` of the diphone, or less when the
+    // diphone runs out first.
+    const bool falling = word_ == words_ && words_ > 0;
+    const double fallStep = std::pow(2.0, kFinalFallPerSecond / 12.0 / kRate);
+    const double lowest = ratio * std::pow(2.0, (kFinalFallMost - std::max(kFinalFallMost,
+        kFinalFallPerSecond * static_cast<double>(produced_ - lastWordStart_) / kRate)) / 12.0);
+    const size_t wanted = static_cast<size_t>(static_cast<double>(got) * length);
+    double t = 0;
+    size_t out = 0;
+    appendPieces(wanted, [&](uint8_t* to, size_t take) {
+        size_t j = 0;
+        for (; j < take; ++j) {
+            const size_t i = static_cast<size_t>(t);
+            if (i >= got) break;
+            const double frac = t - static_cast<double>(i);
+            const int next = scratch_[std::min(i + 1, got - 1)];
+            to[j] = static_cast<uint8_t>(std::lround(scratch_[i] + frac * (next - scratch_[i])));
+            t += ratio;
+            if (falling && ratio > lowest) ratio = std::max(lowest, ratio * fallStep);
+        }
+        out += j;
+        return j;
+    });
+    return out;
 }
 
 void DiphoneSynthesiser::fadeTail(size_t appended) {
@@ -307,6 +371,7 @@ void DiphoneSynthesiser::appendLetter(uint8_t code) {
         const size_t take = std::min(samples->size() - at, kBufferSize - used_);
         std::memcpy(buffer_.data() + used_, samples->data() + at, take);
         used_ += take;
+        produced_ += take;
         at += take;
     }
 }

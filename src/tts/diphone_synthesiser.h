@@ -63,6 +63,22 @@ public:
     // down to silence, so that joins do not click. Lengths stay the same. Off until set.
     void setFadeCutEnds(bool on) { fadeCutEnds_ = on; }
 
+    // The melody of the built-in voice, off until set: a unit outside a stressed syllable (length
+    // mode 0 or 1) is said shorter and lower than a stressed one, the words of a text step down
+    // a little one after another, and the last word of a text falls and is said a little slower,
+    // as a statement ends. Pitch and length are changed together by resampling each diphone.
+    void setMelody(bool on) { melody_ = on; }
+    static constexpr double kUnstressedLength = 0.8;      // of a stressed unit's length
+    static constexpr double kUnstressedSemitones = -1.5;  // below a stressed unit
+    static constexpr double kStepDownSemitones = -1.0;    // first word to last but one
+    static constexpr double kFinalLength = 1.15;          // the last word, slower
+    static constexpr double kFinalFallPerSecond = -12.0;  // semitones a second through the last word
+    static constexpr double kFinalFallMost = -3.0;        // the fall's lowest point
+    // Samples made so far from the current text (played or not).
+    size_t produced() const { return produced_; }
+    // The length mode of the name being looked up (for a lookup report).
+    int lengthMode() const { return mode_; }
+
     // The sound buffer, taken when the voice opens and given back when it closes.
     void allocate();
     void release();
@@ -77,6 +93,11 @@ private:
     void emitUnit(std::string_view u, double f);
     void emitName(std::string name, int mode, double f);
     void appendDiphone(uint64_t offset, size_t count);
+    // Appends a diphone resampled to `ratio` of its pitch and `length` of its duration (fewer
+    // samples when the diphone runs out first); returns how many were appended.
+    size_t appendShaped(uint64_t offset, size_t count, double ratio, double length);
+    // The pitch ratio and the length factor of a diphone in the given length mode now.
+    void shapeOf(int mode, double& ratio, double& length) const;
     void appendFill(size_t count, bool noise);
     // Appends count samples made by fill(to, n) (which returns how many it made), playing the
     // buffer whenever it is full; a piece never overflows it.
@@ -101,6 +122,12 @@ private:
     LookupReport report_;
     bool lookupOnly_ = false;
     bool fadeCutEnds_ = false;
+    bool melody_ = false;
+    size_t produced_ = 0;
+    size_t words_ = 0;          // in the current text
+    size_t word_ = 0;           // the number of the word being said, from 1
+    size_t lastWordStart_ = 0;  // produced_ when the last word began
+    std::vector<uint8_t> scratch_;
 
     std::vector<uint8_t> buffer_;
     size_t used_ = kHeaderSize;

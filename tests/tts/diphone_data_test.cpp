@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,6 +145,48 @@ TEST_F(DiphoneDataTest, EveryUnitOfTheAlphabetIsThereAudibleAndLevelled) {
             EXPECT_LE(r.count, 11025u / 10) << name << ": a consonant alone is short";
         }
     }
+}
+
+// RMS of 8-bit unsigned samples s[from, to).
+double rms(const uint8_t* s, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += (s[i] - 128.0) * (s[i] - 128.0);
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0;
+}
+
+// Units cut from inside carrier words join without silence or a fall of loudness: a unit that
+// starts with a vowel is near full strength in its first 12 ms (a pitch period at least), one
+// that ends with a vowel is so until its last 2 ms, and a fricative starts sounding at once (no lead-in silence).
+TEST_F(DiphoneDataTest, UnitsStartAndEndWithoutSilenceAtTheirJoins) {
+    auto isVowel = [](char c) { return std::strchr("AEIOU", c) != nullptr; };
+    int checked = 0;
+    for (const Record& r : records_) {
+        ASSERT_LE(r.offset + r.count, samples_.size()) << r.name;
+        const uint8_t* s = samples_.data() + r.offset;
+        const size_t n = r.count;
+        if (n < 300) continue;
+        const std::string& name = r.name;
+        const bool hasVowel = name.find_first_of("AEIOU", 1) != std::string::npos;
+        if (!hasVowel) continue;
+        const double level = loudness(s, n);
+        if (isVowel(name[1])) {
+            EXPECT_GT(rms(s, 0, 132), 0.35 * level) << name << " starts in silence";
+            ++checked;
+        }
+        if (std::strchr("SFXZJV", name[1]) && !isVowel(name[1])) {
+            int peak = 0;
+            for (size_t i = 0; i < 55; ++i) peak = std::max(peak, std::abs(s[i] - 128));
+            EXPECT_GE(peak, 2) << name << " starts in silence";
+        }
+        // The vowel goes on to the end (the last 2 ms are a fade); a glide is weaker than a vowel.
+        std::string plain = name;
+        for (const char* mark : {"CIRC", "TIL"})
+            if (plain.size() > std::strlen(mark) && plain.compare(plain.size() - std::strlen(mark), std::string::npos, mark) == 0)
+                plain.resize(plain.size() - std::strlen(mark));
+        const bool glide = plain.back() == 'W' || plain.back() == 'Y';
+        EXPECT_GT(rms(s, n - 154, n - 22), (glide ? 0.2 : 0.35) * level) << name << " fades out before its end";
+    }
+    EXPECT_GT(checked, 30);
 }
 
 TEST_F(DiphoneDataTest, TranslatorFilesAreBesideTheDatabase) {

@@ -3,6 +3,9 @@
 #include "tts/diphone_synthesiser.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "../console/fake_wave_player.h"
 #include "../interp/fixture.h"
@@ -216,3 +219,63 @@ TEST_F(Synth, StrangeInputEndsWithoutHarm) {
 
 }  // namespace
 }  // namespace parlendo::testing
+
+namespace parlendo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The mean distance between upward zero crossings of 8-bit samples s[from, to).
+double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
+    std::vector<size_t> ups;
+    for (size_t i = from + 1; i < to && i < s.size(); ++i)
+        if (s[i - 1] < 128 && s[i] >= 128) ups.push_back(i);
+    return ups.size() < 2 ? 0 : static_cast<double>(ups.back() - ups.front()) / static_cast<double>(ups.size() - 1);
+}
+
+// With its melody the voice says an unstressed unit shorter and lower than a stressed one, and
+// lowers and slows down the last word of a text; every diphone here is one wave of period 100.
+TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
+    const fs::path folder = fs::temp_directory_path() / ("synth_melody_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::string index, samples;
+    for (const char* name : {"$PA", "$TA"}) {
+        std::string record(15, '\0');
+        record[0] = 3;
+        std::copy(name, name + 3, record.begin() + 1);
+        const uint32_t offset = static_cast<uint32_t>(samples.size());
+        record[9] = static_cast<char>(2000 & 0xFF);
+        record[10] = static_cast<char>(2000 >> 8);
+        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
+        index += record;
+        for (int i = 0; i < 2000; ++i) samples += static_cast<char>(i % 100 < 50 ? 168 : 88);
+    }
+    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
+    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+    DiphoneDatabase database;
+    ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
+    DiphoneSynthesiser synth(database);
+    testing::CollectingSink sink;
+    synth.setSink(&sink);
+    synth.setDiphoneTiming(0, 0, 0);
+    synth.setMelody(true);
+    std::vector<size_t> starts;
+    synth.setLookupReport([&](std::string_view, LookupOutcome) { starts.push_back(synth.produced()); });
+    ASSERT_TRUE(synth.synthesise("[pA /ta][pA /ta][pA /ta]"));
+    ASSERT_EQ(starts.size(), 6u);
+    starts.push_back(sink.samples.size());
+    auto length = [&](size_t k) { return starts[k + 1] - starts[k]; };
+    auto period = [&](size_t k) { return meanPeriod(sink.samples, starts[k], starts[k + 1]); };
+    EXPECT_EQ(length(0), 2000u) << "a stressed unit of the first word is said whole, as recorded";
+    EXPECT_NEAR(period(0), 100, 1);
+    EXPECT_LT(length(1), length(0) * 0.85) << "unstressed: shorter";
+    EXPECT_GT(period(1), period(0) * 1.05) << "unstressed: lower";
+    EXPECT_GT(period(2), period(0)) << "the words step down";
+    EXPECT_GT(period(4), period(2) * 1.1) << "the last word falls";
+    EXPECT_GT(period(5), period(3) * 1.1);
+    EXPECT_GT(length(4), length(2)) << "the last word is slower";
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace parlendo
