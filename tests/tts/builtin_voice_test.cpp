@@ -88,8 +88,11 @@ TEST_F(Builtin, WordsArePlayedUnlessAKeyIsWaiting) {
     EXPECT_EQ(piece.rate, 11025);
     EXPECT_EQ(piece.channels, 1);
     EXPECT_EQ(piece.bits, 8);
-    ASSERT_GE(piece.samples.size(), 1000u);
-    EXPECT_EQ(std::count(piece.samples.begin(), piece.samples.end(), 10), 1000) << "the whole of $KA";
+    // The whole of $KA, said as an unstressed unit (0.8 of its length) of the last word of the
+    // run (1.15 times slower): about 920 samples, of its value but for the last 3 ms, which fade.
+    EXPECT_NEAR(static_cast<double>(piece.samples.size()), 920, 5);
+    EXPECT_GE(std::count(piece.samples.begin(), piece.samples.end(), 10),
+              static_cast<std::ptrdiff_t>(piece.samples.size()) - 35);
 
     player_.played.clear();
     keys_.pushKey('x');
