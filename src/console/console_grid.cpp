@@ -94,7 +94,7 @@ uint8_t ConsoleGrid::cellAttribute(int row, int column) const {
 
 std::string ConsoleGrid::rowText(int row) const {
     if (row < 1 || row > kRows) return std::string(kColumns, ' ');
-    return std::string(text_.data() + (row - 1) * kColumns, kColumns);
+    return std::string(text_.data() + static_cast<ptrdiff_t>(row - 1) * kColumns, kColumns);
 }
 
 std::string ConsoleGrid::dumpUtf8() const {

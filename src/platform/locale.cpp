@@ -12,8 +12,8 @@
 namespace parlendo {
 
 char decimalSeparator() {
-    locale_t user = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
-    if (user == static_cast<locale_t>(0)) return '.';
+    locale_t user = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+    if (user == static_cast<locale_t>(nullptr)) return '.';
     const char* radix = ::nl_langinfo_l(RADIXCHAR, user);
     std::string separator = text::utf8ToCp1252(radix ? radix : ".");
     ::freelocale(user);

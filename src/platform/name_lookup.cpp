@@ -114,9 +114,11 @@ public:
         // Every address on its own thread at once, then each waited for until the same deadline.
         using Name = std::optional<std::string>;
         std::vector<std::shared_ptr<Handoff<Name>>> handoffs;
+        handoffs.reserve(addresses.size());
         for (const std::string& address : addresses)
             handoffs.push_back(startLookup<Name>([address] { return reverseNow(address); }));
         std::vector<Name> names;
+        names.reserve(handoffs.size());
         for (auto& handoff : handoffs) names.push_back(waitFor(*handoff, deadline));
         return names;
     }

@@ -129,6 +129,7 @@ RadioDirectory::Verdict RadioDirectory::attempt(const DirectoryServer& server, c
     options.stopAtFirstFailure = true;
     auto ask = [&](const std::vector<std::string>& paths, std::vector<std::vector<Station>>& lists) {
         std::vector<std::string> urls;
+        urls.reserve(paths.size());
         for (const std::string& path : paths) urls.push_back(server.base + path);
         std::vector<HttpResponse> responses = client_.getAll(urls, options);
         for (const HttpResponse& r : responses)

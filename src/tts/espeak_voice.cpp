@@ -235,7 +235,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys, std::function<void(int)>) {
+std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>&) {
     return std::make_unique<EspeakVoice>(player, keys);
 }
 

@@ -75,7 +75,7 @@ constexpr const char* kSpeechdLibrary = "libspeechd.so.2";
     X(free_spd_voices)
 
 struct SpeechdCalls {
-#define PARLENDO_SPD_POINTER(name) decltype(&::name) name = nullptr;
+#define PARLENDO_SPD_POINTER(name) decltype(&::name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
     PARLENDO_SPD_CALLS(PARLENDO_SPD_POINTER)
 #undef PARLENDO_SPD_POINTER
 };

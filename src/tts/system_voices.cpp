@@ -3,7 +3,7 @@
 
 namespace parlendo {
 
-EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, std::function<void(int)> sleep) {
+EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep) {
     return [&player, &keys, sleep](int type) -> std::unique_ptr<SpeechOutput> {
         if (type == kEngineRuleBased) return nullptr;
         if (type == 4) return createEspeakVoice(player, keys, sleep);

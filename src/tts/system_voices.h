@@ -15,7 +15,8 @@ class WavePlayer;
 
 // espeak-ng synthesising into the wave player: `sleep` waits the given milliseconds while
 // pumping events.
-std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys, std::function<void(int)> sleep);
+std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys,
+                                                const std::function<void(int)>& sleep);
 
 // speech-dispatcher through libspeechd, talked to from a thread of its own so that a server
 // that stops answering never holds the program. `type` is the engine type asked for (5, 54...).
@@ -39,6 +40,6 @@ std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type, const Speech
 
 // The engine switch of a run: type 4 espeak-ng, 3 none (the rule-based voice is not built yet),
 // any other type speech-dispatcher.
-EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, std::function<void(int)> sleep);
+EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep);
 
 }  // namespace parlendo
