@@ -66,6 +66,9 @@ bool cmdGravaBytes(Interpreter&, std::string_view, int);
 bool cmdLimpaBytes(Interpreter&, std::string_view, int);
 bool cmdFechaBin(Interpreter&, std::string_view, int);
 
+// commands/lists.cpp
+bool cmdLista(Interpreter&, std::string_view, int);
+
 // commands/menus.cpp
 bool cmdMenu(Interpreter&, std::string_view, int);
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_state.h"
 #include "console/key_queue.h"
 #include "interp/argument_reader.h"
 #include "interp/commands.h"
@@ -13,6 +14,7 @@
 #include "net/download.h"
 #include "platform/socket.h"
 #include "text/cp1252.h"
+#include "text/percent_encoding.h"
 
 namespace parlendo {
 
@@ -32,8 +34,8 @@ bool nothingLeft(std::string_view rest) {
 
 // Puts a new connection in a slot, closing whatever the slot held first.
 void bindConnection(Interpreter& in, int slot, int socket) {
-    in.channels.close(slot);
-    in.channels.bind(slot, std::make_unique<ConnectionChannel>(*in.services.network, socket));
+    in.state->channels.close(slot);
+    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(*in.services.network, socket));
 }
 
 }  // namespace
@@ -55,7 +57,7 @@ bool cmdTrazDaRede(Interpreter& in, std::string_view args, int) {
 bool cmdHttp(Interpreter& in, std::string_view args, int) {
     int variable;
     if (!readVariable(in, args, variable)) return false;
-    return in.assign(variable, percentEncode(in.variables.text(variable)));
+    return in.assign(variable, text::percentEncode(in.variables.text(variable)));
 }
 
 bool cmdInternet(Interpreter& in, std::string_view args, int) {
@@ -120,9 +122,9 @@ bool cmdAtivaSsl(Interpreter& in, std::string_view args, int) {
     if (ConnectionChannel* old = connectionIn(in, slot))
         old->closeSocket();
     else
-        in.channels.close(slot);
+        in.state->channels.close(slot);
     int socket = net.connectTls(net.lastHost, net.lastPort);
-    in.channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
+    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
     return true;
 }
 
