@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Runs every test: the unit and script tests of the normal build, the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
+# Checks that no include of src/ runs up the layers, then runs every test: the unit and script
+# tests of the normal build, the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short run of each fuzz target.
 # Expects ./setup.sh to have run (it installs the packages and builds build/).
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
+
+echo "== includes point down the layers"
+python3 tools/check_layers.py
 
 echo "== tests"
 ninja -C build
