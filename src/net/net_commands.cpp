@@ -13,6 +13,7 @@
 #include "net/connection_channel.h"
 #include "net/download.h"
 #include "platform/socket.h"
+#include "platform/unique_fd.h"
 #include "text/cp1252.h"
 #include "text/percent_encoding.h"
 
@@ -142,8 +143,8 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     }
     Network* net = in.services.network;
     SysError error = 0;
-    int listener = net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error) : -1;
-    if (listener < 0) {
+    UniqueFd listener(net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error) : -1);
+    if (!listener.valid()) {
         in.showMessage(kConnectionError);
         return false;
     }
@@ -154,7 +155,7 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     int client = -1;
     bool cancelled = false;
     for (;;) {
-        client = sock::acceptClient(listener, error);
+        client = sock::acceptClient(listener.get(), error);
         if (client >= 0 || error != EAGAIN) break;
         net->pump();
         while (keys.keyPressed()) {
@@ -167,9 +168,9 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
             kept.push_back(*key);
         }
         if (cancelled) break;
-        sock::waitReadable(listener, kAcceptStepMs);
+        sock::waitReadable(listener.get(), kAcceptStepMs);
     }
-    sock::closeSocket(listener);
+    listener.reset();
     for (uint8_t k : kept) keys.pushKey(k);
     if (client < 0) {
         in.showMessage(kConnectionError);
