@@ -168,7 +168,8 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
             kept.push_back(*key);
         }
         if (cancelled) break;
-        sock::waitReadable(listener.get(), kAcceptStepMs);
+        // Only a pause between tries: the accept above finds out what the wait would say.
+        (void)sock::waitReadable(listener.get(), kAcceptStepMs);
     }
     listener.reset();
     for (uint8_t k : kept) keys.pushKey(k);

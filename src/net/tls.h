@@ -30,7 +30,7 @@ public:
     // Binds a new session to the socket, with the host as server name; the server's certificate
     // is checked against the system's trust store and the host when `verify`. False when the
     // library cannot make a context or a session.
-    bool begin(int fd, const std::string& host, bool verify);
+    [[nodiscard]] bool begin(int fd, const std::string& host, bool verify);
     // One step of the handshake: 1 done, otherwise 0 with the code in `error`.
     int connectStep(int& error);
     // True when the handshake failed because the certificate did not check out.
