@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the unit and script tests of the normal build, the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz target.
-# Expects ./setup.sh to have run (it installs what the programs need and builds build/); installs
-# what only the tests and benchmarks need, and adds the tests to build/.
+# Checks the sources (includes point down the layers; texts beyond ASCII are converted to
+# Windows-1252), then runs every test: the unit and script tests of the normal build, the same
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of each fuzz
+# target. Expects ./setup.sh to have run (it installs what the programs need and builds build/);
+# installs what only the tests and benchmarks need, and adds the tests to build/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,7 +19,9 @@ jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
 
 echo "== source checks"
-# Every text beyond ASCII of the program's own code is converted to Windows-1252 while compiling.
+# Includes point down the layers; every text beyond ASCII of the program's own code is converted
+# to Windows-1252 while compiling.
+python3 tools/check_layers.py
 python3 tools/check_literals.py
 
 echo "== tests"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/console_grid.h"
+#include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "fuzz_scratch.h"
@@ -101,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SettingsFile settings(fuzzScratchSettings(scratchFolder(), scratchFolder() + "/absent/oralix.ini"));
     FixedClock clock(LocalTime{2024, 5, 17, 13, 45, 30, 250, 5});
 
-    Interpreter in(Services{console, keys, speech, settings, clock});
+    GridConsolePort port(console, keys, speech);
+    Interpreter in(Services{console, keys, speech, settings, clock, port});
     in.stepLimit = kStepLimit;
     in.maxTextSize = kMaxTextSize;
     in.params = {"um", "dois tres"};

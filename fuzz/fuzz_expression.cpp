@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/console_grid.h"
+#include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "console/speech_front.h"
@@ -200,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     where.explicitFile = "/nonexistent/parlendo-fuzz/oralix.ini";  // only read, never written here
     SettingsFile settings(where);
     FixedClock clock(LocalTime{});
-    Interpreter in(Services{console, keys, speech, settings, clock});
+    GridConsolePort port(console, keys, speech);
+    Interpreter in(Services{console, keys, speech, settings, clock, port});
     in.maxTextSize = 4096;
 
     // Variables of every kind the readers meet: numbers at the ends of the 32-bit range,

@@ -16,6 +16,7 @@
 #include "fuzz_scratch.h"
 #include "net/connection.h"
 #include "net/download.h"
+#include "text/percent_encoding.h"
 
 namespace {
 
@@ -148,6 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     net.closeSocket(pair[0]);
     std::string shown = parlendo::formatGeneral3(amount, ',');
     if (shown.empty() || shown.size() > 10) fail("a number too long", 0);
-    parlendo::percentEncode(bytes);
+    parlendo::text::percentEncode(bytes);
     return 0;
 }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_state.h"
 #include "console/console_grid.h"
+#include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "fuzz_scratch.h"
@@ -52,8 +54,8 @@ void checkMenu(const Interpreter& in, const ConsoleGrid& console, uint8_t attrib
         console.cursorRow() < 1 || console.cursorRow() > ConsoleGrid::kRows)
         fail("cursor outside the grid");
     if (console.attribute() != attributeBefore) fail("the menu left its colours behind");
-    if (!in.menu) return;
-    const Menu& m = *in.menu;
+    if (!in.state->menu) return;
+    const Menu& m = *in.state->menu;
     if (m.left() < 1 || m.right() > ConsoleGrid::kColumns || m.left() > m.right()) fail("columns outside the grid");
     if (m.top() < 1 || m.bottom() > ConsoleGrid::kRows || m.top() > m.bottom()) fail("rows outside the grid");
     if (m.firstVisible() < 0 || m.firstVisible() > m.count()) fail("first visible row out of range");
@@ -83,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordingSpeech speech(keys);
     SettingsFile settings(fuzzScratchSettings(scratchFolder(), scratchFolder() + "/absent/oralix.ini"));
     FixedClock clock(LocalTime{2024, 5, 17, 13, 45, 30, 250, 5});
-    Interpreter in(Services{console, keys, speech, settings, clock});
+    GridConsolePort port(console, keys, speech);
+    Interpreter in(Services{console, keys, speech, settings, clock, port});
     in.maxTextSize = size_t{1} << 16;
 
     // A menu to work on, so that most lines reach the keys rather than stopping at "no menu".

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "console/console_grid.h"
+#include "console/grid_console_port.h"
 #include "console/console_settings.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
@@ -324,7 +325,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // A terminal too small for the grid is said, not only shown.
     if (terminal) terminal->announceSizeThrough([&speech](const std::string& words) { speech.speak(words); });
 
-    Interpreter in(Services{console, keys, speech, settings, clock});
+    GridConsolePort port(console, keys, speech);
+    Interpreter in(Services{console, keys, speech, settings, clock, port});
     // Why the run failed, and warnings about the script, for its writer on standard error: held
     // like the warnings above while the renderer draws on the terminal standard error shows on.
     const bool holdDiagnostics = terminal && standardErrorIsOutputTerminal();

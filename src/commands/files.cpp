@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/byte_buffer.h"
+#include "commands/command_state.h"
 #include "commands/directory_search.h"
 #include "commands/file_slots.h"
 #include "interp/argument_reader.h"
@@ -56,20 +57,20 @@ bool nothingLeft(std::string_view rest) {
 bool readChannelLine(Interpreter& in, int slot, std::string_view rest) {
     int variable;
     const bool named = readVariable(in, rest, variable);
-    if (!named || !in.channels.isOpen(slot)) {
+    if (!named || !in.state->channels.isOpen(slot)) {
         in.showMessage(kChannelError);
         if (!named) return in.fail(kNoVariable);
         return in.fail("canal fechado: #" + std::to_string(slot));
     }
     std::string line;
-    in.ioStatus = in.channels.channel(slot)->readLine(line, in.maxTextSize);
+    in.ioStatus = in.state->channels.channel(slot)->readLine(line, in.maxTextSize);
     return in.assign(variable, std::move(line));
 }
 
 bool writeChannelText(Interpreter& in, int slot, std::string_view rest, bool endLine) {
     std::string out;
     bool allRead = readValueList(in, rest, out);
-    if (!in.channels.isOpen(slot)) {
+    if (!in.state->channels.isOpen(slot)) {
         // Nothing is written; the user hears why, and a script that checks sees it too: a
         // status of 0 would call the line that was never written a success.
         in.showMessage(kChannelError);
@@ -78,7 +79,7 @@ bool writeChannelText(Interpreter& in, int slot, std::string_view rest, bool end
     }
     // A line with a value that could not be read would be a wrong line in the file.
     if (!allRead) return false;
-    in.ioStatus = in.channels.channel(slot)->writeText(out, endLine);
+    in.ioStatus = in.state->channels.channel(slot)->writeText(out, endLine);
     return true;
 }
 
@@ -93,12 +94,12 @@ bool cmdAbre(Interpreter& in, std::string_view args, int) {
         return in.fail("falta o canal (#0 a #9) ou o nome do arquivo");
     }
     // Whatever the slot held is closed first, so nothing written to it is lost.
-    if (in.channels.close(slot) != 0) return in.failShowing(kCloseError);
+    if (in.state->channels.close(slot) != 0) return in.failShowing(kCloseError);
     SysError error = 0;
     auto mode = append ? TextFileChannel::Mode::Append : TextFileChannel::Mode::Read;
     std::unique_ptr<TextFileChannel> channel = TextFileChannel::open(name, mode, error);
     if (!channel) return in.failShowing(message(kOpenError, name));
-    in.channels.bind(slot, std::move(channel));
+    in.state->channels.bind(slot, std::move(channel));
     return true;
 }
 
@@ -108,7 +109,7 @@ bool cmdFecha(Interpreter& in, std::string_view args, int) {
         in.showMessage(kCloseError);
         return in.fail("canal inválido: "_cp + std::string(args));
     }
-    if (in.channels.close(slot) != 0) return in.failShowing(kCloseError);
+    if (in.state->channels.close(slot) != 0) return in.failShowing(kCloseError);
     return true;
 }
 
@@ -220,7 +221,7 @@ bool cmdBusca(Interpreter& in, std::string_view args, int) {
         directories = true;
         dropBlanks(args);
     }
-    DirectorySearch& search = in.directorySearch;
+    DirectorySearch& search = in.state->directorySearch;
     std::string found;
     if (takeUpperPrefix(args, "FIM")) {
         search.close();
@@ -276,26 +277,26 @@ bool cmdTamArq(Interpreter& in, std::string_view args, int humanReadable) {
 bool cmdCriaBin(Interpreter& in, std::string_view args, int) {
     std::string name;
     if (!readValue(in, args, name) || name.empty() || pathExists(name)) return false;
-    if (in.binaryFile.isOpen()) return false;
+    if (in.state->binaryFile.isOpen()) return false;
     SysError error = 0;
     // Created only when nothing of that name exists, even if one appeared since the look.
     FileHandle file = FileHandle::open(name, FileHandle::Mode::CreateNew, error);
     if (!file.isOpen()) return false;
-    in.binaryFile.file = std::move(file);
+    in.state->binaryFile.file = std::move(file);
     return true;
 }
 
 bool cmdEscreveByte(Interpreter& in, std::string_view args, int) {
     std::string value;
     if (!readValue(in, args, value)) return false;
-    return in.byteBuffer.append(value);
+    return in.state->byteBuffer.append(value);
 }
 
 bool cmdLeByte(Interpreter& in, std::string_view args, int) {
     std::string name, firstText, lastText;
     if (!readValue(in, args, name) || !readValue(in, args, firstText) || !readValue(in, args, lastText))
         return false;
-    if (in.byteBuffer.full()) return false;
+    if (in.state->byteBuffer.full()) return false;
     std::optional<int32_t> first = toInteger(firstText);
     std::optional<int32_t> last = toInteger(lastText);
     if (!first || !last) return false;
@@ -312,25 +313,25 @@ bool cmdLeByte(Interpreter& in, std::string_view args, int) {
     // Room is asked only for the bytes the file holds from there.
     uint64_t available = *size - static_cast<uint64_t>(*first);
     if (static_cast<uint64_t>(count) > available) count = static_cast<int64_t>(available);
-    return in.byteBuffer.appendFrom(file, static_cast<size_t>(count));
+    return in.state->byteBuffer.appendFrom(file, static_cast<size_t>(count));
 }
 
 bool cmdGravaBytes(Interpreter& in, std::string_view, int) {
-    if (!in.binaryFile.isOpen()) return false;
+    if (!in.state->binaryFile.isOpen()) return false;
     // Bytes that did not reach the file stay in the buffer.
-    if (in.binaryFile.file.write(in.byteBuffer.contents()).error != 0) return false;
-    in.byteBuffer.markWritten();
+    if (in.state->binaryFile.file.write(in.state->byteBuffer.contents()).error != 0) return false;
+    in.state->byteBuffer.markWritten();
     return true;
 }
 
 bool cmdLimpaBytes(Interpreter& in, std::string_view, int) {
-    in.byteBuffer.clear();
+    in.state->byteBuffer.clear();
     return true;
 }
 
 bool cmdFechaBin(Interpreter& in, std::string_view, int) {
-    if (!in.binaryFile.isOpen()) return false;
-    return in.binaryFile.file.close() == 0;
+    if (!in.state->binaryFile.isOpen()) return false;
+    return in.state->binaryFile.file.close() == 0;
 }
 
 }  // namespace parlendo

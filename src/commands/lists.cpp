@@ -1,24 +1,13 @@
-// Named lists of texts and the LISTA command.
-#include "commands/lists.h"
-
+// The LISTA command, which makes, fills and reads the named lists of interp/list_table.h.
 #include <optional>
 
 #include "interp/argument_reader.h"
+#include "interp/commands.h"
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
 #include "text/cp1252_literal.h"
 
 namespace parlendo {
-
-ListRecord* ListTable::find(std::string_view name) {
-    for (auto& slot : slots)
-        if (slot && slot->name == name) return slot.get();
-    return nullptr;
-}
-
-void ListTable::clear() {
-    for (auto& slot : slots) slot.reset();
-}
 
 namespace {
 

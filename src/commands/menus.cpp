@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "commands/command_state.h"
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "console/screen_review.h"
@@ -264,29 +265,29 @@ bool menuCreateCommand(Interpreter& in, std::string_view rest) {
         return false;
     // A rectangle with no row or no column could show nothing.
     if (!rest.empty() || right < left || bottom < top) return false;
-    in.menu.emplace(left, top, right, bottom);
+    in.state->menu.emplace(left, top, right, bottom);
     return true;
 }
 
 bool menuAddCommand(Interpreter& in, std::string_view rest) {
     std::string value;
-    if (!in.menu || !readValue(in, rest, value) || !rest.empty()) return false;
-    in.menu->add(std::move(value));
+    if (!in.state->menu || !readValue(in, rest, value) || !rest.empty()) return false;
+    in.state->menu->add(std::move(value));
     return true;
 }
 
 bool menuCloseCommand(Interpreter& in, std::string_view rest) {
-    if (!in.menu || !rest.empty()) return false;
-    in.menu->close(in.services.console);
+    if (!in.state->menu || !rest.empty()) return false;
+    in.state->menu->close(in.services.console);
     return true;
 }
 
 bool menuExecuteCommand(Interpreter& in, std::string_view rest) {
     int positionSlot, keySlot, textSlot;
-    if (!in.menu || !readVariable(in, rest, positionSlot) || !readVariable(in, rest, keySlot) ||
+    if (!in.state->menu || !readVariable(in, rest, positionSlot) || !readVariable(in, rest, keySlot) ||
         !readVariable(in, rest, textSlot))
         return false;
-    Menu& menu = *in.menu;
+    Menu& menu = *in.state->menu;
     for (;;) {
         if (std::optional<int32_t> start = toInteger(text::trim(in.variables.text(positionSlot))))
             menu.startPosition = std::max(*start, 1);

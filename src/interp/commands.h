@@ -19,18 +19,24 @@ bool cmdChama(Interpreter&, std::string_view, int);
 bool cmdRetorna(Interpreter&, std::string_view, int);
 bool cmdTermina(Interpreter&, std::string_view, int);
 
-// interp/string_commands.cpp
-enum ArithmeticOp { kSubtract = 1, kMultiply = 2, kDivide = 3 };
+// interp/assignment.cpp
 bool cmdSeja(Interpreter&, std::string_view, int);
+
+// interp/arithmetic.cpp
+enum ArithmeticOp { kSubtract = 1, kMultiply = 2, kDivide = 3 };
 bool cmdSoma(Interpreter&, std::string_view, int);
 bool cmdArithmetic(Interpreter&, std::string_view, int op);
+bool cmdRandomiza(Interpreter&, std::string_view, int);
+
+// interp/string_commands.cpp
 bool cmdConcatena(Interpreter&, std::string_view, int);
 bool cmdCopia(Interpreter&, std::string_view, int);
 bool cmdDeleta(Interpreter&, std::string_view, int);
 bool cmdSubstitui(Interpreter&, std::string_view, int);
-bool cmdRandomiza(Interpreter&, std::string_view, int);
 enum Conversion { kAnsiToUtf8, kUtf8ToAnsi, kBase64Encode, kBase64Decode, kQuotedDecode, kQuotedEncode };
 bool cmdConvert(Interpreter&, std::string_view, int conversion);
+
+// interp/file_base64.cpp
 bool cmdCodArqBase64(Interpreter&, std::string_view, int);
 bool cmdDecodArqBase64(Interpreter&, std::string_view, int);
 
@@ -65,6 +71,9 @@ bool cmdLeByte(Interpreter&, std::string_view, int);
 bool cmdGravaBytes(Interpreter&, std::string_view, int);
 bool cmdLimpaBytes(Interpreter&, std::string_view, int);
 bool cmdFechaBin(Interpreter&, std::string_view, int);
+
+// commands/lists.cpp
+bool cmdLista(Interpreter&, std::string_view, int);
 
 // commands/menus.cpp
 bool cmdMenu(Interpreter&, std::string_view, int);

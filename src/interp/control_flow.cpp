@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "commands/lists.h"
 #include "interp/argument_reader.h"
 #include "interp/commands.h"
 #include "interp/interpreter.h"

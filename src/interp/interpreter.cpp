@@ -1,10 +1,8 @@
 // The run loop, line execution, label lookup and the end-of-run report.
 #include "interp/interpreter.h"
 
-#include "console/console_grid.h"
-#include "console/key_queue.h"
-#include "console/speech_front.h"
 #include "interp/command_table.h"
+#include "interp/console_port.h"
 #include "interp/control_flow.h"
 #include "platform/clock.h"
 #include "text/cp1252.h"
@@ -30,10 +28,7 @@ void Interpreter::reset() {
     ioStatus = 0;
     variables.clear();
     lists.clear();
-    channels.closeAll();
-    byteBuffer.clear();
-    binaryFile.file.close();
-    directorySearch.close();
+    resetCommandState(*state);
     LocalTime t = services.clock.now();
     startDay = t.dayOfWeek;
     startHundredths = int64_t{t.hour} * 360000 + t.minute * 6000 + t.second * 100 + t.millisecond / 10;
@@ -56,7 +51,7 @@ RunOutcome Interpreter::run() {
     callStack.clear();
     findBlockEnds(*this);
     // Files left open by an earlier run are closed, not abandoned with what was written.
-    channels.closeAll();
+    closeChannels(*state);
     ioStatus = 0;
     steps = 0;
     if (!runLines(*this)) return {RunEnd::StepLimit, currentLine};
@@ -65,7 +60,7 @@ RunOutcome Interpreter::run() {
         for (const OpenBlocks::Head& head : openBlocks.unclosed)
             diagnose(head.line, "aviso: falta FIM " + std::string(head.blockWord));
     if (failed) {
-        if (services.keys.exhausted()) return {RunEnd::InputEnded, currentLine};
+        if (services.port.keysExhausted()) return {RunEnd::InputEnded, currentLine};
         return {RunEnd::Failed, currentLine};
     }
     return {RunEnd::Finished, currentLine};
@@ -125,11 +120,11 @@ int Interpreter::exitStatus(const RunOutcome& outcome) {
     return 1;
 }
 
-void Interpreter::write(std::string_view bytes) { services.console.write(bytes); }
+void Interpreter::write(std::string_view bytes) { services.port.write(bytes); }
 
-void Interpreter::writeLine(std::string_view text) { services.console.writeLine(text); }
+void Interpreter::writeLine(std::string_view text) { services.port.writeLine(text); }
 
-void Interpreter::speak(std::string_view text) { services.speech.speak(text); }
+void Interpreter::speak(std::string_view text) { services.port.speak(text); }
 
 void Interpreter::showMessage(std::string_view text) {
     write(text);
@@ -179,12 +174,12 @@ bool Interpreter::assign(int slot, std::string value) {
 bool Interpreter::readLine(std::string& out, size_t bufferSize) {
     out.clear();
     for (;;) {
-        std::optional<uint8_t> key = services.keys.readKey();
+        std::optional<uint8_t> key = services.port.readKey();
         if (!key) return false;
         uint8_t b = *key;
         if (b == 0) {
             // An extended key: its code byte is not text.
-            if (!services.keys.readKey()) return false;
+            if (!services.port.readKey()) return false;
             continue;
         }
         if (b == 13) {

@@ -3,22 +3,20 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "commands/byte_buffer.h"
-#include "commands/directory_search.h"
-#include "commands/file_slots.h"
-#include "commands/lists.h"
-#include "commands/menus.h"
+#include "interp/list_table.h"
 #include "interp/variables.h"
 #include "platform/clipboard.h"
 
 namespace parlendo {
 
 class ConsoleGrid;
+class ConsolePort;
 struct CommandEntry;
 class KeyQueue;
 class SpeechFront;
@@ -40,6 +38,8 @@ struct Services {
     SpeechFront& speech;
     SettingsFile& settings;
     Clock& clock;
+    // What the interpreter itself writes, speaks and reads keys through: the same console.
+    ConsolePort& port;
     // Services a run can do without: tests leave them empty, the host fills them in.
     Clipboard* clipboard = nullptr;  // the text clipboard
     Launcher* launcher = nullptr;    // opens documents and addresses with their programs
@@ -53,6 +53,19 @@ struct Services {
     // warnings such as a block never closed. Empty: the lines go nowhere.
     std::function<void(const std::string&)> diagnostic = nullptr;
 };
+
+// What the command subsystems keep between commands (the file channels, the byte buffer, the
+// directory search, the menu): defined with them in commands/command_state.h, above the
+// interpreter, which only makes it, resets it and frees it through these.
+struct CommandState;
+struct CommandStateDeleter {
+    void operator()(CommandState* state) const;
+};
+std::unique_ptr<CommandState, CommandStateDeleter> makeCommandState();
+// Closes the channels (keeping what was written), empties the byte buffer, closes the binary
+// output file and the directory search; the menu stays.
+void resetCommandState(CommandState& state);
+void closeChannels(CommandState& state);
 
 enum class RunEnd {
     Finished,    // past the last line, or TERMINA
@@ -145,12 +158,7 @@ public:
     OpenBlocks openBlocks;
     VariableTable variables;
     ListTable lists;
-    FileSlotTable channels;
-    ByteBuffer byteBuffer;
-    BinaryOutputFile binaryFile;
-    DirectorySearch directorySearch;
-    // The one menu of the process: none until MENU CRIA.
-    std::optional<Menu> menu;
+    std::unique_ptr<CommandState, CommandStateDeleter> state = makeCommandState();
     // The clipboard of TRANSFERE when the services give none.
     InProcessClipboard localClipboard;
     int32_t ioStatus = 0;

@@ -10,6 +10,7 @@
 #include "interp/argument_reader.h"
 #include "net/tls.h"
 #include "platform/event_loop.h"
+#include "platform/unique_fd.h"
 #include "text/cp1252_literal.h"
 
 namespace parlendo {
@@ -101,15 +102,15 @@ int Network::connect(std::string_view host, int port) {
     NetDeadline deadline = silenceDeadline();
     for (const sock::Address& address : resolve(host, port)) {
         SysError error = 0;
-        int fd = sock::openStream(address, error);
-        if (fd < 0) continue;
-        error = sock::startConnect(fd, address);
-        if (error == 0) return fd;
-        if (error == EINPROGRESS && waitSocket(fd, true, deadline) == sock::Wait::Ready &&
-            sock::connectOutcome(fd) == 0)
-            return fd;
         // A socket whose connection failed is closed at once, never left behind.
-        sock::closeSocket(fd);
+        UniqueFd fd(sock::openStream(address, error));
+        if (!fd.valid()) continue;
+        error = sock::startConnect(fd.get(), address);
+        if (error == 0) return fd.release();
+        if (error == EINPROGRESS && waitSocket(fd.get(), true, deadline) == sock::Wait::Ready &&
+            sock::connectOutcome(fd.get()) == 0)
+            return fd.release();
+        fd.reset();
         if (std::chrono::steady_clock::now() >= deadline) break;
     }
     return -1;
@@ -121,15 +122,17 @@ void Network::endTls() { tls_->end(); }
 
 int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut) {
     if (handshakeTimedOut) *handshakeTimedOut = false;
-    int fd = connect(host, port);
-    if (fd < 0) return -1;
+    UniqueFd owned(connect(host, port));
+    if (!owned.valid()) return -1;
+    const int fd = owned.get();
     std::string verifySetting = settings_.readSetting("ORALIX", "VERIFICARCERTIFICADOS");
     bool verify = true;
     if (!verifySetting.empty() && (verifySetting[0] == 'N' || verifySetting[0] == 'n')) verify = false;
     std::string name(host.substr(0, kHostLimit));
     // One TLS connection for the program: a new one takes the binding from the last.
+    // On failure the socket is closed before the TLS state ends, as the state expects.
     if (!tls_->begin(fd, name, verify)) {
-        sock::closeSocket(fd);
+        owned.reset();
         endTls();
         return -1;
     }
@@ -146,13 +149,13 @@ int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut
             if (w == sock::Wait::TimedOut && handshakeTimedOut) *handshakeTimedOut = true;
             if (tls_->certificateRejected() && showMessage)
                 showMessage("Certificado do servidor não confere."_cp);
-            sock::closeSocket(fd);
+            owned.reset();
             endTls();
             return -1;
         }
     }
     tls_->setActive();
-    return fd;
+    return owned.release();
 }
 
 bool Network::sendText(int socket, std::string_view text) {

@@ -75,13 +75,13 @@ public:
     // text through the resolver. Empty when the lookup fails.
     std::vector<sock::Address> resolve(std::string_view host, int port);
     // A connected socket, or -1. Reads TIMEOUT_REDE and TEMPOLIMITEREDE again first.
-    int connect(std::string_view host, int port);
+    [[nodiscard]] int connect(std::string_view host, int port);
     // connect, then TLS with the host as server name; -1 (socket closed) when TLS fails, with
     // `handshakeTimedOut` (when given) set when the server left the handshake unanswered.
-    int connectTls(std::string_view host, int port, bool* handshakeTimedOut = nullptr);
+    [[nodiscard]] int connectTls(std::string_view host, int port, bool* handshakeTimedOut = nullptr);
     // Every byte of the text; false when not all of it (or nothing at all) went out.
-    bool sendText(int socket, std::string_view text);
-    bool sendLine(int socket, std::string_view text);
+    [[nodiscard]] bool sendText(int socket, std::string_view text);
+    [[nodiscard]] bool sendLine(int socket, std::string_view text);
     // Buffered bytes, pending TLS bytes, or the socket readable within networkWait.
     bool dataAvailable(NetConnection& conn);
     NetRead readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline = kNoDeadline);

@@ -1,6 +1,7 @@
 // Connections on the numbered channels.
 #include "net/connection_channel.h"
 
+#include "commands/command_state.h"
 #include "interp/interpreter.h"
 
 namespace parlendo {
@@ -29,7 +30,7 @@ SysError ConnectionChannel::close() {
 }
 
 ConnectionChannel* connectionIn(Interpreter& in, int slot) {
-    return dynamic_cast<ConnectionChannel*>(in.channels.channel(slot));
+    return dynamic_cast<ConnectionChannel*>(in.state->channels.channel(slot));
 }
 
 void attachNetwork(Interpreter& in, Network& net) {

@@ -81,9 +81,4 @@ std::string formatGeneral3(double value, char separator);
 std::vector<std::string> progressReport(uint64_t size, bool streamMode, uint64_t total,
                                         std::string_view fileName, char separator);
 
-// Every byte but A-Z, a-z, 0-9, "-", ".", "_", "~" as "%" and two upper-case hex digits.
-std::string percentEncode(std::string_view text);
-// Every byte for which `encoded` is true written as %XX (upper-case hexadecimal).
-std::string percentEncodeWhere(std::string_view text, bool (*encoded)(unsigned char));
-
 }  // namespace parlendo

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_state.h"
 #include "console/key_queue.h"
 #include "interp/argument_reader.h"
 #include "interp/commands.h"
@@ -12,7 +13,9 @@
 #include "net/connection_channel.h"
 #include "net/download.h"
 #include "platform/socket.h"
+#include "platform/unique_fd.h"
 #include "text/cp1252.h"
+#include "text/percent_encoding.h"
 
 namespace parlendo {
 
@@ -32,8 +35,8 @@ bool nothingLeft(std::string_view rest) {
 
 // Puts a new connection in a slot, closing whatever the slot held first.
 void bindConnection(Interpreter& in, int slot, int socket) {
-    in.channels.close(slot);
-    in.channels.bind(slot, std::make_unique<ConnectionChannel>(*in.services.network, socket));
+    in.state->channels.close(slot);
+    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(*in.services.network, socket));
 }
 
 }  // namespace
@@ -55,7 +58,7 @@ bool cmdTrazDaRede(Interpreter& in, std::string_view args, int) {
 bool cmdHttp(Interpreter& in, std::string_view args, int) {
     int variable;
     if (!readVariable(in, args, variable)) return false;
-    return in.assign(variable, percentEncode(in.variables.text(variable)));
+    return in.assign(variable, text::percentEncode(in.variables.text(variable)));
 }
 
 bool cmdInternet(Interpreter& in, std::string_view args, int) {
@@ -120,9 +123,9 @@ bool cmdAtivaSsl(Interpreter& in, std::string_view args, int) {
     if (ConnectionChannel* old = connectionIn(in, slot))
         old->closeSocket();
     else
-        in.channels.close(slot);
+        in.state->channels.close(slot);
     int socket = net.connectTls(net.lastHost, net.lastPort);
-    in.channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
+    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
     return true;
 }
 
@@ -140,8 +143,8 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     }
     Network* net = in.services.network;
     SysError error = 0;
-    int listener = net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error) : -1;
-    if (listener < 0) {
+    UniqueFd listener(net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error) : -1);
+    if (!listener.valid()) {
         in.showMessage(kConnectionError);
         return false;
     }
@@ -152,7 +155,7 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     int client = -1;
     bool cancelled = false;
     for (;;) {
-        client = sock::acceptClient(listener, error);
+        client = sock::acceptClient(listener.get(), error);
         if (client >= 0 || error != EAGAIN) break;
         net->pump();
         while (keys.keyPressed()) {
@@ -165,9 +168,10 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
             kept.push_back(*key);
         }
         if (cancelled) break;
-        sock::waitReadable(listener, kAcceptStepMs);
+        // Only a pause between tries: the accept above finds out what the wait would say.
+        (void)sock::waitReadable(listener.get(), kAcceptStepMs);
     }
-    sock::closeSocket(listener);
+    listener.reset();
     for (uint8_t k : kept) keys.pushKey(k);
     if (client < 0) {
         in.showMessage(kConnectionError);

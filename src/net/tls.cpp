@@ -79,38 +79,38 @@ BIO_METHOD* socketMethod() {
     return method;
 }
 
-SSL_CTX* ctx(void* p) { return static_cast<SSL_CTX*>(p); }
-SSL* ssl(void* p) { return static_cast<SSL*>(p); }
+struct FreeBio {
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
 
 }  // namespace
 
-TlsState::~TlsState() {
-    end();
-    if (context_) SSL_CTX_free(ctx(context_));
-}
+void TlsState::FreeContext::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
+void TlsState::FreeSession::operator()(ssl_st* session) const { SSL_free(session); }
+
+TlsState::~TlsState() { end(); }
 
 bool TlsState::begin(int fd, const std::string& host, bool verify) {
     end();
     if (!context_) {
-        SSL_CTX* c = SSL_CTX_new(TLS_client_method());
+        std::unique_ptr<SSL_CTX, FreeContext> c(SSL_CTX_new(TLS_client_method()));
         if (!c) return false;
         // The system's trust store (SSL_CERT_FILE and SSL_CERT_DIR are honoured).
-        SSL_CTX_set_default_verify_paths(c);
+        SSL_CTX_set_default_verify_paths(c.get());
         // Many servers hang up without a close notice; that is the end of the data, not an
         // error.
-        SSL_CTX_set_options(c, SSL_OP_IGNORE_UNEXPECTED_EOF);
-        context_ = c;
+        SSL_CTX_set_options(c.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+        context_ = std::move(c);
     }
-    BIO* bio = socketMethod() ? BIO_new(socketMethod()) : nullptr;
-    SSL* s = SSL_new(ctx(context_));
-    if (!s || !bio) {
-        if (bio) BIO_free(bio);
-        if (s) SSL_free(s);
-        return false;
-    }
+    std::unique_ptr<BIO, FreeBio> bio(socketMethod() ? BIO_new(socketMethod()) : nullptr);
+    std::unique_ptr<SSL, FreeSession> owned(SSL_new(context_.get()));
+    if (!owned || !bio) return false;
+    SSL* s = owned.get();
     int socketFd = fd;
-    BIO_ctrl(bio, BIO_C_SET_FD, 0, &socketFd);
-    SSL_set_bio(s, bio, bio);
+    BIO_ctrl(bio.get(), BIO_C_SET_FD, 0, &socketFd);
+    // The session owns the BIO from here on.
+    BIO* io = bio.release();
+    SSL_set_bio(s, io, io);
     uint8_t octets[4];
     bool isAddress = parseDottedIpv4(host, octets) || host.find(':') != std::string::npos;
     // The server name goes out for names only: an address is not a name a server can pick a
@@ -125,7 +125,7 @@ bool TlsState::begin(int fd, const std::string& host, bool verify) {
     } else {
         SSL_set_verify(s, SSL_VERIFY_NONE, nullptr);
     }
-    session_ = s;
+    session_ = std::move(owned);
     fd_ = fd;
     verify_ = verify;
     active_ = false;
@@ -134,50 +134,49 @@ bool TlsState::begin(int fd, const std::string& host, bool verify) {
 
 int TlsState::connectStep(int& error) {
     ERR_clear_error();
-    int r = SSL_connect(ssl(session_));
+    int r = SSL_connect(session_.get());
     if (r > 0) {
         error = kNone;
         return 1;
     }
-    error = SSL_get_error(ssl(session_), r);
+    error = SSL_get_error(session_.get(), r);
     return 0;
 }
 
 bool TlsState::certificateRejected() const {
-    return session_ && verify_ && SSL_get_verify_result(ssl(session_)) != X509_V_OK;
+    return session_ && verify_ && SSL_get_verify_result(session_.get()) != X509_V_OK;
 }
 
 int TlsState::readStep(char* buffer, int size, int& error) {
     ERR_clear_error();
-    int r = SSL_read(ssl(session_), buffer, size);
+    int r = SSL_read(session_.get(), buffer, size);
     if (r > 0) {
         error = kNone;
         return r;
     }
-    error = SSL_get_error(ssl(session_), r);
+    error = SSL_get_error(session_.get(), r);
     return 0;
 }
 
 int TlsState::writeStep(const char* data, int size, int& error) {
     ERR_clear_error();
-    int r = SSL_write(ssl(session_), data, size);
+    int r = SSL_write(session_.get(), data, size);
     if (r > 0) {
         error = kNone;
         return r;
     }
-    error = SSL_get_error(ssl(session_), r);
+    error = SSL_get_error(session_.get(), r);
     return 0;
 }
 
-bool TlsState::pending() const { return active_ && session_ && SSL_pending(ssl(session_)) > 0; }
+bool TlsState::pending() const { return active_ && session_ && SSL_pending(session_.get()) > 0; }
 
 void TlsState::end() {
     if (session_) {
-        if (active_) SSL_shutdown(ssl(session_));
-        SSL_free(ssl(session_));
+        if (active_) SSL_shutdown(session_.get());
+        session_.reset();
         ERR_clear_error();
     }
-    session_ = nullptr;
     fd_ = -1;
     active_ = false;
 }

@@ -3,7 +3,12 @@
 // socket between them.
 #pragma once
 
+#include <memory>
 #include <string>
+
+// OpenSSL's context and session (SSL_CTX, SSL), named here only to be owned.
+struct ssl_ctx_st;
+struct ssl_st;
 
 namespace parlendo {
 
@@ -25,7 +30,7 @@ public:
     // Binds a new session to the socket, with the host as server name; the server's certificate
     // is checked against the system's trust store and the host when `verify`. False when the
     // library cannot make a context or a session.
-    bool begin(int fd, const std::string& host, bool verify);
+    [[nodiscard]] bool begin(int fd, const std::string& host, bool verify);
     // One step of the handshake: 1 done, otherwise 0 with the code in `error`.
     int connectStep(int& error);
     // True when the handshake failed because the certificate did not check out.
@@ -42,8 +47,15 @@ public:
     int boundSocket() const { return fd_; }
 
 private:
-    void* context_ = nullptr;  // SSL_CTX
-    void* session_ = nullptr;  // SSL
+    struct FreeContext {
+        void operator()(ssl_ctx_st* context) const;
+    };
+    struct FreeSession {
+        void operator()(ssl_st* session) const;
+    };
+    // Declared in this order so that the session goes before the context it was made from.
+    std::unique_ptr<ssl_ctx_st, FreeContext> context_;
+    std::unique_ptr<ssl_st, FreeSession> session_;
     int fd_ = -1;
     bool active_ = false;
     bool verify_ = false;

@@ -15,8 +15,8 @@
 #include "platform/pcm_converter.h"
 #include "platform/quiet_standard_error.h"
 #include "platform/shared_library.h"
+#include "platform/wav_header.h"
 #include "text/cp1252.h"
-#include "tts/wave_player.h"
 
 namespace parlendo {
 

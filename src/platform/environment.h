@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "console/key_queue.h"
+#include "platform/key_source.h"
 
 namespace parlendo {
 

@@ -27,16 +27,16 @@ Address ipv4(const uint8_t octets[4], int port);
 std::vector<Address> lookup(const std::string& host, int port);
 
 // A new non-blocking TCP socket for the address's family; -1 with the error.
-int openStream(const Address& address, SysError& error);
+[[nodiscard]] int openStream(const Address& address, SysError& error);
 // Starts connecting: 0 connected at once, EINPROGRESS still connecting, any other value fails.
-SysError startConnect(int fd, const Address& address);
+[[nodiscard]] SysError startConnect(int fd, const Address& address);
 // The outcome of a connect that became writable (0 connected).
-SysError connectOutcome(int fd);
+[[nodiscard]] SysError connectOutcome(int fd);
 
 enum class Wait { Ready, TimedOut, Failed };
 // Waits up to `milliseconds` for the socket to become readable (or writable).
-Wait waitReadable(int fd, int milliseconds);
-Wait waitWritable(int fd, int milliseconds);
+[[nodiscard]] Wait waitReadable(int fd, int milliseconds);
+[[nodiscard]] Wait waitWritable(int fd, int milliseconds);
 
 // One receive or send without blocking: EAGAIN when nothing can move now; a receive with count
 // 0 and no error is the peer's orderly close. Sends never raise a broken-pipe signal.
@@ -46,9 +46,9 @@ IoResult sendSome(int fd, const char* data, size_t size);
 void closeSocket(int fd);
 
 // A non-blocking socket listening on every local IPv4 address at the port; -1 with the error.
-int listenOn(int port, int backlog, SysError& error);
+[[nodiscard]] int listenOn(int port, int backlog, SysError& error);
 // A waiting client, made non-blocking; -1 (with EAGAIN when none waits yet).
-int acceptClient(int listener, SysError& error);
+[[nodiscard]] int acceptClient(int listener, SysError& error);
 
 // The socket's own address or its peer's, as text (dotted for IPv4, also for IPv4 mapped
 // into IPv6); nothing when the socket is not connected.

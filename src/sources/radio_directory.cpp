@@ -11,9 +11,9 @@
 #include <random>
 #include <utility>
 
-#include "net/download.h"
 #include "sources/output_files.h"
 #include "text/cp1252.h"
+#include "text/percent_encoding.h"
 
 namespace sintonix {
 
@@ -69,7 +69,7 @@ RadioDirectory::RadioDirectory(DirectorySettings settings, parlendo::NameLookup&
 
 std::string RadioDirectory::searchPath(const Filters& filters, const std::string& order, int limit) const {
     std::string path = "/json/stations/search?";
-    for (const auto& [key, value] : filters) path += key + "=" + parlendo::percentEncode(value) + "&";
+    for (const auto& [key, value] : filters) path += key + "=" + parlendo::text::percentEncode(value) + "&";
     return path + "hidebroken=true&order=" + order + "&reverse=true&limit=" + std::to_string(limit);
 }
 
@@ -117,7 +117,7 @@ DirectoryAnswer RadioDirectory::inState(const std::string& state) {
 
 DirectoryAnswer RadioDirectory::click(const std::string& uuid) {
     Plan plan;
-    plan.first = {"/json/url/" + parlendo::percentEncode(uuid)};
+    plan.first = {"/json/url/" + parlendo::text::percentEncode(uuid)};
     plan.click = true;
     return run(plan);
 }

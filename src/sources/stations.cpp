@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <unordered_set>
 
-#include "net/download.h"
 #include "sources/output_files.h"
 #include "text/cp1252.h"
+#include "text/percent_encoding.h"
 #include "text/transliterate.h"
 
 namespace sintonix {
@@ -109,7 +109,7 @@ std::string displayLine(const Station& station) {
 }
 
 std::string encodeAddress(std::string_view address) {
-    return parlendo::percentEncodeWhere(address, [](unsigned char u) {
+    return parlendo::text::percentEncodeWhere(address, [](unsigned char u) {
         static constexpr std::string_view kUnsafe = "\"<>\\^`{|}";
         return u <= 0x20 || u >= 0x7F || kUnsafe.find(static_cast<char>(u)) != std::string_view::npos;
     });

@@ -13,14 +13,12 @@
 #include <vector>
 
 #include "platform/audio_device.h"
+#include "platform/wav_header.h"
 
 namespace parlendo {
 
 class KeyQueue;
 class EventLoop;
-
-// The 44-byte header put in front of PCM built in memory.
-std::vector<uint8_t> wavHeader(uint32_t dataSize, int rate, int channels, int bits);
 
 class WavePlayer {
 public:

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "../interp/fixture.h"
+#include "commands/command_state.h"
 #include "file_test_support.h"
 
 namespace parlendo {
@@ -62,16 +63,16 @@ TEST(ByteBuffer, FailedWritesFailAndKeepTheBytes) {
     ASSERT_TRUE(m.exec("escrevebyte \"dados\""));
     // /dev/full exists, so CRIABIN refuses it; the file is put in place as CRIABIN would.
     SysError error = 0;
-    m.in.binaryFile.file = FileHandle::open("/dev/full", FileHandle::Mode::Append, error);
-    ASSERT_TRUE(m.in.binaryFile.isOpen());
+    m.in.state->binaryFile.file = FileHandle::open("/dev/full", FileHandle::Mode::Append, error);
+    ASSERT_TRUE(m.in.state->binaryFile.isOpen());
     EXPECT_FALSE(m.exec("gravabytes"));
-    EXPECT_EQ(m.in.byteBuffer.contents(), "dados");
+    EXPECT_EQ(m.in.state->byteBuffer.contents(), "dados");
     EXPECT_TRUE(m.exec("fechabin"));
 }
 
 TEST(ByteBuffer, Holds128MebibytesAndRefusesMore) {
     Machine m;
-    EXPECT_EQ(m.in.byteBuffer.count(), 0u);
+    EXPECT_EQ(m.in.state->byteBuffer.count(), 0u);
     fs::path big = m.folder / "grande.bin";
     {
         std::ofstream(big).close();
@@ -81,14 +82,14 @@ TEST(ByteBuffer, Holds128MebibytesAndRefusesMore) {
     fs::resize_file(big, size_t{128} << 20);
     ASSERT_TRUE(m.exec("escrevebyte \"x\""));
     EXPECT_FALSE(m.exec("lebyte " + quoted(big) + " 0 134217728")) << "one byte too many";
-    EXPECT_EQ(m.in.byteBuffer.count(), 1u);
+    EXPECT_EQ(m.in.state->byteBuffer.count(), 1u);
     ASSERT_TRUE(m.exec("lebyte " + quoted(big) + " 1 134217728"));
-    EXPECT_TRUE(m.in.byteBuffer.full());
+    EXPECT_TRUE(m.in.state->byteBuffer.full());
     EXPECT_FALSE(m.exec("escrevebyte \"y\""));
     EXPECT_FALSE(m.exec("lebyte " + quoted(big) + " 0 1"));
-    EXPECT_EQ(m.in.byteBuffer.count(), size_t{128} << 20);
+    EXPECT_EQ(m.in.state->byteBuffer.count(), size_t{128} << 20);
     ASSERT_TRUE(m.exec("limpabytes"));
-    EXPECT_EQ(m.in.byteBuffer.count(), 0u);
+    EXPECT_EQ(m.in.state->byteBuffer.count(), 0u);
 }
 
 }  // namespace

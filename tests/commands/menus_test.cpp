@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "../interp/fixture.h"
+#include "commands/command_state.h"
 
 namespace parlendo {
 namespace {
@@ -44,21 +45,21 @@ TEST(Menu, SubcommandsNeedACreateAndNothingLeftOver) {
     EXPECT_FALSE(m.exec("menu cria 1 2 30 4 5"));
     EXPECT_FALSE(m.exec("menu cria 10 2 5 4")) << "no column between left and right";
     EXPECT_FALSE(m.exec("menu cria 1 9 5 4")) << "no row between top and bottom";
-    EXPECT_FALSE(m.in.menu);
+    EXPECT_FALSE(m.in.state->menu);
     m.set("L", "$a");
     EXPECT_TRUE(m.exec("MENU Cria 1 2 l (4+1)")) << "any value that passes the integer conversion";
-    ASSERT_TRUE(m.in.menu);
-    EXPECT_EQ(m.in.menu->right(), 10);
-    EXPECT_EQ(m.in.menu->bottom(), 5);
+    ASSERT_TRUE(m.in.state->menu);
+    EXPECT_EQ(m.in.state->menu->right(), 10);
+    EXPECT_EQ(m.in.state->menu->bottom(), 5);
 
     EXPECT_FALSE(m.exec("menu adiciona"));
     EXPECT_FALSE(m.exec("menu adiciona \"um\" \"dois\""));
-    EXPECT_EQ(m.in.menu->count(), 0) << "a refused ADICIONA adds nothing";
+    EXPECT_EQ(m.in.state->menu->count(), 0) << "a refused ADICIONA adds nothing";
     EXPECT_TRUE(m.exec("menu adiciona \"um\""));
     EXPECT_TRUE(m.exec("menu adiciona \"\""));
-    EXPECT_EQ(m.in.menu->count(), 2);
+    EXPECT_EQ(m.in.state->menu->count(), 2);
     EXPECT_FALSE(m.exec("menu termina agora"));
-    EXPECT_EQ(m.in.menu->count(), 2);
+    EXPECT_EQ(m.in.state->menu->count(), 2);
 
     typeKeys(m, "{#13}");
     m.set("P", "1");
@@ -112,7 +113,7 @@ TEST(Menu, ScrollsOneRowAtATime) {
     typeKeys(m, "{#0#80}{#27}");
     m.set("P", "22");
     ASSERT_TRUE(m.exec("menu executa p k t"));
-    EXPECT_EQ(m.in.menu->firstVisible(), 1) << "one row past the bottom scrolls by one";
+    EXPECT_EQ(m.in.state->menu->firstVisible(), 1) << "one row past the bottom scrolls by one";
     EXPECT_EQ(m.row(23), "");
     EXPECT_EQ(m.console.cursorRow(), 22);
 
@@ -127,13 +128,13 @@ TEST(Menu, ScrollsOneRowAtATime) {
     typeKeys(m, "{#0#73}{#0#72}{#27}");
     ASSERT_TRUE(m.exec("menu executa p k t"));
     EXPECT_EQ(m.var("P"), "35");
-    EXPECT_EQ(m.in.menu->firstVisible(), 24) << "moving up within the rows does not scroll";
+    EXPECT_EQ(m.in.state->menu->firstVisible(), 24) << "moving up within the rows does not scroll";
 }
 
 TEST(Menu, MarkingKeys) {
     Machine m;
     createWithItems(m, "1 1 20 10", 5);
-    Menu& menu = *m.in.menu;
+    Menu& menu = *m.in.state->menu;
     auto marks = [&] {
         std::string s;
         for (int p = 1; p <= 5; ++p) s += menu.marked(p) ? 'x' : '.';
@@ -194,7 +195,7 @@ TEST(Menu, MarkingKeys) {
 TEST(Menu, MovingPastEitherEndClicksOntoAnEmptyPosition) {
     Machine m;
     createWithItems(m, "1 1 20 10", 3);
-    Menu& menu = *m.in.menu;
+    Menu& menu = *m.in.state->menu;
     auto run = [&](const std::string& keys, int start) {
         typeKeys(m, keys + "{#13}");
         size_t from = m.speech.lines().size();
@@ -229,7 +230,7 @@ TEST(Menu, MovingPastEitherEndClicksOntoAnEmptyPosition) {
 TEST(Menu, LeavingKeysAndTheRestart) {
     Machine m;
     createWithItems(m, "1 1 20 10", 3);
-    Menu& menu = *m.in.menu;
+    Menu& menu = *m.in.state->menu;
     for (int code : {59, 70, 75, 77, 83, 94, 101, 102, 103, 105, 115, 116}) {
         typeKeys(m, "{#0#" + std::to_string(code) + "}");
         auto exit = menu.select(m.in, 2, true);
@@ -309,7 +310,7 @@ TEST(Menu, CloseBlanksTheRectangleAndKeepsAnEmptyMenu) {
     EXPECT_EQ(m.var("P"), "1");
     EXPECT_EQ(m.var("T"), "");
     ASSERT_TRUE(m.exec("menu adiciona \"novo\""));
-    EXPECT_EQ(m.in.menu->itemText(1), "novo");
+    EXPECT_EQ(m.in.state->menu->itemText(1), "novo");
     typeKeys(m, "{#13}");
     ASSERT_TRUE(m.exec("menu executa p k t"));
 
@@ -323,7 +324,7 @@ TEST(Menu, StaysInsideTheScreen) {
     for (int i = 1; i <= 30; ++i)
         ASSERT_TRUE(m.exec("menu adiciona \"item " + std::to_string(i) + " com um texto comprido\""));
     ASSERT_TRUE(m.in.executeLine("menu adiciona \"a\r\nb\x07\"", false));
-    EXPECT_EQ(m.in.menu->visibleRows(), 25);
+    EXPECT_EQ(m.in.state->menu->visibleRows(), 25);
     std::string keys;
     for (int i = 0; i < 30; ++i) keys += "{#0#80}";
     typeKeys(m, keys + "{#13}");

@@ -2,6 +2,7 @@
 // from their files, the time of FALAHORA, spelling and tones.
 #include <gtest/gtest.h>
 
+#include "console/grid_console_port.h"
 #include "speech_desk.h"
 
 namespace parlendo::testing {
@@ -111,7 +112,7 @@ TEST(RecordedVoice, WavSamplesOfEachFormat) {
 
 // FALAHORA through the interpreter, with the voiced front.
 struct TimeDesk : SpeechDesk {
-    TimeDesk() : in(Services{console, keys, *speech, settings, clock}) {
+    TimeDesk() : port(console, keys, *speech), in(Services{console, keys, *speech, settings, clock, port}) {
         record({}, {"_hora", "_horas", "_EHORA", "_minuto", "_minutos"});
         EXPECT_EQ(start(), 0);
     }
@@ -129,6 +130,7 @@ struct TimeDesk : SpeechDesk {
         return out;
     }
     ConsoleGrid console;
+    GridConsolePort port;
     Interpreter in;
     bool lastResult = false;
 };

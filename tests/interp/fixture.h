@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/console_grid.h"
+#include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "console/speech_front.h"
@@ -47,7 +48,8 @@ struct Machine {
           speech(keys),
           settings(tempSettings(folder)),
           clock(LocalTime{2026, 12, 5, 14, 30, 15, 250, 6}),
-          in(Services{console, keys, speech, settings, clock}) {}
+          port(console, keys, speech),
+          in(Services{console, keys, speech, settings, clock, port}) {}
     ~Machine() {
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
@@ -81,6 +83,7 @@ struct Machine {
     RecordingSpeech speech;
     SettingsFile settings;
     FixedClock clock;
+    GridConsolePort port;
     Interpreter in;
 };
 

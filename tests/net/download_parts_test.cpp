@@ -8,6 +8,7 @@
 #include "net/download.h"
 #include "net_fixture.h"
 #include "platform/locale.h"
+#include "text/percent_encoding.h"
 
 namespace parlendo::testing {
 namespace {
@@ -83,10 +84,10 @@ TEST(DownloadParts, ProgressReportWithTheLocaleSeparator) {
 }
 
 TEST(DownloadParts, PercentEncodingAndDottedAddresses) {
-    EXPECT_EQ(percentEncode("r\xE1"
+    EXPECT_EQ(text::percentEncode("r\xE1"
                             "dio 1"),
               "r%E1dio%201");
-    EXPECT_EQ(percentEncode("Az09-._~/?&%"), "Az09-._~%2F%3F%26%25");
+    EXPECT_EQ(text::percentEncode("Az09-._~/?&%"), "Az09-._~%2F%3F%26%25");
     uint8_t o[4];
     ASSERT_TRUE(parseDottedIpv4("192.168.0.255", o));
     EXPECT_EQ(o[0], 192);

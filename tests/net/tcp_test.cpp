@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "commands/command_state.h"
 #include "net/connection.h"
 #include "net/connection_channel.h"
 #include "net_fixture.h"
@@ -139,7 +140,7 @@ TEST(Connections, ServeGivesUpOnEscAndKeepsOtherKeys) {
     m.keys.pushKey(27);
     EXPECT_FALSE(m.exec("serve #1 " + std::to_string(port)));
     EXPECT_EQ(m.row(1), "Erro de conexao");
-    EXPECT_FALSE(m.in.channels.isOpen(1));
+    EXPECT_FALSE(m.in.state->channels.isOpen(1));
     ASSERT_TRUE(m.keys.keyPressed());
     EXPECT_EQ(m.keys.readKey(), 'a');
     EXPECT_FALSE(m.keys.keyPressed());

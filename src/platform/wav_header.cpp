@@ -1,8 +1,8 @@
 // The 44-byte WAV header put in front of PCM built in memory or written to a file. Kept apart
-// from the player so the voice-data generator can write the same header.
-#include <cstring>
+// from the player so the sound device and the voice-data generator can write the same header.
+#include "platform/wav_header.h"
 
-#include "tts/wave_player.h"
+#include <cstring>
 
 namespace parlendo {
 

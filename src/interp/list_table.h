@@ -1,4 +1,5 @@
-// Named lists of texts held in memory for the run, and the LISTA command.
+// The named lists of texts a run holds in memory: LISTA makes and fills them, a condition asks
+// whether a text is EM one.
 #pragma once
 
 #include <array>
@@ -8,8 +9,6 @@
 #include <vector>
 
 namespace parlendo {
-
-class Interpreter;
 
 struct ListRecord {
     std::string name;  // as written between the brackets: letter case and blanks count
@@ -26,7 +25,5 @@ public:
 
     std::array<std::shared_ptr<ListRecord>, kSlots> slots;
 };
-
-bool cmdLista(Interpreter& in, std::string_view args, int);
 
 }  // namespace parlendo
