@@ -1,6 +1,7 @@
 // The console grid and its teletype write model.
 #include "console/console_grid.h"
 
+#include <cstddef>
 #include <algorithm>
 
 #include "text/cp1252.h"
@@ -94,7 +95,7 @@ uint8_t ConsoleGrid::cellAttribute(int row, int column) const {
 
 std::string ConsoleGrid::rowText(int row) const {
     if (row < 1 || row > kRows) return std::string(kColumns, ' ');
-    return std::string(text_.data() + static_cast<ptrdiff_t>(row - 1) * kColumns, kColumns);
+    return std::string(text_.data() + static_cast<std::ptrdiff_t>(row - 1) * kColumns, kColumns);
 }
 
 std::string ConsoleGrid::dumpUtf8() const {

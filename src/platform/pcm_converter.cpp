@@ -9,7 +9,7 @@ namespace {
 
 int16_t sampleAt(const uint8_t* frame, int bits, int channel) {
     if (bits == 8) return static_cast<int16_t>((frame[channel] - 128) << 8);
-    const uint8_t* p = frame + static_cast<ptrdiff_t>(2) * channel;
+    const uint8_t* p = frame + static_cast<std::ptrdiff_t>(2) * channel;
     return static_cast<int16_t>(p[0] | p[1] << 8);
 }
 
