@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "text/words.h"
 
@@ -100,6 +101,16 @@ bool readBracketName(std::string_view& rest, std::string& name);
 // Decimal, or hexadecimal with "$", "x", "X" or "0x"; optional sign; leading blanks; nothing may
 // follow; the value must fit in 32 bits signed.
 std::optional<int32_t> toInteger(std::string_view text);
+
+// The language's division of whole numbers, the same for 32-bit commands and 64-bit
+// expressions: truncated towards zero, and the smallest number divided by -1, which has no
+// result of its width, wraps to itself. The divisor is not zero (each caller fails on zero
+// with its own message).
+template <typename Int>
+constexpr Int divideWrapping(Int dividend, Int divisor) {
+    if (divisor == -1) return static_cast<Int>(Int{0} - static_cast<std::make_unsigned_t<Int>>(dividend));
+    return dividend / divisor;
+}
 
 // The expression inside a "(" value token, up to (not including) its closing ")". 64-bit,
 // left to right, wrapping; division by zero and any stray character fail.
