@@ -239,7 +239,7 @@ bool failNoValue(Interpreter& in, std::string_view rest) {
 bool nothingMore(Interpreter& in, std::string_view rest) {
     dropBlanks(rest);
     if (rest.empty()) return true;
-    return in.fail("texto a mais: " + std::string(rest));
+    return in.fail(std::string(kLeftOver) + std::string(rest));
 }
 
 bool takeTrailingAmpersand(std::string_view& args) {

@@ -122,6 +122,12 @@ bool takeTrailingAmpersand(std::string_view& args);
 // The reasons handlers give when a reader finds nothing of its kind (see Interpreter::fail).
 inline constexpr std::string_view kNoVariable = "variável esperada";
 inline constexpr std::string_view kNotANumber = "valor não numérico";
+// Followed by the text a command did not take.
+inline constexpr std::string_view kLeftOver = "texto a mais: ";
+// Followed by the arguments where a channel ("#" and a digit) was expected.
+inline constexpr std::string_view kBadChannel = "canal inválido: ";
+// Followed by a list's name and "]".
+inline constexpr std::string_view kNoList = "lista não encontrada: [";
 // Fails for a value that is missing ("falta um valor") or cannot be read ("valor inválido: "
 // and the text from it on).
 bool failNoValue(Interpreter& in, std::string_view rest);
