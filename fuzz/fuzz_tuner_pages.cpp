@@ -1,5 +1,6 @@
 // Fuzz target for the tuner's reading of web pages: arbitrary bytes stand for the downloaded search
-// page, news index and article, and the tuner script's own routines cut them apart — the search
+// page, news index and article, and the tuner script's own routines cut them apart (through
+// its fixed entry @lepaginas) — the search
 // results into temp/radios.lst, the news titles into temp/noticia.tmp, the article into
 // temp/txtnoticia. A strange page must end in a message or a short list, never in a crash, an
 // endless loop or a run that grows without bound. Runs inside a scratch folder with a step limit.
@@ -41,37 +42,19 @@ constexpr size_t kMaxTextSize = size_t{1} << 20;
 
 const std::string& scratchFolder() { return parlendo::fuzzScratchFolder("parlendo-fuzz-tuner"); }
 
-// The tuner's routines, then a driver that sets what the main screens would have set and calls
-// the three page readers in turn. The tuner's start runs as it is (its variables, the defaults of
-// its configuration) up to the emptying of its temporary folder, which becomes a jump to the
-// driver: nothing but the page readers runs after it.
+// The fixed entry of the tuner's page readers, @lepaginas, called from two lines put before the
+// script; nothing else of the tuner runs. The script's text is not patched, so a rename inside
+// it cannot weaken this target; a script without the entry stops it at once.
+constexpr int kDriverLines = 2;
+
 std::vector<std::string> driverScript() {
-    std::vector<std::string> lines = parlendo::splitScript(parlendo::kTunerScript);
-    bool jumped = false;
-    for (std::string& l : lines)
-        if (l == "chama @deltemp") {
-            l = "desvia @fuzz_driver";
-            jumped = true;
-            break;
-        }
-    if (!jumped) fail("the tuner's start no longer calls @deltemp");
-    for (const char* l : {
-             "@fuzz_driver",
-             "seja $numpagatual 0",
-             "seja $ultimapagina 0",
-             "seja $listaderadios \"temp/radios.lst\"",
-             "chama @processabusca",
-             "chama @preparalistanoticias",
-             "abre #1 \"temp/lernoticia.tmp\"",
-             "seja $marca \"<p class=\"\"data\"\">\"",
-             "chama @ateamarca",
-             "abre #2 \"temp/txtnoticia\" &",
-             "chama @convertenoticia",
-             "fecha #1",
-             "fecha #2",
-             "termina mudo",
-         })
-        lines.emplace_back(l);
+    std::vector<std::string> lines = {"chama @lepaginas", "termina mudo"};
+    bool entry = false;
+    for (std::string& l : parlendo::splitScript(parlendo::kTunerScript)) {
+        entry = entry || l == "@lepaginas";
+        lines.push_back(std::move(l));
+    }
+    if (!entry) fail("the tuner script has no @lepaginas, the page readers' entry");
     return lines;
 }
 
@@ -113,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A page of at most a few kilobytes is read in far fewer steps than the limit: meeting it
     // means a routine went round without end.
     if (outcome.end == RunEnd::StepLimit && size < 4096) fail("a page reader did not finish");
+    // The entry itself failing means the page readers were never reached.
+    if (outcome.end == RunEnd::Failed && outcome.line <= kDriverLines) fail("the page readers' entry failed");
     if (in.callStack.size() > static_cast<size_t>(Interpreter::kCallDepth)) fail("call stack deeper than its limit");
     return 0;
 }

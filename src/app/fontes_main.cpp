@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/option_messages.h"
 #include "platform/name_lookup.h"
 #include "sources/http_client.h"
 #include "sources/news_feed.h"
@@ -155,7 +156,7 @@ std::optional<std::string> parseCommandLine(int argc, char** argv, CommandLine& 
         } else if (i + 1 < argc) {
             value = argv[++i];
         } else {
-            return "falta o valor da opção " + arg + ".";
+            return parlendo::text::cp1252ToUtf8(parlendo::kOptionWithoutValue) + arg + ".";
         }
         if (name == "--saida" && !value.empty()) {
             line.output = value;
@@ -183,7 +184,7 @@ std::optional<std::string> parseCommandLine(int argc, char** argv, CommandLine& 
             if (!n) return "o --limite deve ser um número de 1 a 100000.";
             line.limit = static_cast<int>(*n);
         } else {
-            return "opção desconhecida: " + name + ".";
+            return parlendo::text::cp1252ToUtf8(parlendo::kUnknownOption) + name + ".";
         }
     }
     if (line.help || line.version) return std::nullopt;

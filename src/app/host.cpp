@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/option_messages.h"
 #include "console/console_grid.h"
 #include "console/grid_console_port.h"
 #include "console/console_settings.h"
@@ -149,7 +150,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
     size_t i = 0;
     auto value = [&](const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
-            error = "falta o valor da opção "_cp + name + ".";
+            error = std::string(kOptionWithoutValue) + name + ".";
             return std::nullopt;
         }
         return args[++i];
@@ -181,7 +182,7 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
             ++i;
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            error = "opção desconhecida: "_cp + shownArgument(a) + ".";
+            error = std::string(kUnknownOption) + shownArgument(a) + ".";
             return std::nullopt;
         } else {
             break;

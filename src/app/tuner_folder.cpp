@@ -70,24 +70,12 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
     return true;
 }
 
-// Puts new bytes under an existing name: written beside it first, then renamed over it, so the
-// file is always whole, the old text or the new.
+// Puts new bytes under an existing name (replaceSystemFile), so the file is always whole, the
+// old text or the new.
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
-    std::filesystem::path temporary = path;
-    temporary += ".novo";
-    bool opened = false;
-    SysError reason = writeTemporary(temporary, bytes, opened);
-    bool ok = reason == 0;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        reason = errno;
-    }
-    if (!ok) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
-    }
-    return ok;
+    const SysError reason = replaceSystemFile(path.string(), bytes);
+    if (reason != 0) error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
+    return reason == 0;
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ bool cmdFecha(Interpreter& in, std::string_view args, int) {
     int slot;
     if (!readChannel(args, slot)) {
         in.showMessage(kCloseError);
-        return in.fail("canal inválido: "_cp + std::string(args));
+        return in.fail(std::string(kBadChannel) + std::string(args));
     }
     if (in.state->channels.close(slot) != 0) return in.failShowing(kCloseError);
     return true;

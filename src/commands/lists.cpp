@@ -13,7 +13,7 @@ namespace {
 
 bool onlyBlanks(std::string_view rest) { return text::trim(rest).empty(); }
 
-bool failNoList(Interpreter& in, const std::string& name) { return in.fail("lista não encontrada: ["_cp + name + "]"); }
+bool failNoList(Interpreter& in, const std::string& name) { return in.fail(std::string(kNoList) + name + "]"); }
 
 }  // namespace
 

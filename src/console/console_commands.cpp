@@ -112,7 +112,7 @@ bool cmdEscreve(Interpreter& in, std::string_view args, int) {
         int channel;
         if (!readChannel(args, channel)) {
             in.showMessage(kFileError);
-            return in.fail("canal inválido: "_cp + std::string(args));
+            return in.fail(std::string(kBadChannel) + std::string(args));
         }
         bool ok = writeChannelText(in, channel, args, !sameLine);
         in.services.speech.waitSpeech();
@@ -191,7 +191,7 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
     }
     if (rest[0] == '#') {
         int channel;
-        if (!readChannel(rest, channel)) return in.fail("canal inválido: "_cp + std::string(rest));
+        if (!readChannel(rest, channel)) return in.fail(std::string(kBadChannel) + std::string(rest));
         return readChannelLine(in, channel, rest);
     }
     std::string_view word = rest;

@@ -1,13 +1,10 @@
 // The family settings file oralix.ini: where it is, reading and writing keys, "@" resolution.
 #include "console/settings_file.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -162,10 +159,9 @@ bool pathPresent(const std::string& path) {
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
 }
 
-// Replaces the file with the text through a temporary file in the same folder and a rename,
-// so a failed write leaves the old file as it was.
+// Replaces the file with the text (replaceSystemFile), so a failed write leaves the old file as
+// it was.
 bool writeFileText(const std::string& path, const std::string& text) {
-    static std::atomic<unsigned> counter{0};
     try {
         std::error_code ec;
         fs::path target(path);
@@ -183,28 +179,7 @@ bool writeFileText(const std::string& path, const std::string& text) {
             fs::create_directories(folder, ec);
             if (!fs::is_directory(folder, ec)) return false;
         }
-        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        fs::path temp = target;
-        temp += ".tmp" + std::to_string(stamp) + "-" + std::to_string(counter++);
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            if (!out) return false;
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            out.close();
-            if (!out) {
-                fs::remove(temp, ec);
-                return false;
-            }
-        }
-        fs::file_status old = fs::status(target, ec);
-        if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
-        fs::rename(temp, target, ec);
-        if (ec) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return false;
-        }
-        return true;
+        return replaceSystemFile(target.string(), text) == 0;
     } catch (const std::exception&) {
         return false;
     }

@@ -97,20 +97,9 @@ TypedKey withAlt(TypedKey k) {
 std::optional<uint8_t> cp1252Of(char32_t cp) {
     if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
         return std::nullopt;
-    if (cp < 0x7F) return static_cast<uint8_t>(cp);
-    std::string utf8;
-    if (cp < 0x800) {
-        utf8 = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-    } else if (cp < 0x10000) {
-        utf8 = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                static_cast<char>(0x80 | (cp & 0x3F))};
-    } else {
-        utf8 = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-    }
-    std::string b = text::utf8ToCp1252(utf8);
-    if (b.size() != 1 || b[0] == '?') return std::nullopt;
-    return static_cast<uint8_t>(b[0]);
+    const int b = text::cp1252Byte(cp);
+    if (b < 0) return std::nullopt;
+    return static_cast<uint8_t>(b);
 }
 
 // A byte that is no part of valid UTF-8, taken as Windows-1252; the five bytes that code
@@ -151,29 +140,19 @@ private:
             key = asciiKey(b, erase_);
             return 1;
         }
-        size_t len = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-        size_t have = 1;
-        bool valid = len > 0;
-        for (; valid && have < len && i + have < s_.size(); ++have) {
-            uint8_t c = at(i + have);
-            uint8_t lo = 0x80, hi = 0xBF;
-            if (have == 1) {
-                if (b == 0xE0) lo = 0xA0;
-                else if (b == 0xED) hi = 0x9F;
-                else if (b == 0xF0) lo = 0x90;
-                else if (b == 0xF4) hi = 0x8F;
-            }
-            if (c < lo || c > hi) valid = false;
+        char32_t cp = 0;
+        size_t len = 0;
+        switch (text::decodeUtf8Prefix(s_, i, cp, len)) {
+        case text::Utf8Prefix::Complete:
+            if (auto c = cp1252Of(cp)) key = characterKey(*c);
+            return len;
+        case text::Utf8Prefix::Incomplete:
+            if (!atEnd_) return std::nullopt;
+            break;
+        case text::Utf8Prefix::Invalid: break;
         }
-        if (valid && have < len && !atEnd_) return std::nullopt;
-        if (!valid || have < len) {
-            if (auto c = strayByte(b)) key = characterKey(*c);
-            return 1;
-        }
-        char32_t cp = b & (0x7F >> len);
-        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (at(i + k) & 0x3F);
-        if (auto c = cp1252Of(cp)) key = characterKey(*c);
-        return len;
+        if (auto c = strayByte(b)) key = characterKey(*c);
+        return 1;
     }
 
     std::optional<size_t> escape(size_t i) {

@@ -72,11 +72,7 @@ Rgb xterm256(int i) {
 std::array<wchar_t, 256> glyphTable() {
     std::array<wchar_t, 256> t{};
     for (int b = 0; b < 256; ++b) {
-        char c = static_cast<char>(b);
-        std::string u = text::cp1252ToUtf8(std::string_view(&c, 1));
-        char32_t cp = static_cast<unsigned char>(u[0]);
-        if (u.size() == 2) cp = ((cp & 0x1F) << 6) | (u[1] & 0x3F);
-        if (u.size() == 3) cp = ((cp & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F);
+        const char32_t cp = text::cp1252CodePoint(static_cast<char>(b));
         bool control = cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
         t[b] = control ? L' ' : static_cast<wchar_t>(cp);
     }

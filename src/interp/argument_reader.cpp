@@ -1,7 +1,6 @@
 // The argument reader and the expression evaluator.
 #include "interp/argument_reader.h"
 
-#include <limits>
 
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
@@ -14,8 +13,6 @@ using text::isBlank;
 using text::isDigit;
 
 namespace {
-
-bool isNameChar(char c) { return isDigit(c) || isAsciiLetter(c) || c == '_'; }
 
 // Registers a named variable, telling the user when there is no slot left for it.
 bool namedSlotOrMessage(Interpreter& in, std::string_view name, int& slot) {
@@ -34,8 +31,7 @@ bool readVariableInFull(Interpreter& in, std::string_view& rest, int& slot) {
     dropBlanks(rest);
     if (rest.empty()) return false;
     if (rest[0] == '$') {
-        size_t n = 1;
-        while (n < rest.size() && isNameChar(rest[n])) ++n;
+        const size_t n = 1 + VariableTable::nameLength(rest.substr(1));
         if (n == 1) return false;
         if (!namedSlotOrMessage(in, rest.substr(1, n - 1), slot)) return false;
         rest.remove_prefix(n);
@@ -244,7 +240,7 @@ bool failNoValue(Interpreter& in, std::string_view rest) {
 bool nothingMore(Interpreter& in, std::string_view rest) {
     dropBlanks(rest);
     if (rest.empty()) return true;
-    return in.fail("texto a mais: " + std::string(rest));
+    return in.fail(std::string(kLeftOver) + std::string(rest));
 }
 
 bool takeTrailingAmpersand(std::string_view& args) {
@@ -295,10 +291,9 @@ struct Evaluator {
             if (op == '*') {
                 v = *v * *r;
             } else {
-                int64_t a = static_cast<int64_t>(*v), b = static_cast<int64_t>(*r);
+                const int64_t b = static_cast<int64_t>(*r);
                 if (b == 0) return std::nullopt;
-                if (a == std::numeric_limits<int64_t>::min() && b == -1) v = *v;  // wraps to itself
-                else v = static_cast<uint64_t>(a / b);
+                v = static_cast<uint64_t>(divideWrapping(static_cast<int64_t>(*v), b));
             }
         }
         return v;
@@ -339,8 +334,7 @@ struct Evaluator {
             return v;
         }
         if (c == '$') {
-            size_t n = 1;
-            while (n < s.size() && (isAsciiLetter(s[n]) || isDigit(s[n]))) ++n;
+            const size_t n = 1 + VariableTable::nameLength(s.substr(1));
             if (n == 1) return std::nullopt;
             int slot;
             if (!namedSlotOrMessage(in, s.substr(1, n - 1), slot)) return std::nullopt;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "text/cp1252_literal.h"
 #include "text/words.h"
@@ -102,6 +103,16 @@ bool readBracketName(std::string_view& rest, std::string& name);
 // follow; the value must fit in 32 bits signed.
 std::optional<int32_t> toInteger(std::string_view text);
 
+// The language's division of whole numbers, the same for 32-bit commands and 64-bit
+// expressions: truncated towards zero, and the smallest number divided by -1, which has no
+// result of its width, wraps to itself. The divisor is not zero (each caller fails on zero
+// with its own message).
+template <typename Int>
+constexpr Int divideWrapping(Int dividend, Int divisor) {
+    if (divisor == -1) return static_cast<Int>(Int{0} - static_cast<std::make_unsigned_t<Int>>(dividend));
+    return dividend / divisor;
+}
+
 // The expression inside a "(" value token, up to (not including) its closing ")". 64-bit,
 // left to right, wrapping; division by zero and any stray character fail.
 std::optional<int64_t> evalExpression(Interpreter& in, std::string_view& rest);
@@ -112,6 +123,12 @@ bool takeTrailingAmpersand(std::string_view& args);
 // The reasons handlers give when a reader finds nothing of its kind (see Interpreter::fail).
 inline constexpr std::string_view kNoVariable = "variável esperada"_cp;
 inline constexpr std::string_view kNotANumber = "valor não numérico"_cp;
+// Followed by the text a command did not take.
+inline constexpr std::string_view kLeftOver = "texto a mais: ";
+// Followed by the arguments where a channel ("#" and a digit) was expected.
+inline constexpr std::string_view kBadChannel = "canal inválido: "_cp;
+// Followed by a list's name and "]".
+inline constexpr std::string_view kNoList = "lista não encontrada: ["_cp;
 // Fails for a value that is missing ("falta um valor") or cannot be read ("valor inválido: "
 // and the text from it on).
 bool failNoValue(Interpreter& in, std::string_view rest);

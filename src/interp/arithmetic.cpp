@@ -70,8 +70,7 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     case kMultiply: result = static_cast<int32_t>(ua * un); break;
     default:
         if (*n == 0) return in.failShowing("Divisão por zero"_cp);
-        // The smallest number divided by -1 has no 32-bit result: it wraps to itself.
-        result = (*a == INT32_MIN && *n == -1) ? INT32_MIN : *a / *n;
+        result = divideWrapping(*a, *n);
     }
     in.variables.setNumber(slot, result);
     return nothingMore(in, args);

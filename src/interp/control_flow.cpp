@@ -166,7 +166,7 @@ bool compare(Op op, const std::string& left, const std::string& right) {
 // The step REPETE makes at the loop head (start) or from FIM REPETE (continue), in general.
 [[gnu::noinline]] bool repeatStepInGeneral(Interpreter& in, std::string_view args, bool start) {
     int slot;
-    if (!readVariable(in, args, slot)) return in.fail("variável esperada"_cp);
+    if (!readVariable(in, args, slot)) return in.fail(kNoVariable);
     if (args.empty()) return in.fail("falta o número de voltas"_cp);
     int64_t a = 0;
     if (!start) {
@@ -175,7 +175,7 @@ bool compare(Op op, const std::string& left, const std::string& right) {
         a = *v;
     }
     std::optional<int32_t> n = readInteger(in, args);
-    if (!n) return in.fail("valor não numérico"_cp);
+    if (!n) return in.fail(kNotANumber);
     if (a < INT32_MAX) {
         in.variables.setNumber(slot, static_cast<int32_t>(a + 1));
     } else {
@@ -218,7 +218,7 @@ bool jumpTarget(Interpreter& in, std::string_view args, std::string& name) {
         return true;
     }
     if (!readValue(in, args, name)) return in.fail("rótulo inválido: "_cp + std::string(args));
-    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
+    if (!args.empty()) return in.fail(std::string(kLeftOver) + std::string(args));
     return true;
 }
 
@@ -264,7 +264,7 @@ ConditionResult evaluateCondition(Interpreter& in, std::string_view t) {
         if (!readBracketName(t, name)) return result;
         ListRecord* list = in.lists.find(name);
         if (!list) {
-            in.fail("lista não encontrada: ["_cp + name + "]");
+            in.fail(std::string(kNoList) + name + "]");
             return result;
         }
         std::string l = normaliseOperand(left);
@@ -312,7 +312,7 @@ bool cmdSe(Interpreter& in, std::string_view args, int) {
 }
 
 bool cmdSenao(Interpreter& in, std::string_view args, int) {
-    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
+    if (!args.empty()) return in.fail(std::string(kLeftOver) + std::string(args));
     jumpForward(in, "SE");
     return true;
 }
@@ -377,7 +377,7 @@ bool cmdChama(Interpreter& in, std::string_view args, int) {
 }
 
 bool cmdRetorna(Interpreter& in, std::string_view args, int) {
-    if (!args.empty()) return in.fail("texto a mais: " + std::string(args));
+    if (!args.empty()) return in.fail(std::string(kLeftOver) + std::string(args));
     if (in.callStack.empty()) return in.failShowing("Retorno sem chamada");
     in.currentLine = in.callStack.back();
     in.callStack.pop_back();

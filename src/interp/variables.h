@@ -26,6 +26,18 @@ public:
         char up = (letter >= 'a' && letter <= 'z') ? static_cast<char>(letter - 32) : letter;
         return up - 'A';
     }
+    // The rule for a name, which every reader of "$NAME" follows (the argument reader and the
+    // expression reader alike): after the "$", ASCII letters, digits and underscores; any other
+    // byte, an accented letter too, ends the name.
+    static bool isNameByte(char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    }
+    // The length of the name at the front of `afterDollar`; 0 when there is none.
+    static size_t nameLength(std::string_view afterDollar) {
+        size_t n = 0;
+        while (n < afterDollar.size() && isNameByte(afterDollar[n])) ++n;
+        return n;
+    }
     // Slot of a named variable; the name is upper-cased (a-z only) and registered when new.
     // Nothing when the name is new and all 101 named slots are taken.
     std::optional<int> namedSlot(std::string_view name);

@@ -197,6 +197,34 @@ std::optional<std::string> readSystemFile(const std::string& systemPath) {
     return bytes;
 }
 
+SysError replaceSystemFile(const std::string& systemPath, std::string_view bytes) {
+    // A name of its own for each writer (the process number and a free suffix), so that two
+    // programs saving the same file never write into one temporary file.
+    const std::string stem = systemPath + ".novo" + std::to_string(::getpid()) + "-";
+    std::string temporary;
+    int fd = -1;
+    for (int n = 0; n < 100 && fd < 0; ++n) {
+        temporary = stem + std::to_string(n);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return lastError();
+    }
+    if (fd < 0) return EEXIST;
+    SysError error = 0;
+    for (size_t done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n == 0) error = EIO;
+        else if (errno != EINTR) error = lastError();
+    }
+    struct stat old;
+    if (error == 0 && ::stat(systemPath.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
+        error = lastError();
+    if (::close(fd) != 0 && error == 0) error = lastError();
+    if (error == 0 && ::rename(temporary.c_str(), systemPath.c_str()) != 0) error = lastError();
+    if (error != 0) ::unlink(temporary.c_str());
+    return error;
+}
+
 SysError replaceFileByRename(std::string_view from, std::string_view to) {
     std::optional<std::string> a = systemName(from);
     std::optional<std::string> b = systemName(to);

@@ -101,4 +101,10 @@ std::string errorDescription(SysError error);
 // cannot be opened (errno tells why) or read (errno is EIO).
 std::optional<std::string> readSystemFile(const std::string& systemPath);
 
+// Puts the bytes under a path of the system (not a script's name) so that the file is always
+// whole, the old bytes or the new: they are written to a new temporary file beside it, which
+// takes the old file's permissions, and then renamed over it. 0, or the error that stopped it;
+// on an error the old file is as it was and no temporary file is left behind.
+SysError replaceSystemFile(const std::string& systemPath, std::string_view bytes);
+
 }  // namespace parlendo

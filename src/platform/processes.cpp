@@ -394,8 +394,10 @@ static size_t incompleteUtf8Tail(std::string_view bytes) {
     for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
         unsigned char c = static_cast<unsigned char>(bytes[bytes.size() - back]);
         if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        return need > back ? back : 0;
+        char32_t cp = 0;
+        size_t length = 0;
+        const text::Utf8Prefix p = text::decodeUtf8Prefix(bytes, bytes.size() - back, cp, length);
+        return p == text::Utf8Prefix::Incomplete ? back : 0;
     }
     return 0;
 }

@@ -37,12 +37,13 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp) {
+Utf8Prefix decodeUtf8Prefix(std::string_view s, size_t i, char32_t& cp, size_t& length) {
     auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     unsigned char b0 = byte(i);
     if (b0 < 0x80) {
         cp = b0;
-        return 1;
+        length = 1;
+        return Utf8Prefix::Complete;
     }
     size_t len;
     unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
@@ -57,21 +58,26 @@ size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp) {
         if (b0 == 0xF0) lo = 0x90;       // overlong below U+10000
         else if (b0 == 0xF4) hi = 0x8F;  // above U+10FFFF
     } else {
-        return 0;  // continuation byte, C0/C1 overlong leads, F5-FF
+        return Utf8Prefix::Invalid;  // continuation byte, C0/C1 overlong leads, F5-FF
     }
-    if (s.size() - i < len) return 0;
-    unsigned char b1 = byte(i + 1);
-    if (b1 < lo || b1 > hi) return 0;
     char32_t v = b0 & (0x7F >> len);
-    v = (v << 6) | (b1 & 0x3F);
-    for (size_t k = 2; k < len; ++k) {
+    for (size_t k = 1; k < len; ++k) {
+        if (i + k >= s.size()) return Utf8Prefix::Incomplete;
         unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80) return 0;
+        if (k == 1 ? (b < lo || b > hi) : (b & 0xC0) != 0x80) return Utf8Prefix::Invalid;
         v = (v << 6) | (b & 0x3F);
     }
     cp = v;
-    return len;
+    length = len;
+    return Utf8Prefix::Complete;
 }
+
+size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp) {
+    size_t length = 0;
+    return decodeUtf8Prefix(s, i, cp, length) == Utf8Prefix::Complete ? length : 0;
+}
+
+char32_t cp1252CodePoint(char b) { return toCodePoint(static_cast<unsigned char>(b)); }
 
 int cp1252Byte(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);

@@ -75,6 +75,14 @@ bool isValidUtf8(std::string_view s);
 // are not a well-formed character (overlong form, surrogate, above U+10FFFF, stray or missing
 // continuation byte).
 size_t decodeUtf8(std::string_view s, size_t i, char32_t& cp);
+// The same for bytes that arrive in pieces (a terminal, a pipe): Complete, with cp and length
+// set, for a well-formed character; Incomplete when the bytes from s[i] to the end begin one
+// that the end cuts, so that more bytes may complete it; Invalid when no bytes can.
+enum class Utf8Prefix { Complete, Incomplete, Invalid };
+Utf8Prefix decodeUtf8Prefix(std::string_view s, size_t i, char32_t& cp, size_t& length);
+// The character a Windows-1252 byte stands for; the five bytes Windows-1252 leaves undefined
+// stand for the C1 control of the same code.
+char32_t cp1252CodePoint(char b);
 // The Windows-1252 byte of a character, or -1 when Windows-1252 has none.
 int cp1252Byte(char32_t cp);
 

@@ -27,7 +27,11 @@ TEST(NumberToWords, PortugueseWordsByGroupsOfThree) {
     EXPECT_EQ(numberToWords(1000000), "um milh\xE3o ");
     EXPECT_EQ(numberToWords(2000000), "dois milh\xF5" "es ");
     EXPECT_EQ(numberToWords(1001000), "um milh\xE3o e um mil ") << "\"um mil\" is cut only at the start";
-    EXPECT_EQ(numberToWords(999999999999999), numberToWords(999999999999999));
+    EXPECT_EQ(numberToWords(999999999999999),
+              "novecentos e noventa e nove trilh\xF5" "es novecentos e noventa e nove bilh\xF5" "es "
+              "novecentos e noventa e nove milh\xF5" "es novecentos e noventa e nove mil e "
+              "novecentos e noventa e nove")
+        << "the largest number of five groups";
     EXPECT_EQ(numberToWords(1000000000000), "um trilh\xE3o ");
 }
 

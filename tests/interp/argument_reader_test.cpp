@@ -58,6 +58,30 @@ TEST(ArgumentReader, NamedVariablesIgnoreCaseAndStopAtAccents) {
     EXPECT_FALSE(readVariable(m.in, dollar, slot));
 }
 
+// One rule for a name wherever a script writes one: assigned by SEJA and SOMA (their fast and
+// general readings), read as a value and inside an expression.
+TEST(ArgumentReader, NamesFollowOneRuleInEveryReader) {
+    Machine m;
+    for (const char* name : {"$a_b", "$N2", "$_x", "$tem_2_partes", "$X9_"}) {
+        const std::string n = name;
+        ASSERT_TRUE(m.exec("seja " + n + " 40")) << n;
+        ASSERT_TRUE(m.exec("soma " + n + " 1")) << n;
+        ASSERT_TRUE(m.exec("seja x (" + n + " + 1)")) << n << ": " << m.in.failReason;
+        EXPECT_EQ(m.var("x"), "42") << n;
+        ASSERT_TRUE(m.exec("seja y " + n)) << n;
+        EXPECT_EQ(m.var("y"), "41") << n;
+    }
+    EXPECT_EQ(m.var("$A_B"), "41");
+    // An accented letter ends the name in every reader: what follows is left over.
+    ASSERT_TRUE(m.exec("seja $op 7"));
+    EXPECT_FALSE(m.exec("seja $opção 1"));
+    EXPECT_FALSE(m.exec("seja x ($opção + 1)"));
+    EXPECT_EQ(m.var("$op"), "7");
+    // A "$" without a name, or followed by a byte no name holds, is no variable.
+    for (const char* bad : {"seja $ 1", "seja $-a 1", "seja x ($ + 1)", "seja x ($. + 1)", "soma $ 1"})
+        EXPECT_FALSE(m.exec(bad)) << bad;
+}
+
 TEST(ArgumentReader, TheHundredAndSecondNameHasNoSlot) {
     Machine m;
     int slot;
@@ -178,9 +202,11 @@ TEST(Expression, Failures) {
     // Deep nesting is refused, not a stack overflow.
     EXPECT_FALSE(eval(m, std::string(100000, '(') + "1" + std::string(100000, ')')));
     EXPECT_FALSE(eval(m, std::string(100000, '-') + "1"));
-    // An underscore ends a name inside an expression.
+    // An underscore is part of a name inside an expression too: "$a_b" is not "$a" and "_b".
     m.set("$A", "1");
     EXPECT_FALSE(eval(m, "$a_b"));
+    m.set("$A_B", "41");
+    EXPECT_EQ(eval(m, "$a_b+1"), 42);
     bool ok;
     EXPECT_EQ(value(m, "()", &ok), "");
     EXPECT_FALSE(ok);

@@ -97,6 +97,20 @@ TEST(SystemProcesses, StartsFailWhenTheProgramCannotRun) {
     EXPECT_FALSE(p->writeConsole("x\n")) << "no child console yet";
 }
 
+// Pieces of a program's output: a character cut anywhere waits for the rest of its bytes; bytes
+// no more bytes can make a character are not held back; the end gives up what is held.
+TEST(PipeText, HoldsOnlyTheStartOfACharacterStillToCome) {
+    PipeText pipe;
+    EXPECT_EQ(pipe.take("a\xE2", false), "a");
+    EXPECT_EQ(pipe.take("\x82", false), "");
+    EXPECT_EQ(pipe.take("\xAC!", false), "\x80!") << "the euro sign, cut twice";
+    EXPECT_EQ(pipe.take("\xF0\x9F\x98", false), "");
+    EXPECT_EQ(pipe.take("\x80", false), "?") << "a character Windows-1252 lacks";
+    EXPECT_EQ(pipe.take("x\xC3", true), "x\xC3") << "the end: the byte taken as it is";
+    EXPECT_EQ(pipe.take("\xA7", false), "\xA7") << "nothing was held past the end";
+    EXPECT_EQ(pipe.take("y\xE0\x80", false), "y\xE0\x80") << "no UTF-8 can start so: not held";
+}
+
 TEST(SystemProcesses, ChildConsoleEchoesAndKeepsCharactersWhole) {
     auto p = createProcesses();
     ASSERT_TRUE(p->startConsole({"cat"}));
