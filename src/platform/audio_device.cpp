@@ -120,7 +120,7 @@ constexpr const char* kSdlLibrary = "libSDL2-2.0.so.0";
     X(ClearQueuedAudio)
 
 struct SdlCalls {
-#define PARLENDO_SDL_POINTER(name) decltype(&SDL_##name) name = nullptr;
+#define PARLENDO_SDL_POINTER(name) decltype(&SDL_##name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
     PARLENDO_SDL_CALLS(PARLENDO_SDL_POINTER)
 #undef PARLENDO_SDL_POINTER
 };

@@ -361,7 +361,7 @@ std::unique_ptr<WavePlayer> createWavePlayerOn(std::unique_ptr<AudioDevice> devi
 
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
                                              KeyQueue& keys, EventLoop* loop,
-                                             std::function<void(const std::string&)> warn,
+                                             const std::function<void(const std::string&)>& warn,
                                              bool reachCardNow) {
     std::unique_ptr<AudioDevice> device;
     auto noCard = [warn](const std::string& error) {

@@ -53,7 +53,7 @@ public:
 // (the sound library is then loaded now).
 std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::string_view deviceName,
                                              KeyQueue& keys, EventLoop* loop,
-                                             std::function<void(const std::string&)> warn,
+                                             const std::function<void(const std::string&)>& warn,
                                              bool reachCardNow = false);
 
 // Where a WAV image keeps its sound: the format chunk's values and the "data" chunk.
