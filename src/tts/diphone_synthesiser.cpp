@@ -342,6 +342,8 @@ size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ra
         t += ratio;
         if (falling && ratio > lowest) ratio = std::max(lowest, ratio * fallStep);
     }
+    // No crossing so near: the output is `length` of the diphone.
+    if (shaped_.size() == wanted + kCrossingReach) shaped_.resize(wanted);
     size_t out = 0;
     appendPieces(shaped_.size(), [&](uint8_t* to, size_t take) {
         std::memcpy(to, shaped_.data() + out, take);
