@@ -1,7 +1,9 @@
 // How the built-in voice's words hold together and how its phrases sound, against espeak-ng's
 // Brazilian Portuguese voice on the same sentences (one a line, UTF-8), in one run:
 //   - silent gaps longer than 5 ms inside a word said alone, counted for both voices; the ones
-//     the built-in voice has beyond espeak-ng's in the same word (goal: none);
+//     the built-in voice has beyond espeak-ng's in the same word (goal: none). espeak-ng's word is
+//     first brought to the built-in voice's loudness and rounded to its 8-bit steps: the voicing
+//     of a stop's closure, a step or two there, reads as silence in both or in neither;
 //   - the energy dip at joins of two vowels inside the built-in voice's sentences: the level
 //     10 ms either side of the join against the lowest 10 ms across it (goal: median under 6 dB);
 //   - the pitch range of every sentence (10th to 90th percentile of the voiced frames, in
@@ -65,6 +67,23 @@ std::vector<double> peerSay(const std::string& utf8, int peerRate) {
     return out;
 }
 
+double rmsDb(const std::vector<double>& s, long from, long to);
+
+// The loudest 10 ms of a sound, in dB.
+double loudestDb(const std::vector<double>& s) {
+    double loudest = -100;
+    for (long i = 0; i + 110 <= static_cast<long>(s.size()); i += 55) loudest = std::max(loudest, rmsDb(s, i, i + 110));
+    return loudest;
+}
+
+// A sound at the loudness of another (their loudest 10 ms), rounded to whole 8-bit steps as the
+// built-in voice's samples are.
+std::vector<double> asEightBitLike(std::vector<double> s, const std::vector<double>& like) {
+    const double gain = std::pow(10.0, (loudestDb(like) - loudestDb(s)) / 20);
+    for (double& x : s) x = std::clamp(std::round(x * gain), -128.0, 127.0);
+    return s;
+}
+
 double rmsDb(const std::vector<double>& s, long from, long to) {
     from = std::max(0L, from);
     to = std::min(static_cast<long>(s.size()), to);
@@ -78,8 +97,7 @@ double rmsDb(const std::vector<double>& s, long from, long to) {
 // the loudest 10 ms.
 int gapsInside(const std::vector<double>& s) {
     const long frame = kRate / 1000;
-    double loudest = -100;
-    for (long i = 0; i + 110 <= static_cast<long>(s.size()); i += 55) loudest = std::max(loudest, rmsDb(s, i, i + 110));
+    const double loudest = loudestDb(s);
     std::vector<bool> silent;
     for (long i = 0; i + frame <= static_cast<long>(s.size()); i += frame)
         silent.push_back(rmsDb(s, i, i + frame) < loudest - 40);
@@ -214,7 +232,7 @@ int main(int argc, char** argv) {
             sink.samples.clear();
             synth.synthesise(translator.translateText(text::utf8ToCp1252(w)));
             const int ours = gapsInside(sink.samples);
-            const int peer = gapsInside(peerSay(w, peerRate));
+            const int peer = gapsInside(asEightBitLike(peerSay(w, peerRate), sink.samples));
             ++words;
             oursGaps += ours;
             peerGaps += peer;

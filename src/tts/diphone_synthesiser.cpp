@@ -73,6 +73,7 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
     stopped_ = false;
     produced_ = 0;
     word_ = 0;
+    accented_ = false;
     words_ = static_cast<size_t>(std::count(text.begin(), text.end(), '['));
     const size_t n = text.size();
     size_t i = 0;
@@ -188,7 +189,10 @@ void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
         }
     }
     if (name != "$") emitName(name, mode_, f);
-    if (stressed) mode_ = 0;
+    if (stressed) {
+        mode_ = 0;
+        accented_ = true;
+    }
 }
 
 void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
@@ -206,6 +210,14 @@ void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
         c = std::clamp<long>(c, 0, count);
         const double bytes = std::trunc(f * static_cast<double>(c));
         size_t take = static_cast<size_t>(std::min<double>(bytes, static_cast<double>(c)));
+        // A diphone cut short ends where its wave crosses zero upwards, as every diphone starts:
+        // the next one goes on from there without a click and without a fade.
+        bool atCrossing = false;
+        if (fadeCutEnds_ && take > 0 && take < static_cast<size_t>(count)) {
+            const size_t moved = zeroCrossingNear(entry->offset, static_cast<size_t>(count), take);
+            atCrossing = moved != 0;
+            if (atCrossing) take = moved;
+        }
         if (take > 0 && melody_) {
             double ratio = 1, length = 1;
             shapeOf(mode, ratio, length);
@@ -215,7 +227,7 @@ void DiphoneSynthesiser::emitName(std::string name, int mode, double f) {
         }
         // A diphone cut short ends wherever its wave happens to be: a click at the next join,
         // unless its last few samples are brought down to silence.
-        if (fadeCutEnds_ && take > 0 && take < static_cast<size_t>(count)) fadeTail(take);
+        if (fadeCutEnds_ && !atCrossing && take > 0 && take < static_cast<size_t>(count)) fadeTail(take);
         return;
     }
     const size_t n = name.size();
@@ -288,6 +300,7 @@ void DiphoneSynthesiser::shapeOf(int mode, double& ratio, double& length) const 
         semitones += kUnstressedSemitones;
         length *= kUnstressedLength;
     }
+    if (mode == 2 && !accented_ && words_ > 1) semitones += kFirstStressSemitones;
     if (words_ > 1 && word_ >= 1) {
         const size_t before = std::min(word_, words_) - 1;
         semitones += kStepDownSemitones * static_cast<double>(before) / static_cast<double>(words_ - 1);
@@ -314,23 +327,50 @@ size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ra
     const double lowest = ratio * std::pow(2.0, (kFinalFallMost - std::max(kFinalFallMost,
         kFinalFallPerSecond * static_cast<double>(produced_ - lastWordStart_) / kRate)) / 12.0);
     const size_t wanted = static_cast<size_t>(static_cast<double>(got) * length);
+    // When the diphone is not used up by then, the output goes on to where its wave next crosses
+    // zero upwards (3 ms at most), so that the next diphone joins it without a click.
+    shaped_.clear();
     double t = 0;
+    while (shaped_.size() < wanted + kCrossingReach) {
+        const size_t i = static_cast<size_t>(t);
+        if (i >= got) break;
+        const double frac = t - static_cast<double>(i);
+        const int next = scratch_[std::min(i + 1, got - 1)];
+        const uint8_t v = static_cast<uint8_t>(std::lround(scratch_[i] + frac * (next - scratch_[i])));
+        if (shaped_.size() >= wanted && !shaped_.empty() && shaped_.back() < 128 && v >= 128) break;
+        shaped_.push_back(v);
+        t += ratio;
+        if (falling && ratio > lowest) ratio = std::max(lowest, ratio * fallStep);
+    }
+    // No crossing so near: the output is `length` of the diphone.
+    if (shaped_.size() == wanted + kCrossingReach) shaped_.resize(wanted);
     size_t out = 0;
-    appendPieces(wanted, [&](uint8_t* to, size_t take) {
-        size_t j = 0;
-        for (; j < take; ++j) {
-            const size_t i = static_cast<size_t>(t);
-            if (i >= got) break;
-            const double frac = t - static_cast<double>(i);
-            const int next = scratch_[std::min(i + 1, got - 1)];
-            to[j] = static_cast<uint8_t>(std::lround(scratch_[i] + frac * (next - scratch_[i])));
-            t += ratio;
-            if (falling && ratio > lowest) ratio = std::max(lowest, ratio * fallStep);
-        }
-        out += j;
-        return j;
+    appendPieces(shaped_.size(), [&](uint8_t* to, size_t take) {
+        std::memcpy(to, shaped_.data() + out, take);
+        out += take;
+        return take;
     });
     return out;
+}
+
+size_t DiphoneSynthesiser::zeroCrossingNear(uint64_t offset, size_t count, size_t at) {
+    if (lookupOnly_) return 0;
+    const size_t from = at > kCrossingReach ? at - kCrossingReach : 1;
+    const size_t to = std::min(count, at + kCrossingReach);
+    if (to <= from) return 0;
+    uint8_t around[2 * kCrossingReach + 2];
+    const size_t got = database_.readSamples(offset + from - 1, to - from + 1, around);
+    size_t best = 0, bestDistance = kCrossingReach + 1;
+    for (size_t k = 1; k < got; ++k) {
+        if (around[k - 1] >= 128 || around[k] < 128) continue;
+        const size_t i = from - 1 + k;  // the first sample at or above the middle
+        const size_t d = i > at ? i - at : at - i;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
 }
 
 void DiphoneSynthesiser::fadeTail(size_t appended) {

@@ -59,18 +59,21 @@ public:
     void setLookupReport(LookupReport report) { report_ = std::move(report); }
     // Looks the names up and reports them, reading and playing nothing.
     void setLookupOnly(bool on) { lookupOnly_ = on; }
-    // Fades the last samples of every diphone that is cut short (by the cut or a length factor)
-    // down to silence, so that joins do not click. Lengths stay the same. Off until set.
+    // Ends every diphone that is cut short (by the cut or a length factor) where its wave crosses
+    // zero upwards, the nearest such sample within 3 ms of the cut (so a cut diphone may keep a few
+    // samples more or fewer than the cut gives), so that joins neither click nor dip; one with no
+    // crossing so near has its last samples faded down to silence instead. Off until set.
     void setFadeCutEnds(bool on) { fadeCutEnds_ = on; }
 
     // The melody of the built-in voice, off until set: a unit outside a stressed syllable (length
     // mode 0 or 1) is said shorter and lower than a stressed one, the words of a text step down
-    // a little one after another, and the last word of a text falls and is said a little slower,
-    // as a statement ends. Pitch and length are changed together by resampling each diphone.
+    // one after another from a raised first stressed syllable, and the last word of a text falls
+    // and is said a little slower, as a statement ends. Pitch and length are changed together by resampling each diphone.
     void setMelody(bool on) { melody_ = on; }
     static constexpr double kUnstressedLength = 0.8;      // of a stressed unit's length
     static constexpr double kUnstressedSemitones = -1.5;  // below a stressed unit
-    static constexpr double kStepDownSemitones = -1.0;    // first word to last but one
+    static constexpr double kStepDownSemitones = -2.0;    // first word to last but one
+    static constexpr double kFirstStressSemitones = 1.5;  // the first stressed unit of a run, raised
     static constexpr double kFinalLength = 1.15;          // the last word, slower
     static constexpr double kFinalFallPerSecond = -12.0;  // semitones a second through the last word
     static constexpr double kFinalFallMost = -3.0;        // the fall's lowest point
@@ -106,6 +109,10 @@ private:
     // Brings the last samples of a diphone just appended down to silence (3 ms at most).
     void fadeTail(size_t appended);
     static constexpr size_t kFadeSamples = 33;
+    // The sample nearest to `at` (within kCrossingReach, inside the diphone's count) that is the
+    // first at or above the middle after one below it; 0 when there is none.
+    size_t zeroCrossingNear(uint64_t offset, size_t count, size_t at);
+    static constexpr size_t kCrossingReach = 33;
     void appendLetter(uint8_t code);
     void makeRoom(size_t count);
     void play();
@@ -127,7 +134,9 @@ private:
     size_t words_ = 0;          // in the current text
     size_t word_ = 0;           // the number of the word being said, from 1
     size_t lastWordStart_ = 0;  // produced_ when the last word began
+    bool accented_ = false;     // the first stressed unit of the text has been said
     std::vector<uint8_t> scratch_;
+    std::vector<uint8_t> shaped_;
 
     std::vector<uint8_t> buffer_;
     size_t used_ = kHeaderSize;
