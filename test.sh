@@ -7,14 +7,15 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# GoogleTest; clang and its runtime for the fuzz targets; the fixture servers' Python; tmux for the
-# terminal trials; sox, curl, openssl and xsel beside the programs' own; an X server, xterm and
-# the X utilities for the desktop tests (xset and xmodmap read Num Lock and load dead keys); tcl,
-# time, wbrazilian and the espeak-ng command for the benchmarks; groff, man-db and
-# desktop-file-utils for the install test's manual pages and desktop entry.
-tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev python3 tmux sox curl openssl xsel \
-  xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db desktop-file-utils
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON >/dev/null
+# GoogleTest; clang and its runtime for the fuzz targets; clang-format and clang-tidy; the fixture
+# servers' Python; tmux for the terminal trials; sox, curl, openssl and xsel beside the programs'
+# own; an X server, xterm and the X utilities for the desktop tests (xset and xmodmap read Num Lock
+# and load dead keys); tcl, time, wbrazilian and the espeak-ng command for the benchmarks; groff,
+# man-db and desktop-file-utils for the install test's manual pages and desktop entry.
+tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev clang-format clang-tidy python3 tmux sox \
+  curl openssl xsel xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db \
+  desktop-file-utils
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"
 
@@ -26,6 +27,13 @@ python3 tools/check_literals.py
 
 echo "== tests"
 ninja -C build
+
+echo "== clang-format and clang-tidy"
+# Every C++ file as .clang-format lays it out, and no finding of the checks in .clang-tidy in the
+# program's own code.
+clang-format --dry-run -Werror $(git ls-files '*.cpp' '*.h')
+run-clang-tidy -p build -j "$jobs" -quiet "$PWD/src/" >/tmp/parlendo-tidy.log 2>&1 ||
+  { grep -A3 'error:' /tmp/parlendo-tidy.log | head -60; echo "clang-tidy found something (all of it in /tmp/parlendo-tidy.log)"; exit 1; }
 ctest --test-dir build --output-on-failure -j"$jobs"
 plain=$(ctest --test-dir build -N | sed -n 's/^Total Tests: //p')
 
