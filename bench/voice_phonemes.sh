@@ -26,7 +26,8 @@ ninja -C "$build" voice_phonemes >/dev/null || { echo "voice_phonemes.sh: build 
 strings=$(mktemp)
 trap 'rm -f "$strings"' EXIT
 grep -o '"[^"]*"' src/app/tuner.plo >"$strings"
-tool=("$build/voice_phonemes" --rules data/difones/regras.rgr --exceptions data/difones/portug.exc "$@")
+tool=("$build/voice_phonemes" --rules data/difones/regras.rgr --exceptions data/difones/portug.exc
+      --reference bench/voice_phonemes_br.txt "$@")
 status=0
 echo "== (a) the tuner's vocabulary (sintonix.ajd, tuner.plo strings, segmentos.lst)"
 out=$("${tool[@]}" --text data/sintonix/sintonix.ajd --text "$strings" --text data/sintonix/segmentos.lst) || exit 2

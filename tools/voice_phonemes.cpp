@@ -5,6 +5,7 @@
 //
 //   voice_phonemes --rules regras.rgr --exceptions portug.exc
 //                  [--text FILE]... [--sample N --seed S --words FILE] [--top N] [--diffs]
+//                  [--reference FILE]
 //
 // --text files are read whole (UTF-8) and their distinct words (runs of letters) measured;
 // --sample takes N distinct words of a one-word-a-line list, chosen with a fixed generator so that
@@ -28,6 +29,11 @@
 // -> r; m or n between a vowel and a consonant is the vowel's nasality, and the glide of eIN
 // before a consonant is dropped (segmento: s e g m e~ t u), kept at the end (bem: b e~ j).
 // Words of one letter (espeak-ng names the letter) and without a vowel are left out.
+//
+// --reference names a file of Brazilian readings ("word  p h o n e m e s" in the set above, "#"
+// starts a comment; the word matched with its ASCII letters lower-cased): for those words the
+// reading replaces espeak-ng's where Brazilian usage differs from it. Both rates are printed,
+// espeak-ng's alone and the judged one; the differences listed are against the judged reference.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -305,8 +311,34 @@ bool hasVowel(const std::string& cp1252) {
     });
 }
 
+std::string asciiLower(std::string w) {
+    for (char& c : w)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return w;
+}
+
+// The Brazilian readings of --reference: lower-cased word -> phonemes.
+bool readReference(const std::string& path, std::map<std::string, Phonemes>& out) {
+    std::ifstream in(path);
+    if (!in) return false;
+    for (std::string line; std::getline(in, line);) {
+        if (size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream fields(line);
+        std::string word, p;
+        if (!(fields >> word)) continue;
+        Phonemes reading;
+        while (fields >> p) reading.push_back(p);
+        if (reading.empty()) {
+            std::fprintf(stderr, "voice_phonemes: %s: no phonemes for %s\n", path.c_str(), word.c_str());
+            return false;
+        }
+        out[asciiLower(word)] = reading;
+    }
+    return true;
+}
+
 struct Options {
-    std::string rules, exceptions, words;
+    std::string rules, exceptions, words, reference;
     std::vector<std::string> texts;
     long sample = 0;
     uint32_t seed = 1;
@@ -342,6 +374,7 @@ int main(int argc, char** argv) {
         else if (a == "--exceptions") o.exceptions = v;
         else if (a == "--text") o.texts.emplace_back(v);
         else if (a == "--words") o.words = v;
+        else if (a == "--reference") o.reference = v;
         else if (a == "--sample") o.sample = std::strtol(v, nullptr, 10);
         else if (a == "--seed") o.seed = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
         else if (a == "--top") o.top = static_cast<size_t>(std::strtol(v, nullptr, 10));
@@ -358,6 +391,12 @@ int main(int argc, char** argv) {
     parlendo::Translator translator;
     if (!translator.loadTranslatorRules(o.rules) || !translator.loadTranslatorExceptions(o.exceptions)) {
         std::fprintf(stderr, "voice_phonemes: cannot read %s or %s\n", o.rules.c_str(), o.exceptions.c_str());
+        return 2;
+    }
+
+    std::map<std::string, Phonemes> brazilian;
+    if (!o.reference.empty() && !readReference(o.reference, brazilian)) {
+        std::fprintf(stderr, "voice_phonemes: cannot read %s\n", o.reference.c_str());
         return 2;
     }
 
@@ -406,6 +445,7 @@ int main(int argc, char** argv) {
     }
 
     long measured = 0, refPhonemes = 0, errors = 0, wrongWords = 0;
+    long rawPhonemes = 0, rawErrors = 0, judged = 0;
     std::map<std::pair<std::string, std::string>, std::pair<long, std::vector<std::string>>> kinds;
     std::vector<std::string> report;
     for (const std::string& w : words) {
@@ -422,6 +462,13 @@ int main(int argc, char** argv) {
         Phonemes ref = espeakPhonemes(x);
         std::string phonetic = translator.translateText(cp);
         Phonemes hyp = translatorPhonemes(phonetic);
+        rawPhonemes += static_cast<long>(ref.size());
+        rawErrors += static_cast<long>(align(ref, hyp).size());
+        const std::string espeakReading = joined(ref);
+        if (auto b = brazilian.find(asciiLower(w)); b != brazilian.end()) {
+            ref = b->second;
+            ++judged;
+        }
         auto ops = align(ref, hyp);
         ++measured;
         refPhonemes += static_cast<long>(ref.size());
@@ -434,19 +481,23 @@ int main(int argc, char** argv) {
             if (k.second.size() < 4) k.second.push_back(w);
         }
         if (o.diffs)
-            report.push_back(w + "  espeak-ng: " + joined(ref) + "  translator: " + joined(hyp) + "  " +
-                             parlendo::text::cp1252ToUtf8(phonetic));
+            report.push_back(w + "  espeak-ng: " + espeakReading +
+                             (espeakReading == joined(ref) ? "" : "  Brazilian: " + joined(ref)) +
+                             "  translator: " + joined(hyp) + "  " + parlendo::text::cp1252ToUtf8(phonetic));
     }
     espeak_Terminate();
 
     std::printf("words: %ld, reference phonemes: %ld, errors: %ld, words with an error: %ld\n",
                 measured, refPhonemes, errors, wrongWords);
+    std::printf("espeak-ng alone: reference phonemes: %ld, errors: %ld, rate %.2f%%\n", rawPhonemes, rawErrors,
+                rawPhonemes ? 100.0 * rawErrors / rawPhonemes : 0.0);
+    std::printf("words read by the Brazilian reference instead of espeak-ng: %ld\n", judged);
     std::printf("phoneme error rate: %.2f%%\n", refPhonemes ? 100.0 * errors / refPhonemes : 0.0);
     std::vector<std::pair<std::pair<std::string, std::string>, std::pair<long, std::vector<std::string>>>> worst(
         kinds.begin(), kinds.end());
     std::sort(worst.begin(), worst.end(),
               [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
-    std::printf("most frequent differences (espeak-ng -> translator, - = nothing):\n");
+    std::printf("most frequent differences (reference -> translator, - = nothing):\n");
     for (size_t i = 0; i < worst.size() && i < o.top; ++i) {
         const auto& [op, k] = worst[i];
         std::printf("  %-3s -> %-3s %5ld ", op.first.empty() ? "-" : op.first.c_str(),

@@ -549,6 +549,12 @@ std::string Translator::translateText(std::string_view text) const {
         }
 
         if (!exceptions_.empty()) replaceException(word);
+        // An exception that writes an accent places the stress itself: marking the word again
+        // would give it a second stressed vowel (radios = ra'dios, not ra'dIos).
+        accented = accented || std::any_of(word.begin(), word.end(), [](char ch) {
+                       const unsigned char u = static_cast<unsigned char>(ch);
+                       return isAccentMark(u) && u != '"';
+                   });
         if (!accented) markTranslatorStress(word, vowels);
 
         const bool spelled =

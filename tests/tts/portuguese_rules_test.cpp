@@ -149,5 +149,43 @@ TEST_F(PortugueseRules, BrazilianVowelsOfTheTunersWords) {
     }
 }
 
+TEST_F(PortugueseRules, LoansAndUnaccentedWordsAsBrazilianSpeechHasThem) {
+    struct Case {
+        const char* word;   // Windows-1252
+        const char* units;  // with the stress marks
+    };
+    const Case cases[] = {
+        // a final consonant of a loan or a command gets its vowel; h as the strong r
+        {"Esc", "[E /s/ki ]"},
+        {"feeds", "[f/I /dj/i /s]"},
+        {"log", "[l/O /g/i ]"},
+        {"hop", "[rr/O /p/i ]"},
+        {"blues", "[b/l/U /s]"},
+        {"player", "[p/l/e^y /E^ /r]"},
+        {"ok", "[o^ /k/E^y ]"},
+        // words the tuner writes without accents, read as it means them
+        {"radios", "[rr/A /dj/i /u /s]"},
+        {"VERSAO", "[v/e^ /r/s/A~w ]"},
+        {"diretorio", "[dj/i /r/e^ /t/O /r/i /u ]"},
+        {"audio", "[Aw /dj/i /u ]"},
+        // open and closed e, o of frequent words; the stressed vowel before a nasal consonant
+        {"estiver", "[i /s/tch/i /v/E /r]"},
+        {"Informe", "[i~ /f/O /r/m/i ]"},
+        {"cegas", "[s/E /g/a^ /s]"},
+        {"volte", "[v/Ow /tch/i ]"},
+        {"mostrar", "[m/o^ /s/t/r/A /r]"},
+        {"endere\xE7o", "[e~ /d/e^ /r/E^ /s/u ]"},
+        {"n\xFAmero", "[n/U~ /m/e^ /r/u ]"},
+        // a doubled l is one onset l, not a coda; dj of Brazilian names
+        {"Mozilla", "[m/o^ /z/I /l/a^ ]"},
+        {"Djavan", "[dj/a /v/A~ ]"},
+    };
+    for (const Case& c : cases) {
+        std::string phonetic = translator_.translateText(c.word);
+        EXPECT_EQ(phonetic, c.units) << c.word;
+        EXPECT_TRUE(inAlphabet(phonetic)) << c.word;
+    }
+}
+
 }  // namespace
 }  // namespace parlendo
