@@ -78,7 +78,8 @@ void report(const char* name, std::vector<double> v) {
 
 // A front over `player` whose settings are `ini`; an engine of type 4 is espeak-ng in process.
 struct Front {
-    Front(const fs::path& folder, const std::string& name, const std::string& ini, const std::string& programFolder)
+    Front(const fs::path& folder, const std::string& name, const std::string& ini,
+          const std::string& programFolder)
         : settings(where(folder, name, ini, programFolder)), clock(parlendo::LocalTime{}) {
         // The front's waits sleep as the event loop does: a key that arrives during a step is
         // collected, and the step ends at its time.
@@ -97,8 +98,8 @@ struct Front {
             if (type != 4) return nullptr;
             return parlendo::createEspeakVoice(player, keys, noWait);
         };
-        speech = std::make_unique<parlendo::VoicedSpeech>(keys, player, settings, clock, std::move(voice), nullptr,
-                                                          noWait, engines, programFolder);
+        speech = std::make_unique<parlendo::VoicedSpeech>(keys, player, settings, clock, std::move(voice),
+                                                          nullptr, noWait, engines, programFolder);
     }
     // Milliseconds from a key arriving, `after` ms into the speech, to the player's silence.
     double silence(const std::string& text, int after) {
@@ -117,8 +118,8 @@ struct Front {
     }
     bool sleeps = false;
     Steady::time_point keyDue{};
-    static parlendo::SettingsLocation where(const fs::path& folder, const std::string& name, const std::string& ini,
-                                            const std::string& programFolder) {
+    static parlendo::SettingsLocation where(const fs::path& folder, const std::string& name,
+                                            const std::string& ini, const std::string& programFolder) {
         std::ofstream(folder / name, std::ios::binary) << ini;
         parlendo::SettingsLocation w;
         w.executableFolder = programFolder;
@@ -165,10 +166,13 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const std::string programFolder = fs::canonical("/proc/self/exe").parent_path().string();
     Front builtin(folder, "builtin.ini", "[TRADUTOR]\r\n", programFolder);
-    Front engine(folder, "engine.ini", "[TRADUTOR]\r\nSAPI=Sim\r\n[SERVFALA]\r\nTIPOSAPI=4\r\n", programFolder);
+    Front engine(folder, "engine.ini", "[TRADUTOR]\r\nSAPI=Sim\r\n[SERVFALA]\r\nTIPOSAPI=4\r\n",
+                 programFolder);
     if (builtin.speech->startSpeech(0, "") != 0 || engine.speech->startSpeech(0, "") != 0) {
-        std::fprintf(stderr, "espeak_engine_bench: the built-in voice did not start: are %s/share/oralix/difones"
-                     " and letras built?\n", programFolder.c_str());
+        std::fprintf(stderr,
+                     "espeak_engine_bench: the built-in voice did not start: are %s/share/oralix/difones"
+                     " and letras built?\n",
+                     programFolder.c_str());
         return 1;
     }
     const std::string text = parlendo::text::utf8ToCp1252(kSentence);
@@ -176,7 +180,8 @@ int main(int argc, char** argv) {
     builtin.time(text);
     engine.time(text);
     if (engine.player.firstRate != 22050 || engine.player.firstBits != 16) {
-        std::fprintf(stderr, "espeak_engine_bench: the engine did not speak through espeak-ng (%d Hz, %d bits)\n",
+        std::fprintf(stderr,
+                     "espeak_engine_bench: the engine did not speak through espeak-ng (%d Hz, %d bits)\n",
                      engine.player.firstRate, engine.player.firstBits);
         return 1;
     }
@@ -210,8 +215,10 @@ int main(int argc, char** argv) {
     report("speak -> first piece, built-in voice", voice);
     report("espeak-ng -w FILE, start to exit", command);
     std::printf("ratio (median) espeak-ng engine / built-in voice: %.2f\n", median(ours) / median(voice));
-    std::printf("ratio (median) espeak-ng engine / espeak-ng command: %.3f\n", median(ours) / median(command));
+    std::printf("ratio (median) espeak-ng engine / espeak-ng command: %.3f\n",
+                median(ours) / median(command));
     report("key -> silence, espeak-ng engine", silence);
-    std::printf("key -> silence, worst against the 20 ms goal: %.2f\n", *std::max_element(silence.begin(), silence.end()) / 20.0);
+    std::printf("key -> silence, worst against the 20 ms goal: %.2f\n",
+                *std::max_element(silence.begin(), silence.end()) / 20.0);
     return 0;
 }

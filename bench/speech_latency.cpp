@@ -5,13 +5,13 @@
 //
 //   speech_latency [ROUNDS]      (default 50; the median and the best are printed)
 #include <espeak-ng/speak_lib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,7 +59,8 @@ double ms(Steady::duration d) { return std::chrono::duration<double, std::milli>
 
 void report(const char* name, std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    std::printf("%-34s median %7.2f ms   best %7.2f ms   worst %7.2f ms\n", name, v[v.size() / 2], v.front(), v.back());
+    std::printf("%-34s median %7.2f ms   best %7.2f ms   worst %7.2f ms\n", name, v[v.size() / 2], v.front(),
+                v.back());
 }
 
 }  // namespace
@@ -86,8 +87,10 @@ int main(int argc, char** argv) {
     VoicedSpeech speech(keys, player, settings, clock, std::move(voice), nullptr, noWait, EngineSwitch{},
                         programFolder);
     if (int error = speech.startSpeech(0, ""); error != 0) {
-        std::fprintf(stderr, "speech_latency: the built-in voice did not start (error %d): are %s/share/oralix/"
-                     "difones and letras built?\n", error, programFolder.c_str());
+        std::fprintf(stderr,
+                     "speech_latency: the built-in voice did not start (error %d): are %s/share/oralix/"
+                     "difones and letras built?\n",
+                     error, programFolder.c_str());
         return 1;
     }
     // espeak-ng alone, for the peer's rounds.
@@ -112,7 +115,8 @@ int main(int argc, char** argv) {
         espeak_SetSynthCallback(peerSamples);
         peerFirst = {};
         start = Steady::now();
-        espeak_Synth(kSentence, std::strlen(kSentence) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        espeak_Synth(kSentence, std::strlen(kSentence) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                     nullptr);
         peer.push_back(ms(peerFirst - start));
     }
     std::filesystem::remove_all(folder);

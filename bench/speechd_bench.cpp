@@ -34,15 +34,16 @@ SteadyClock::time_point cancelAfter(FakeSsipServer& server, int before) {
 
 void report(const char* name, std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    std::printf("%-28s median %8.1f us  p90 %8.1f us  max %8.1f us\n", name, v[v.size() / 2], v[v.size() * 9 / 10],
-                v.back());
+    std::printf("%-28s median %8.1f us  p90 %8.1f us  max %8.1f us\n", name, v[v.size() / 2],
+                v[v.size() * 9 / 10], v.back());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(3, std::atoi(argv[1])) : 200;
-    const auto folder = std::filesystem::temp_directory_path() / ("speechd_bench_" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("speechd_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     FakeSsipServer::Options o;
     o.voices = {{"Brisa", "pt-BR", "none"}};

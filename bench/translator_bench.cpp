@@ -68,12 +68,15 @@ int main(int argc, char** argv) {
     const double ours = microsecondsPer(rounds, [&] { sink += translator.translateText(text).size(); });
     // A word of 10 000 vowels (a hostile page line): the "#" contexts must not make it quadratic.
     const std::string longWord(10000, 'a');
-    const double longOne = microsecondsPer(std::max(1, rounds / 100), [&] { sink += translator.translateText(longWord).size(); });
+    const double longOne = microsecondsPer(std::max(1, rounds / 100),
+                                           [&] { sink += translator.translateText(longWord).size(); });
 
     if (espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0) < 0 ||
         espeak_SetVoiceByName("pt-br") != EE_OK) {
-        std::printf("translator %zu rules: %.1f us per 100-word text, %.1f us for one word of 10000 vowels "
-                    "(espeak-ng not available)\n", translator.ruleCount(), ours, longOne);
+        std::printf(
+            "translator %zu rules: %.1f us per 100-word text, %.1f us for one word of 10000 vowels "
+            "(espeak-ng not available)\n",
+            translator.ruleCount(), ours, longOne);
         return 0;
     }
     const int peerRounds = std::max(1, rounds / 10);
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
     std::printf("100-word text, best of 5 trials (%d and %d rounds)\n", rounds, peerRounds);
     std::printf("  translator (%zu rules)          %9.1f us\n", translator.ruleCount(), ours);
     std::printf("  espeak-ng TextToPhonemes pt-br %9.1f us\n", peer);
-    std::printf("  ratio translator / espeak-ng   %9.3f   (goal: translator well under 1000 us)\n", ours / peer);
+    std::printf("  ratio translator / espeak-ng   %9.3f   (goal: translator well under 1000 us)\n",
+                ours / peer);
     std::printf("  translator, one word of 10000 vowels %9.1f us\n", longOne);
     std::printf("  (checksum %zu)\n", sink);
     espeak_Terminate();

@@ -72,7 +72,8 @@ double rmsDb(const std::vector<double>& s, long from, long to);
 // The loudest 10 ms of a sound, in dB.
 double loudestDb(const std::vector<double>& s) {
     double loudest = -100;
-    for (long i = 0; i + 110 <= static_cast<long>(s.size()); i += 55) loudest = std::max(loudest, rmsDb(s, i, i + 110));
+    for (long i = 0; i + 110 <= static_cast<long>(s.size()); i += 55)
+        loudest = std::max(loudest, rmsDb(s, i, i + 110));
     return loudest;
 }
 
@@ -117,7 +118,8 @@ std::vector<double> pitchTrack(const std::vector<double>& s) {
     const long window = kRate * 40 / 1000, hop = kRate / 100;
     const long minLag = kRate / 300, maxLag = kRate / 60;
     double loudest = -100;
-    for (long i = 0; i + window <= static_cast<long>(s.size()); i += hop) loudest = std::max(loudest, rmsDb(s, i, i + window));
+    for (long i = 0; i + window <= static_cast<long>(s.size()); i += hop)
+        loudest = std::max(loudest, rmsDb(s, i, i + window));
     std::vector<double> f0;
     for (long i = 0; i + window + maxLag <= static_cast<long>(s.size()); i += hop) {
         if (rmsDb(s, i, i + window) < loudest - 25) {
@@ -164,7 +166,8 @@ Melody melodyOf(const std::vector<double>& s) {
     Melody m;
     if (voiced.size() < 10) return m;
     m.range = percentile(voiced, 0.9) - percentile(voiced, 0.1);
-    std::vector<double> tail(voiced.end() - std::min<long>(30, static_cast<long>(voiced.size()) / 3), voiced.end());
+    std::vector<double> tail(voiced.end() - std::min<long>(30, static_cast<long>(voiced.size()) / 3),
+                             voiced.end());
     m.end = percentile(tail, 0.5) - percentile(voiced, 0.5);
     return m;
 }
@@ -172,7 +175,8 @@ Melody melodyOf(const std::vector<double>& s) {
 bool endsInVowel(const std::string& name) {
     std::string n = name;
     for (const char* mark : {"CIRC", "TIL"})
-        if (n.size() > std::strlen(mark) && n.compare(n.size() - std::strlen(mark), std::string::npos, mark) == 0)
+        if (n.size() > std::strlen(mark) &&
+            n.compare(n.size() - std::strlen(mark), std::string::npos, mark) == 0)
             return true;
     return std::strchr("AEIOUWY", n.back()) != nullptr;
 }
@@ -196,8 +200,10 @@ int main(int argc, char** argv) {
         (std::filesystem::canonical("/proc/self/exe").parent_path() / "share/oralix/difones/").string();
     std::string databaseFolder = folder;
     for (int i = 2; i < argc; ++i) {
-        if (std::string(argv[i]) == "--plain") plain = true;
-        else if (std::string(argv[i]) == "--database" && i + 1 < argc) databaseFolder = std::string(argv[++i]) + "/";
+        if (std::string(argv[i]) == "--plain")
+            plain = true;
+        else if (std::string(argv[i]) == "--database" && i + 1 < argc)
+            databaseFolder = std::string(argv[++i]) + "/";
     }
     std::ifstream in(argv[1]);
     std::vector<std::string> sentences;
@@ -205,7 +211,8 @@ int main(int argc, char** argv) {
         if (!line.empty()) sentences.push_back(line);
     Translator translator;
     DiphoneDatabase database;
-    if (!translator.loadTranslatorRules(folder + "regras.rgr") || !translator.loadTranslatorExceptions(folder + "portug.exc") ||
+    if (!translator.loadTranslatorRules(folder + "regras.rgr") ||
+        !translator.loadTranslatorExceptions(folder + "portug.exc") ||
         !database.open(databaseFolder + "DIFONES2.IND", databaseFolder + "DIFONES2.DIF")) {
         std::fprintf(stderr, "voice_prosody: the voice's data are missing\n");
         return 1;
@@ -216,7 +223,8 @@ int main(int argc, char** argv) {
     synth.setFadeCutEnds(true);
     synth.setMelody(!plain);
     synth.setDiphoneTiming(0, 0, 0);  // the settings' defaults
-    const int peerRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr, espeakINITIALIZE_DONT_EXIT);
+    const int peerRate =
+        espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr, espeakINITIALIZE_DONT_EXIT);
     if (peerRate <= 0 || espeak_SetVoiceByName("pt-br") != EE_OK) {
         std::fprintf(stderr, "voice_prosody: espeak-ng has no Brazilian Portuguese voice\n");
         return 1;
@@ -247,14 +255,16 @@ int main(int argc, char** argv) {
         };
         std::vector<Piece> pieces;
         synth.setLookupReport([&](std::string_view name, LookupOutcome outcome) {
-            if (outcome == LookupOutcome::Found) pieces.push_back({std::string(name), synth.produced(), synth.lengthMode()});
+            if (outcome == LookupOutcome::Found)
+                pieces.push_back({std::string(name), synth.produced(), synth.lengthMode()});
         });
         sink.samples.clear();
         synth.synthesise(translator.translateText(text::utf8ToCp1252(sentence)));
         synth.setLookupReport(nullptr);
         const std::vector<double>& s = sink.samples;
         for (size_t k = 0; k < pieces.size(); ++k) {
-            const double length = static_cast<double>((k + 1 < pieces.size() ? pieces[k + 1].at : s.size()) - pieces[k].at);
+            const double length =
+                static_cast<double>((k + 1 < pieces.size() ? pieces[k + 1].at : s.size()) - pieces[k].at);
             if (pieces[k].name.find_first_of("AEIOU", 1) != std::string::npos)
                 (pieces[k].mode == 2 ? stressed : unstressed).push_back(length * 1000 / kRate);
             if (k > 0 && std::strchr("AEIOU", pieces[k].name[1]) && endsInVowel(pieces[k - 1].name) &&
@@ -271,8 +281,8 @@ int main(int argc, char** argv) {
         oursEnd.push_back(ours.end);
         peerRange.push_back(peer.range);
         peerEnd.push_back(peer.end);
-        std::printf("%-42s %8.1f %8.1f %8.1f %8.1f\n", sentence.substr(0, 42).c_str(), ours.range, ours.end, peer.range,
-                    peer.end);
+        std::printf("%-42s %8.1f %8.1f %8.1f %8.1f\n", sentence.substr(0, 42).c_str(), ours.range, ours.end,
+                    peer.range, peer.end);
     }
     auto mean = [](const std::vector<double>& v) {
         double sum = 0;
@@ -281,16 +291,23 @@ int main(int argc, char** argv) {
     };
     std::printf("\nbuilt-in voice%s, %zu sentences, %d words alone:\n", plain ? " without its melody" : "",
                 sentences.size(), words);
-    std::printf("silent gaps > 5 ms inside words: built-in %d, espeak-ng %d; beyond espeak-ng's: %d   goal: 0\n",
-                oursGaps, peerGaps, extraGaps);
-    std::printf("energy dip at vowel joins: median %.1f dB over %zu joins (90th percentile %.1f)   goal: under 6\n",
-                percentile(dips, 0.5), dips.size(), percentile(dips, 0.9));
-    std::printf("pitch range per sentence: built-in lowest %.1f, median %.1f semitones; espeak-ng median %.1f   goal: at least 3\n",
-                percentile(oursRange, 0), percentile(oursRange, 0.5), percentile(peerRange, 0.5));
-    std::printf("end of sentence against its median: built-in median %.1f (highest %.1f), espeak-ng median %.1f semitones   goal: below 0\n",
-                percentile(oursEnd, 0.5), percentile(oursEnd, 1), percentile(peerEnd, 0.5));
-    std::printf("unit lengths: stressed %.0f ms (%zu), unstressed %.0f ms (%zu), ratio %.2f\n", mean(stressed),
-                stressed.size(), mean(unstressed), unstressed.size(), mean(stressed) / std::max(1.0, mean(unstressed)));
+    std::printf(
+        "silent gaps > 5 ms inside words: built-in %d, espeak-ng %d; beyond espeak-ng's: %d   goal: 0\n",
+        oursGaps, peerGaps, extraGaps);
+    std::printf(
+        "energy dip at vowel joins: median %.1f dB over %zu joins (90th percentile %.1f)   goal: under 6\n",
+        percentile(dips, 0.5), dips.size(), percentile(dips, 0.9));
+    std::printf(
+        "pitch range per sentence: built-in lowest %.1f, median %.1f semitones; espeak-ng median %.1f   "
+        "goal: at least 3\n",
+        percentile(oursRange, 0), percentile(oursRange, 0.5), percentile(peerRange, 0.5));
+    std::printf(
+        "end of sentence against its median: built-in median %.1f (highest %.1f), espeak-ng median %.1f "
+        "semitones   goal: below 0\n",
+        percentile(oursEnd, 0.5), percentile(oursEnd, 1), percentile(peerEnd, 0.5));
+    std::printf("unit lengths: stressed %.0f ms (%zu), unstressed %.0f ms (%zu), ratio %.2f\n",
+                mean(stressed), stressed.size(), mean(unstressed), unstressed.size(),
+                mean(stressed) / std::max(1.0, mean(unstressed)));
     espeak_Terminate();
     return 0;
 }

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string one = in.ConsumeRandomLengthString(64);
     checkParsers(one);
 
-    static const char* kKeys[] = {"TABCORES", "CORESFIXAS", "LENTO",     "CORFUNDO", "CORLETRA",
+    static const char* kKeys[] = {"TABCORES", "CORESFIXAS",   "LENTO",       "CORFUNDO",  "CORLETRA",
                                   "FONTE",    "LARGURALETRA", "ALTURALETRA", "PESOLETRA", "CANTOTELA"};
     std::string file = "[VIDEO]\n";
     for (const char* key : kKeys) file += std::string(key) + "=" + in.ConsumeRandomLengthString(40) + "\n";
@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (s.background < 0 || s.background > 15 || s.foreground < 0 || s.foreground > 15)
         fail("first colours out of range");
     if (console.magnified().factor < 0 || console.magnified().factor > 10) fail("magnification out of range");
-    if ((s.fontWidth && *s.fontWidth <= 0) || (s.fontHeight && *s.fontHeight <= 0)) fail("a font size not positive");
+    if ((s.fontWidth && *s.fontWidth <= 0) || (s.fontHeight && *s.fontHeight <= 0))
+        fail("a font size not positive");
     for (int i = 0; i < 16; ++i) (void)console.rgbOf(i);
     console.clearScreen();
     if (console.cellAttribute(1, 1) != s.initialAttribute()) fail("the clear did not take the first colours");

@@ -23,7 +23,8 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace parlendo;
     if (size == 0) return 0;
-    const size_t indexBytes = std::min<size_t>(static_cast<size_t>(data[0]) * DiphoneDatabase::kRecordSize, size - 1);
+    const size_t indexBytes =
+        std::min<size_t>(static_cast<size_t>(data[0]) * DiphoneDatabase::kRecordSize, size - 1);
     static DiphoneDatabase database;
     database.useIndex(std::string(reinterpret_cast<const char*>(data + 1), indexBytes));
     static NoSink sink;

@@ -14,8 +14,8 @@
 #include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
-#include "fuzz_scratch.h"
 #include "console/speech_front.h"
+#include "fuzz_scratch.h"
 #include "interp/interpreter.h"
 #include "platform/clock.h"
 
@@ -38,12 +38,11 @@ const std::string& scratchFolder() { return parlendo::fuzzScratchFolder("parlend
 // not delete, write or start anything. Commands added to the table that touch the world belong
 // here. REMOVE is treated apart because REMOVEQUOTED only edits a variable.
 constexpr std::string_view kOutsideWorld[] = {
-    "ABRE",     "RENOMEIA", "REPLICA",  "CMD",        "ESPERA",     "DIGITA",    "ACIONA",
-    "CLICA",    "CAPTURA",  "TRANSFERE", "JANELA",    "EXECUTA",    "EXISTEPROG", "GRAVABYTES",
-    "LEBYTE",   "CRIABIN",  "DIR",      "BUSCA",      "INTERNET",   "CONECTA",   "ATIVASSL",
-    "SERVE",    "OBSERVA",  "TRAZDAREDE", "TOCA",     "MCI",        "MIDI",      "ALARME",
-    "MENSAGEM", "IMAGEM",   "SENSOR",   "MSAA",       "MENU",       "SINTCONFIG", "ARQBASE64",
-    "ENCERRAPROG",
+    "ABRE",    "RENOMEIA",   "REPLICA",   "CMD",         "ESPERA",     "DIGITA",     "ACIONA",  "CLICA",
+    "CAPTURA", "TRANSFERE",  "JANELA",    "EXECUTA",     "EXISTEPROG", "GRAVABYTES", "LEBYTE",  "CRIABIN",
+    "DIR",     "BUSCA",      "INTERNET",  "CONECTA",     "ATIVASSL",   "SERVE",      "OBSERVA", "TRAZDAREDE",
+    "TOCA",    "MCI",        "MIDI",      "ALARME",      "MENSAGEM",   "IMAGEM",     "SENSOR",  "MSAA",
+    "MENU",    "SINTCONFIG", "ARQBASE64", "ENCERRAPROG",
 };
 
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
@@ -108,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     in.maxTextSize = kMaxTextSize;
     in.params = {"um", "dois tres"};
     for (size_t i = 0; i < lines.size(); ++i)
-        if (!in.storeLine(lines[i], static_cast<int>(i + 1))) fail("storeLine refused a line within the store");
+        if (!in.storeLine(lines[i], static_cast<int>(i + 1)))
+            fail("storeLine refused a line within the store");
 
     RunOutcome outcome = in.run();
     checkLine(in);

@@ -52,10 +52,14 @@ std::optional<int32_t> expectedInteger(std::string_view t) {
     for (; i < t.size(); ++i) {
         char c = t[i];
         int d;
-        if (digit(c)) d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
+        if (digit(c))
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
         if (!tooBig) magnitude = magnitude * base + d;
         if (magnitude > (int64_t{1} << 32)) tooBig = true;
     }
@@ -128,8 +132,10 @@ struct ExpectedExpression {
             int64_t a = static_cast<int64_t>(*v), b = static_cast<int64_t>(*r);
             if (b == 0) return std::nullopt;
             // Two's complement: the smallest number divided by -1 wraps to itself.
-            if (b == -1) v = uint64_t{0} - *v;
-            else v = static_cast<uint64_t>(a / b);
+            if (b == -1)
+                v = uint64_t{0} - *v;
+            else
+                v = static_cast<uint64_t>(a / b);
         }
         return v;
     }
@@ -145,7 +151,7 @@ struct ExpectedExpression {
                 s.remove_prefix(1);
             }
             int64_t signed32 = acc >= (uint64_t{1} << 31) ? static_cast<int64_t>(acc) - (int64_t{1} << 32)
-                                                           : static_cast<int64_t>(acc);
+                                                          : static_cast<int64_t>(acc);
             return static_cast<uint64_t>(signed32);
         }
         if (c == '-') {
@@ -231,7 +237,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         std::optional<int32_t> got = toInteger(input);
         if (got != expectedInteger(input)) fail("toInteger differs from the rule", input);
-        if (got && toInteger(std::to_string(*got)) != got) fail("toInteger does not read back its number", input);
+        if (got && toInteger(std::to_string(*got)) != got)
+            fail("toInteger does not read back its number", input);
     }
 
     // One value token and a list of them: what is consumed is a prefix, and after a success the
@@ -241,7 +248,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string out;
         if (readValue(in, rest, out)) {
             if (!rest.empty() && blank(rest[0])) fail("readValue left a blank", input);
-            if (out.size() > input.size() + 64) fail("readValue gave a longer text than it could read", input);
+            if (out.size() > input.size() + 64)
+                fail("readValue gave a longer text than it could read", input);
         }
         if (rest.size() > input.size()) fail("readValue grew the text", input);
 

@@ -36,8 +36,10 @@ std::string notationOf(const TypedKey& key) {
         out += m.ctrl ? '1' : '0';
         out += m.alt ? '1' : '0';
     }
-    if (b.size() == 2) out += "#0#" + std::to_string(static_cast<unsigned char>(b[1]));
-    else out += "#" + std::to_string(static_cast<unsigned char>(b[0]));
+    if (b.size() == 2)
+        out += "#0#" + std::to_string(static_cast<unsigned char>(b[1]));
+    else
+        out += "#" + std::to_string(static_cast<unsigned char>(b[0]));
     return out + "}";
 }
 
@@ -56,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string& b = key.bytes;
         // One byte that is not 0 (a 0 starts an extended key), or 0 and the extended code.
         if (b.size() == 1 && b[0] == '\0') fail("a plain key of code 0");
-        if (b.size() != 1 && !(b.size() == 2 && b[0] == '\0')) fail("a key that is neither one byte nor 0 and a code");
+        if (b.size() != 1 && !(b.size() == 2 && b[0] == '\0'))
+            fail("a key that is neither one byte nor 0 and a code");
         again += notationOf(key);
     }
     if (keys->size() > text.size()) fail("more keys than characters");

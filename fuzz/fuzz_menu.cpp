@@ -16,8 +16,8 @@
 #include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
-#include "fuzz_scratch.h"
 #include "console/speech_front.h"
+#include "fuzz_scratch.h"
 #include "interp/interpreter.h"
 #include "platform/clock.h"
 
@@ -43,8 +43,10 @@ std::vector<TypedKey> keysFrom(FuzzedDataProvider& in) {
         Modifiers held{(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0};
         uint8_t b = in.ConsumeIntegral<uint8_t>();
         // Every other key is extended, so that moves and marks dominate.
-        if (flags & 8) keys.push_back(TypedKey{std::string{'\0', static_cast<char>(b)}, held});
-        else if (b != 0) keys.push_back(TypedKey{std::string(1, static_cast<char>(b)), held});
+        if (flags & 8)
+            keys.push_back(TypedKey{std::string{'\0', static_cast<char>(b)}, held});
+        else if (b != 0)
+            keys.push_back(TypedKey{std::string(1, static_cast<char>(b)), held});
     }
     return keys;
 }
@@ -56,7 +58,8 @@ void checkMenu(const Interpreter& in, const ConsoleGrid& console, uint8_t attrib
     if (console.attribute() != attributeBefore) fail("the menu left its colours behind");
     if (!in.state->menu) return;
     const Menu& m = *in.state->menu;
-    if (m.left() < 1 || m.right() > ConsoleGrid::kColumns || m.left() > m.right()) fail("columns outside the grid");
+    if (m.left() < 1 || m.right() > ConsoleGrid::kColumns || m.left() > m.right())
+        fail("columns outside the grid");
     if (m.top() < 1 || m.bottom() > ConsoleGrid::kRows || m.top() > m.bottom()) fail("rows outside the grid");
     if (m.firstVisible() < 0 || m.firstVisible() > m.count()) fail("first visible row out of range");
     if (m.startPosition < 1) fail("start position below 1");

@@ -17,7 +17,8 @@ namespace parlendo {
 inline const std::string& fuzzScratchFolder(const char* prefix) {
     // Never destroyed, so that the removal at exit still has the name.
     static const std::string* folder = [prefix] {
-        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data())) {
             std::fprintf(stderr, "%s: cannot make a temporary folder\n", prefix);
             std::abort();

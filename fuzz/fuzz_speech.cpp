@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return new SettingsFile(where);
     }();
     static VoicedSpeech* speech = [] {
-        auto* s = new VoicedSpeech(keys, player, *settings, clock, nullptr, nullptr, [](int) {}, EngineSwitch{}, folder);
+        auto* s = new VoicedSpeech(
+            keys, player, *settings, clock, nullptr, nullptr, [](int) {}, EngineSwitch{}, folder);
         if (s->startSpeech(0, "") != 0) fail("start-up in the scratch folder");
         return s;
     }();

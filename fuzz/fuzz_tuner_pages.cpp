@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     in.stepLimit = kStepLimit;
     in.maxTextSize = kMaxTextSize;
     for (size_t i = 0; i < script.size(); ++i)
-        if (!in.storeLine(script[i], static_cast<int>(i + 1))) fail("the tuner script does not fit the store");
+        if (!in.storeLine(script[i], static_cast<int>(i + 1)))
+            fail("the tuner script does not fit the store");
 
     RunOutcome outcome = in.run();
     // A page of at most a few kilobytes is read in far fewer steps than the limit: meeting it
@@ -98,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.end == RunEnd::StepLimit && size < 4096) fail("a page reader did not finish");
     // The entry itself failing means the page readers were never reached.
     if (outcome.end == RunEnd::Failed && outcome.line <= kDriverLines) fail("the page readers' entry failed");
-    if (in.callStack.size() > static_cast<size_t>(Interpreter::kCallDepth)) fail("call stack deeper than its limit");
+    if (in.callStack.size() > static_cast<size_t>(Interpreter::kCallDepth))
+        fail("call stack deeper than its limit");
     return 0;
 }

@@ -62,7 +62,8 @@ int embedFiles(int argc, char** argv) {
     out << "// Generated from the seed files of the tuner's folder; do not edit.\n"
            "#include \"app/tuner_folder.h\"\nnamespace parlendo {\n";
     for (size_t i = 0; i < files.size(); ++i) writeArray(out, "kFile" + std::to_string(i), files[i].second);
-    out << "const std::vector<SeedFile>& tunerSeedFiles() {\n    static const std::vector<SeedFile> files = {\n";
+    out << "const std::vector<SeedFile>& tunerSeedFiles() {\n    static const std::vector<SeedFile> files = "
+           "{\n";
     for (size_t i = 0; i < files.size(); ++i)
         out << "        {\"" << files[i].first << "\", std::string_view(kFile" << i << ", "
             << files[i].second.size() << ")},\n";

@@ -17,7 +17,7 @@ struct PhonemeMark {
 };
 
 struct CapturedSpeech {
-    std::vector<short> samples;        // at the rate startEspeak returned
+    std::vector<short> samples;         // at the rate startEspeak returned
     std::vector<PhonemeMark> phonemes;  // only when started with phoneme events
 };
 

@@ -71,7 +71,8 @@ bool isMark(char c) { return c == '^' || c == '~'; }
 // A unit may also be given by its name itself ("$PR"), as the coverage report prints it.
 std::optional<std::string> unitName(std::string_view letters, std::string& error) {
     if (!letters.empty() && letters[0] == '$') {
-        bool upper = std::all_of(letters.begin() + 1, letters.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        bool upper =
+            std::all_of(letters.begin() + 1, letters.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
         if (letters.size() < 2 || letters.size() > kMaxName || !upper) {
             error = "the name " + std::string(letters) + " is not \"$\" and 1 to 7 letters A-Z";
             return std::nullopt;
@@ -213,13 +214,15 @@ std::optional<std::map<std::string, Unit>> unitsOf(const Inventory& inv, const s
             for (const Entry& d : inv.diphthongs)
                 if (d.letters == written) phonemes = d.phonemes;
             std::string named = written;
-            if (nucleus.letters.size() == 2) named = {nucleus.letters[0], glide.letters[0], nucleus.letters[1]};
+            if (nucleus.letters.size() == 2)
+                named = {nucleus.letters[0], glide.letters[0], nucleus.letters[1]};
             add(named, "'" + phonemes, false);
         }
     for (const Entry& d : inv.diphthongs) {
         bool known = false;
         for (const Entry& nucleus : inv.nuclei)
-            for (const Entry& glide : inv.glides) known = known || d.letters == nucleus.letters + glide.letters;
+            for (const Entry& glide : inv.glides)
+                known = known || d.letters == nucleus.letters + glide.letters;
         if (!known) {
             std::fprintf(stderr, "%s: %s: the diphthong \"%s\" is no nucleus followed by a glide\n", kTool,
                          path.c_str(), d.letters.c_str());
@@ -231,7 +234,8 @@ std::optional<std::map<std::string, Unit>> unitsOf(const Inventory& inv, const s
     std::map<std::string, int> explicitNames;
     for (const Entry& u : inv.units) {
         std::string error;
-        if (std::optional<std::string> name = unitName(u.letters, error); name && ++explicitNames[*name] > 1) {
+        if (std::optional<std::string> name = unitName(u.letters, error);
+            name && ++explicitNames[*name] > 1) {
             std::fprintf(stderr, "%s: %s: the unit \"%s\" is listed twice\n", kTool, path.c_str(),
                          u.letters.c_str());
             ok = false;
@@ -340,8 +344,9 @@ std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rat
         std::fprintf(stderr, "%s: no sound for %s [[%s]]\n", kTool, name.c_str(), unit.phonemes.c_str());
         return {};
     }
-    const double peak = *std::max_element(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last),
-                                          [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+    const double peak =
+        *std::max_element(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last),
+                          [](double a, double b) { return std::fabs(a) < std::fabs(b); });
     auto frameRms = [&](size_t from) {
         double sum = 0;
         for (size_t i = from; i < from + kFrame && i < wide.size(); ++i) sum += wide[i] * wide[i];
@@ -371,7 +376,8 @@ std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rat
         std::fprintf(stderr, "%s: no sound for %s [[%s]]\n", kTool, name.c_str(), unit.phonemes.c_str());
         return {};
     }
-    std::vector<double> sound(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last));
+    std::vector<double> sound(wide.begin() + static_cast<long>(first),
+                              wide.begin() + static_cast<long>(last));
     size_t fadeOut = std::min(sound.size(), static_cast<size_t>(kVoiceRate * kFadeOutMs / 1000));
     if (unit.consonantOnly && sound.size() > static_cast<size_t>(kVoiceRate * kAloneMaxMs / 1000)) {
         sound.resize(kVoiceRate * kAloneMaxMs / 1000);
@@ -447,8 +453,9 @@ int join(const fs::path& folder, const std::string& out, int count, char** names
 int main(int argc, char** argv) {
     if (argc >= 4 && std::string_view(argv[1]) == "--join") return join(argv[2], argv[3], argc - 4, argv + 4);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_diphones INVENTORY FOLDER\n"
-                             "       make_diphones --join FOLDER OUT.wav NAME...\n");
+        std::fprintf(stderr,
+                     "usage: make_diphones INVENTORY FOLDER\n"
+                     "       make_diphones --join FOLDER OUT.wav NAME...\n");
         return 2;
     }
     std::optional<Inventory> inventory = readInventory(argv[1]);

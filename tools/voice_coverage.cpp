@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     parlendo::Translator translator;
-    if (!translator.loadTranslatorRules(opt.rules) ||
-        !translator.loadTranslatorExceptions(opt.exceptions)) {
+    if (!translator.loadTranslatorRules(opt.rules) || !translator.loadTranslatorExceptions(opt.exceptions)) {
         std::fprintf(stderr, "voice_coverage: cannot read %s or %s\n", opt.rules.c_str(),
                      opt.exceptions.c_str());
         return 2;
@@ -157,8 +156,8 @@ int main(int argc, char** argv) {
     }
 
     std::printf("words: %ld\n", words);
-    std::printf("covered (every name found or decomposed, no Noise, no Dropped): %ld (%.3f%%)\n",
-                covered, percent(covered, words));
+    std::printf("covered (every name found or decomposed, no Noise, no Dropped): %ld (%.3f%%)\n", covered,
+                percent(covered, words));
     std::printf("needed Decomposed: %ld (%.3f%%)\n", decomposed, percent(decomposed, words));
     std::printf("with a letter reference (a letter no rule took): %ld (%.3f%%)\n", lettered,
                 percent(lettered, words));

@@ -34,6 +34,8 @@
 // starts a comment; the word matched with its ASCII letters lower-cased): for those words the
 // reading replaces espeak-ng's where Brazilian usage differs from it. Both rates are printed,
 // espeak-ng's alone and the judged one; the differences listed are against the judged reference.
+#include <espeak-ng/speak_lib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -46,8 +48,6 @@
 #include <string_view>
 #include <vector>
 
-#include <espeak-ng/speak_lib.h>
-
 #include "text/cp1252.h"
 #include "tts/translator.h"
 
@@ -57,8 +57,14 @@ using Phonemes = std::vector<std::string>;
 
 bool isVowelLetter(char c) {
     switch (c) {
-        case 'a': case 'e': case 'i': case 'o': case 'u': return true;
-        default: return false;
+        case 'a':
+        case 'e':
+        case 'i':
+        case 'o':
+        case 'u':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -76,8 +82,8 @@ void unitPhonemes(std::string unit, Phonemes& out) {
         return;
     }
     static const std::pair<const char*, const char*> kConsonants[] = {
-        {"tch", "tS"}, {"rr", "R"}, {"nh", "J"}, {"lh", "L"}, {"dj", "dZ"}, {"ks", "k s"},
-        {"kw", "k w"}, {"gw", "g w"}, {"tx", "t S"}, {"x", "S"}, {"j", "Z"},
+        {"tch", "tS"}, {"rr", "R"},   {"nh", "J"},   {"lh", "L"}, {"dj", "dZ"}, {"ks", "k s"},
+        {"kw", "k w"}, {"gw", "g w"}, {"tx", "t S"}, {"x", "S"},  {"j", "Z"},
     };
     size_t i = 0;
     bool afterVowel = false;
@@ -156,7 +162,7 @@ Phonemes translatorPhonemes(const std::string& phonetic) {
 // espeak-ng's -x phoneme text of one word onto the set.
 Phonemes espeakPhonemes(std::string_view x) {
     Phonemes out;
-    auto lastIsVowel = [&] { return !out.empty() && isCommonVowel(out.back()) ; };
+    auto lastIsVowel = [&] { return !out.empty() && isCommonVowel(out.back()); };
     auto nasalise = [&] {
         if (lastIsVowel() && out.back().back() != '~') out.back() += '~';
     };
@@ -187,16 +193,18 @@ Phonemes espeakPhonemes(std::string_view x) {
             if (k >= x.size()) return false;
             return std::string_view("&aeEiIoOuUy~@|_ ").find(x[k]) == std::string_view::npos;
         }();
-        const bool glideAfterVowel = out.size() >= 2 && (out.back() == "j" || out.back() == "w") &&
-                                     isCommonVowel(out[out.size() - 2]);
+        const bool glideAfterVowel =
+            out.size() >= 2 && (out.back() == "j" || out.back() == "w") && isCommonVowel(out[out.size() - 2]);
         if (c == 'N' || ((c == 'm' || (c == 'n' && next(1) != '^')) && beforeConsonant &&
                          (lastIsVowel() || glideAfterVowel))) {
-            if (lastIsVowel()) nasalise();
+            if (lastIsVowel())
+                nasalise();
             else if (glideAfterVowel) {
                 std::string& v = out[out.size() - 2];
                 if (v.back() != '~') v += '~';
                 if (beforeConsonant && out.back() == "j") out.pop_back();
-            } else out.push_back("n");
+            } else
+                out.push_back("n");
             ++i;
             continue;
         }
@@ -211,44 +219,81 @@ Phonemes espeakPhonemes(std::string_view x) {
             continue;
         }
         switch (c) {
-            case '&': out.push_back("6"); break;
-            case 'a': out.push_back("a"); break;
-            case 'E': out.push_back("E"); break;
-            case 'e': out.push_back("e"); break;
-            case 'i': case 'I': case 'y': out.push_back("i"); break;
-            case 'O': out.push_back("O"); break;
-            case 'o': out.push_back("o"); break;
-            case 'u': case 'U': out.push_back("u"); break;
-            case 'w': out.push_back("w"); break;
-            case 'j': out.push_back("j"); break;
-            case '*': case 'r': out.push_back("r"); break;  // the tap, and the r ending a word
-            case 'R': out.push_back("r"); break;  // pt-br's R is the tap of a cluster (pR, tR)
-            case 'x': case 'h': out.push_back("R"); break;
+            case '&':
+                out.push_back("6");
+                break;
+            case 'a':
+                out.push_back("a");
+                break;
+            case 'E':
+                out.push_back("E");
+                break;
+            case 'e':
+                out.push_back("e");
+                break;
+            case 'i':
+            case 'I':
+            case 'y':
+                out.push_back("i");
+                break;
+            case 'O':
+                out.push_back("O");
+                break;
+            case 'o':
+                out.push_back("o");
+                break;
+            case 'u':
+            case 'U':
+                out.push_back("u");
+                break;
+            case 'w':
+                out.push_back("w");
+                break;
+            case 'j':
+                out.push_back("j");
+                break;
+            case '*':
+            case 'r':
+                out.push_back("r");
+                break;  // the tap, and the r ending a word
+            case 'R':
+                out.push_back("r");
+                break;  // pt-br's R is the tap of a cluster (pR, tR)
+            case 'x':
+            case 'h':
+                out.push_back("R");
+                break;
             case 'n':
                 if (next(1) == '^') {
                     out.push_back("J");
                     ++i;
-                } else out.push_back("n");
+                } else
+                    out.push_back("n");
                 break;
             case 'l':
                 if (next(1) == '^' || next(1) == 'j') {
                     out.push_back("L");
                     ++i;
-                } else out.push_back("l");
+                } else
+                    out.push_back("l");
                 break;
             case 't':
                 if (next(1) == 'S') {
                     out.push_back("tS");
                     ++i;
-                } else out.push_back("t");
+                } else
+                    out.push_back("t");
                 break;
             case 'd':
                 if (next(1) == 'Z') {
                     out.push_back("dZ");
                     ++i;
-                } else out.push_back("d");
+                } else
+                    out.push_back("d");
                 break;
-            default: out.push_back(std::string(1, c)); break;
+            default:
+                out.push_back(std::string(1, c));
+                break;
         }
         ++i;
     }
@@ -264,7 +309,8 @@ std::vector<std::pair<std::string, std::string>> align(const Phonemes& ref, cons
     for (size_t j = 0; j <= m; ++j) d[0][j] = static_cast<int>(j);
     for (size_t i = 1; i <= n; ++i)
         for (size_t j = 1; j <= m; ++j)
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (ref[i - 1] != hyp[j - 1])});
+            d[i][j] =
+                std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (ref[i - 1] != hyp[j - 1])});
     std::vector<std::pair<std::string, std::string>> ops;
     size_t i = n, j = m;
     while (i > 0 || j > 0) {
@@ -370,22 +416,31 @@ int main(int argc, char** argv) {
             return 2;
         }
         const char* v = argv[++i];
-        if (a == "--rules") o.rules = v;
-        else if (a == "--exceptions") o.exceptions = v;
-        else if (a == "--text") o.texts.emplace_back(v);
-        else if (a == "--words") o.words = v;
-        else if (a == "--reference") o.reference = v;
-        else if (a == "--sample") o.sample = std::strtol(v, nullptr, 10);
-        else if (a == "--seed") o.seed = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
-        else if (a == "--top") o.top = static_cast<size_t>(std::strtol(v, nullptr, 10));
+        if (a == "--rules")
+            o.rules = v;
+        else if (a == "--exceptions")
+            o.exceptions = v;
+        else if (a == "--text")
+            o.texts.emplace_back(v);
+        else if (a == "--words")
+            o.words = v;
+        else if (a == "--reference")
+            o.reference = v;
+        else if (a == "--sample")
+            o.sample = std::strtol(v, nullptr, 10);
+        else if (a == "--seed")
+            o.seed = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
+        else if (a == "--top")
+            o.top = static_cast<size_t>(std::strtol(v, nullptr, 10));
         else {
             std::fprintf(stderr, "voice_phonemes: unknown option %s\n", argv[i - 1]);
             return 2;
         }
     }
     if (o.rules.empty() || o.exceptions.empty() || (o.texts.empty() && o.words.empty())) {
-        std::fprintf(stderr, "usage: voice_phonemes --rules FILE --exceptions FILE [--text FILE]..."
-                             " [--sample N --seed S --words FILE] [--top N] [--diffs]\n");
+        std::fprintf(stderr,
+                     "usage: voice_phonemes --rules FILE --exceptions FILE [--text FILE]..."
+                     " [--sample N --seed S --words FILE] [--top N] [--diffs]\n");
         return 2;
     }
     parlendo::Translator translator;
@@ -431,7 +486,8 @@ int main(int argc, char** argv) {
             state = state * 6364136223846793005ULL + 1442695040888963407ULL;
             return static_cast<uint32_t>(state >> 33);
         };
-        size_t take = o.sample > 0 ? std::min<size_t>(static_cast<size_t>(o.sample), lines.size()) : lines.size();
+        size_t take =
+            o.sample > 0 ? std::min<size_t>(static_cast<size_t>(o.sample), lines.size()) : lines.size();
         for (size_t k = 0; k < take && o.sample > 0; ++k)
             std::swap(lines[k], lines[k + next() % (lines.size() - k)]);
         for (size_t k = 0; k < take; ++k)
@@ -487,14 +543,14 @@ int main(int argc, char** argv) {
     }
     espeak_Terminate();
 
-    std::printf("words: %ld, reference phonemes: %ld, errors: %ld, words with an error: %ld\n",
-                measured, refPhonemes, errors, wrongWords);
-    std::printf("espeak-ng alone: reference phonemes: %ld, errors: %ld, rate %.2f%%\n", rawPhonemes, rawErrors,
-                rawPhonemes ? 100.0 * rawErrors / rawPhonemes : 0.0);
+    std::printf("words: %ld, reference phonemes: %ld, errors: %ld, words with an error: %ld\n", measured,
+                refPhonemes, errors, wrongWords);
+    std::printf("espeak-ng alone: reference phonemes: %ld, errors: %ld, rate %.2f%%\n", rawPhonemes,
+                rawErrors, rawPhonemes ? 100.0 * rawErrors / rawPhonemes : 0.0);
     std::printf("words read by the Brazilian reference instead of espeak-ng: %ld\n", judged);
     std::printf("phoneme error rate: %.2f%%\n", refPhonemes ? 100.0 * errors / refPhonemes : 0.0);
-    std::vector<std::pair<std::pair<std::string, std::string>, std::pair<long, std::vector<std::string>>>> worst(
-        kinds.begin(), kinds.end());
+    std::vector<std::pair<std::pair<std::string, std::string>, std::pair<long, std::vector<std::string>>>>
+        worst(kinds.begin(), kinds.end());
     std::sort(worst.begin(), worst.end(),
               [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
     std::printf("most frequent differences (reference -> translator, - = nothing):\n");

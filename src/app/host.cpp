@@ -13,8 +13,8 @@
 
 #include "app/option_messages.h"
 #include "console/console_grid.h"
-#include "console/grid_console_port.h"
 #include "console/console_settings.h"
+#include "console/grid_console_port.h"
 #include "console/key_queue.h"
 #include "console/settings_file.h"
 #include "console/speech_front.h"
@@ -65,9 +65,12 @@ public:
         std::string out;
         for (char c : bytes) {
             unsigned char u = static_cast<unsigned char>(c);
-            if (u == '\n') out += '\n';
-            else if (u == 8) out += "\b \b";
-            else if (u >= 32) out += text::cp1252ToUtf8(std::string_view(&c, 1));
+            if (u == '\n')
+                out += '\n';
+            else if (u == 8)
+                out += "\b \b";
+            else if (u >= 32)
+                out += text::cp1252ToUtf8(std::string_view(&c, 1));
         }
         if (!out.empty()) writeStdout(out);
     }
@@ -166,10 +169,14 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
                    a == "--settings") {
             std::optional<std::string> v = value(a);
             if (!v) return std::nullopt;
-            if (a == "--keys") o.keys = *v;
-            else if (a == "--dump-screen") o.dumpScreen = *v;
-            else if (a == "--speech-log") o.speechLog = *v;
-            else if (a == "--settings") o.settings = *v;
+            if (a == "--keys")
+                o.keys = *v;
+            else if (a == "--dump-screen")
+                o.dumpScreen = *v;
+            else if (a == "--speech-log")
+                o.speechLog = *v;
+            else if (a == "--settings")
+                o.settings = *v;
             else {
                 if (*v != "system" && *v != "null" && !(v->rfind("dir:", 0) == 0 && v->size() > 4)) {
                     error = "dispositivo de som desconhecido: " + shownArgument(*v) +
@@ -207,7 +214,9 @@ std::string userLine(std::string_view program, std::string_view message) {
     return std::string(program) + ": " + text::cp1252ToUtf8(message);
 }
 
-void tellUser(std::string_view program, std::string_view message) { std::cerr << userLine(program, message) << "\n"; }
+void tellUser(std::string_view program, std::string_view message) {
+    std::cerr << userLine(program, message) << "\n";
+}
 
 std::vector<std::string> splitScript(std::string_view fileBytes) {
     std::string text = text::externalToCp1252(fileBytes);
@@ -312,16 +321,22 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     std::function<void(int)> sleep = [&loop](int ms) { loop.sleep(ms); };
     if (silent) sleep = [&loop](int) { loop.pump(); };
     std::unique_ptr<DiphoneVoice> words;
-    if (silent) words = std::make_unique<SilentDiphoneVoice>();
-    else words = std::make_unique<BuiltinVoice>(*player, keys, settings, text::externalToCp1252(where.executableFolder), sleep);
+    if (silent)
+        words = std::make_unique<SilentDiphoneVoice>();
+    else
+        words = std::make_unique<BuiltinVoice>(*player, keys, settings,
+                                               text::externalToCp1252(where.executableFolder), sleep);
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
     VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep,
-                        systemEngineSwitch(*player, keys, sleep), text::externalToCp1252(where.executableFolder));
+                        systemEngineSwitch(*player, keys, sleep),
+                        text::externalToCp1252(where.executableFolder));
     // A system voice that cannot speak is said by the built-in voice and written where the
     // warnings go.
     speech.setNotice([&terminal, &heldWarnings, program](const std::string& message) {
-        if (terminal) heldWarnings.hold(userLine(program, message));
-        else tellUser(program, message);
+        if (terminal)
+            heldWarnings.hold(userLine(program, message));
+        else
+            tellUser(program, message);
     });
     // A terminal too small for the grid is said, not only shown.
     if (terminal) terminal->announceSizeThrough([&speech](const std::string& words) { speech.speak(words); });
@@ -332,8 +347,10 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // like the warnings above while the renderer draws on the terminal standard error shows on.
     const bool holdDiagnostics = terminal && standardErrorIsOutputTerminal();
     in.services.diagnostic = [holdDiagnostics, &heldWarnings](const std::string& line) {
-        if (holdDiagnostics) heldWarnings.hold(line);
-        else std::cerr << line << std::endl;
+        if (holdDiagnostics)
+            heldWarnings.hold(line);
+        else
+            std::cerr << line << std::endl;
     };
     in.scriptName = options.script.value_or(kCarriedScriptName);
     in.services.loop = &loop;
@@ -364,8 +381,10 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // run never types into the desktop it happens to run on, and finds no window there.
     std::unique_ptr<Desktop> desktop;
     auto consoleTitle = [&console] { return console.title(); };
-    if (options.headless) desktop = std::make_unique<NoDisplayDesktop>(consoleTitle);
-    else desktop = createDesktop(consoleTitle);
+    if (options.headless)
+        desktop = std::make_unique<NoDisplayDesktop>(consoleTitle);
+    else
+        desktop = createDesktop(consoleTitle);
     in.services.desktop = desktop.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
@@ -409,7 +428,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     return Interpreter::exitStatus(outcome);
 }
 
-int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript, std::string_view title) {
+int hostMain(int argc, char** argv, bool takesScript, std::string_view embeddedScript,
+             std::string_view title) {
     return hostMainWith(argc, argv, takesScript, embeddedScript, title, {});
 }
 
@@ -426,9 +446,8 @@ int hostMainWith(int argc, char** argv, bool takesScript, std::string_view embed
         return 2;
     }
     if (options->help) {
-        writeStdout(
-            text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) + kHelpOptions +
-                               (takesScript ? "" : kHelpSintonixStatus)));
+        writeStdout(text::cp1252ToUtf8(std::string(takesScript ? kHelpParlendo : kHelpSintonix) +
+                                       kHelpOptions + (takesScript ? "" : kHelpSintonixStatus)));
         return 0;
     }
     if (options->version) {

@@ -74,7 +74,8 @@ bool writeNewFile(const std::filesystem::path& path, std::string_view bytes, std
 // old text or the new.
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
     const SysError reason = replaceSystemFile(path.string(), bytes);
-    if (reason != 0) error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
+    if (reason != 0)
+        error = "não foi possível gravar "_cp + shown(path) + ": " + errorDescription(reason) + ".";
     return reason == 0;
 }
 
@@ -124,8 +125,8 @@ bool enterTunerFolder(const std::string& folder, std::string& error) {
     std::error_code ec;
     std::filesystem::current_path(folder, ec);
     if (ec) {
-        error =
-            "não foi possível entrar na pasta "_cp + shown(folder) + ": " + errorDescription(ec.value()) + ".";
+        error = "não foi possível entrar na pasta "_cp + shown(folder) + ": " + errorDescription(ec.value()) +
+                ".";
         return false;
     }
     return true;

@@ -22,8 +22,8 @@ std::string tunerFolderPath();
 
 // Makes the folder with its subfolders temp, listas and mp3, and writes each seed file that is
 // missing. A seed named "NAME~N" is an earlier version of NAME: a NAME holding exactly those
-// bytes (never edited) is replaced by the current one. Nothing else that exists is replaced. False, with a message in `error` (Portuguese,
-// Windows-1252), when the folder or a missing file cannot be made.
+// bytes (never edited) is replaced by the current one. Nothing else that exists is replaced. False, with a
+// message in `error` (Portuguese, Windows-1252), when the folder or a missing file cannot be made.
 bool prepareTunerFolder(const std::string& folder, const std::vector<SeedFile>& seeds, std::string& error);
 
 // The exit status of sintonix when its folder cannot be made, seeded or entered (a full disk, a

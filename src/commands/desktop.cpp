@@ -38,11 +38,11 @@ struct KeyName {
 };
 
 constexpr std::array kKeyNames = {
-    KeyName{"UP", 38},       KeyName{"DOWN", 40},     KeyName{"LEFT", 37},      KeyName{"RIGHT", 39},
-    KeyName{"ESCAPE", 27},   KeyName{"ESC", 27},      KeyName{"ENTER", 13},     KeyName{"RETURN", 13},
-    KeyName{"BACKSPACE", 8}, KeyName{"TAB", 9},       KeyName{"INS", 45},       KeyName{"HOME", 36},
-    KeyName{"DEL", 46},      KeyName{"DELETE", 46},   KeyName{"END", 35},       KeyName{"PAGEUP", 33},
-    KeyName{"PRIOR", 33},    KeyName{"PAGEDN", 34},   KeyName{"NEXT", 34},      KeyName{"SNAPSHOT", 44},
+    KeyName{"UP", 38},       KeyName{"DOWN", 40},   KeyName{"LEFT", 37},  KeyName{"RIGHT", 39},
+    KeyName{"ESCAPE", 27},   KeyName{"ESC", 27},    KeyName{"ENTER", 13}, KeyName{"RETURN", 13},
+    KeyName{"BACKSPACE", 8}, KeyName{"TAB", 9},     KeyName{"INS", 45},   KeyName{"HOME", 36},
+    KeyName{"DEL", 46},      KeyName{"DELETE", 46}, KeyName{"END", 35},   KeyName{"PAGEUP", 33},
+    KeyName{"PRIOR", 33},    KeyName{"PAGEDN", 34}, KeyName{"NEXT", 34},  KeyName{"SNAPSHOT", 44},
 };
 
 // The desktop of the run; a run given none (unit tests of other commands) has no display.
@@ -78,7 +78,9 @@ std::string cut(std::string s, size_t longest) {
 }
 
 // Windows-1252 leaves these bytes without a character; they are typed as a blank.
-bool undefinedCharacter(unsigned char c) { return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D; }
+bool undefinedCharacter(unsigned char c) {
+    return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
 
 // Types one character: a control character as Ctrl with its letter, an accented letter as its
 // dead key and base letter when the keyboard has the dead key (otherwise the letter itself,
@@ -86,8 +88,10 @@ bool undefinedCharacter(unsigned char c) { return c == 0x81 || c == 0x8D || c ==
 void typeChar(Interpreter& in, Desktop* desk, unsigned char c, int pauseMs) {
     if (c < 32) {
         unsigned char letter = static_cast<unsigned char>(c + 64);
-        if (letter >= 'A' && letter <= 'Z') desk->sendKey(letter, kModCtrl);
-        else desk->typeCharacter(letter, kModCtrl);
+        if (letter >= 'A' && letter <= 'Z')
+            desk->sendKey(letter, kModCtrl);
+        else
+            desk->typeCharacter(letter, kModCtrl);
     } else if (std::optional<AccentedLetter> parts = decomposeAccented(c)) {
         if (desk->typeDeadKey(parts->accent)) {
             pumpOwn(in);
@@ -103,8 +107,10 @@ void typeChar(Interpreter& in, Desktop* desk, unsigned char c, int pauseMs) {
 }
 
 void sendKey(Interpreter& in, Desktop* desk, int code, int modifiers, int pauseMs) {
-    if (code == kVkNumLock) desk->toggleNumLock();
-    else desk->sendKey(code, modifiers);
+    if (code == kVkNumLock)
+        desk->toggleNumLock();
+    else
+        desk->sendKey(code, modifiers);
     pumpOwn(in);
     pauseRun(in, pauseMs);
 }
@@ -152,31 +158,56 @@ std::optional<AccentedLetter> decomposeAccented(unsigned char c) {
         return AccentedLetter{accent, static_cast<unsigned char>(base + lower)};
     };
     switch (capital) {
-        case 0xC0: return of(kGrave, 'A');
-        case 0xC1: return of(kAcute, 'A');
-        case 0xC2: return of(kCircumflex, 'A');
-        case 0xC3: return of(kTilde, 'A');
-        case 0xC4: return of(kDiaeresis, 'A');
-        case 0xC8: return of(kGrave, 'E');
-        case 0xC9: return of(kAcute, 'E');
-        case 0xCA: return of(kCircumflex, 'E');
-        case 0xCB: return of(kDiaeresis, 'E');
-        case 0xCC: return of(kGrave, 'I');
-        case 0xCD: return of(kAcute, 'I');
-        case 0xCE: return of(kCircumflex, 'I');
-        case 0xCF: return of(kDiaeresis, 'I');
-        case 0xD1: return of(kTilde, 'N');
-        case 0xD2: return of(kGrave, 'O');
-        case 0xD3: return of(kAcute, 'O');
-        case 0xD4: return of(kCircumflex, 'O');
-        case 0xD5: return of(kTilde, 'O');
-        case 0xD6: return of(kDiaeresis, 'O');
-        case 0xD9: return of(kGrave, 'U');
-        case 0xDA: return of(kAcute, 'U');
-        case 0xDB: return of(kCircumflex, 'U');
-        case 0xDC: return of(kDiaeresis, 'U');
-        case 0xDD: return of(kAcute, 'Y');
-        default: return std::nullopt;
+        case 0xC0:
+            return of(kGrave, 'A');
+        case 0xC1:
+            return of(kAcute, 'A');
+        case 0xC2:
+            return of(kCircumflex, 'A');
+        case 0xC3:
+            return of(kTilde, 'A');
+        case 0xC4:
+            return of(kDiaeresis, 'A');
+        case 0xC8:
+            return of(kGrave, 'E');
+        case 0xC9:
+            return of(kAcute, 'E');
+        case 0xCA:
+            return of(kCircumflex, 'E');
+        case 0xCB:
+            return of(kDiaeresis, 'E');
+        case 0xCC:
+            return of(kGrave, 'I');
+        case 0xCD:
+            return of(kAcute, 'I');
+        case 0xCE:
+            return of(kCircumflex, 'I');
+        case 0xCF:
+            return of(kDiaeresis, 'I');
+        case 0xD1:
+            return of(kTilde, 'N');
+        case 0xD2:
+            return of(kGrave, 'O');
+        case 0xD3:
+            return of(kAcute, 'O');
+        case 0xD4:
+            return of(kCircumflex, 'O');
+        case 0xD5:
+            return of(kTilde, 'O');
+        case 0xD6:
+            return of(kDiaeresis, 'O');
+        case 0xD9:
+            return of(kGrave, 'U');
+        case 0xDA:
+            return of(kAcute, 'U');
+        case 0xDB:
+            return of(kCircumflex, 'U');
+        case 0xDC:
+            return of(kDiaeresis, 'U');
+        case 0xDD:
+            return of(kAcute, 'Y');
+        default:
+            return std::nullopt;
     }
 }
 
@@ -185,8 +216,10 @@ void pauseRun(Interpreter& in, long long milliseconds) {
     constexpr long long kStep = 24LL * 3600 * 1000;
     while (milliseconds > 0) {
         int step = static_cast<int>(std::min(milliseconds, kStep));
-        if (in.services.loop) in.services.loop->sleep(step);
-        else std::this_thread::sleep_for(std::chrono::milliseconds(step));
+        if (in.services.loop)
+            in.services.loop->sleep(step);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(step));
         milliseconds -= step;
     }
 }
@@ -202,11 +235,16 @@ bool cmdJanela(Interpreter& in, std::string_view args, int) {
     for (const WindowInfo& w : desk->windows()) {
         if (!w.enabled || (!w.visible && !w.minimised) || w.title.empty()) continue;
         if (!titleMatches(w.title, pattern)) continue;
-        if (action == "FECHA") desk->close(w.id);
-        else if (action == "NORMAL") desk->showNormal(w.id);
-        else if (action == "MAXIMIZA") desk->maximise(w.id);
-        else if (action == "MINIMIZA") desk->minimise(w.id);
-        else return false;
+        if (action == "FECHA")
+            desk->close(w.id);
+        else if (action == "NORMAL")
+            desk->showNormal(w.id);
+        else if (action == "MAXIMIZA")
+            desk->maximise(w.id);
+        else if (action == "MINIMIZA")
+            desk->minimise(w.id);
+        else
+            return false;
         return true;
     }
     in.ioStatus = 1;
@@ -304,8 +342,10 @@ bool cmdAciona(Interpreter& in, std::string_view args, int) {
 bool cmdClica(Interpreter& in, std::string_view args, int) {
     enum class Click { Single, Double, MoveOnly } click = Click::Single;
     std::string_view rest = text::trim(args);
-    if (text::takeUpperPrefix(rest, "DUPLO")) click = Click::Double;
-    else if (text::takeUpperPrefix(rest, "NULO")) click = Click::MoveOnly;
+    if (text::takeUpperPrefix(rest, "DUPLO"))
+        click = Click::Double;
+    else if (text::takeUpperPrefix(rest, "NULO"))
+        click = Click::MoveOnly;
     rest = text::trim(rest);
     bool screen = text::takeUpperPrefix(rest, "TELA");
     std::optional<int32_t> x = readInteger(in, rest);

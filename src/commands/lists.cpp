@@ -13,7 +13,9 @@ namespace {
 
 bool onlyBlanks(std::string_view rest) { return text::trim(rest).empty(); }
 
-bool failNoList(Interpreter& in, const std::string& name) { return in.fail(std::string(kNoList) + name + "]"); }
+bool failNoList(Interpreter& in, const std::string& name) {
+    return in.fail(std::string(kNoList) + name + "]");
+}
 
 }  // namespace
 

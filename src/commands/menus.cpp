@@ -95,8 +95,10 @@ void Menu::draw(ConsoleGrid& console, int foreground) const {
                 if (static_cast<unsigned char>(text[i]) >= 32) line[i] = text[i];
         }
         int colour = foreground;
-        if (index == current_) colour = kCurrentColour;
-        else if (exists(index) && items_[index].marked) colour = kMarkedColour;
+        if (index == current_)
+            colour = kCurrentColour;
+        else if (exists(index) && items_[index].marked)
+            colour = kMarkedColour;
         if (!console.fixedColours()) console.setForeground(colour);
         console.gotoXY(left_, top_ + row);
         console.write(line);
@@ -113,19 +115,19 @@ void Menu::announce(Interpreter& in) const {
 
 bool Menu::markingKey(int key) {
     switch (key) {
-    case ' ':
-        if (exists(current_)) items_[current_].marked = !items_[current_].marked;
-        return true;
-    case '+':
-    case '-':
-        if (exists(current_)) items_[current_].marked = key == '+';
-        return true;
-    case '*':
-    case '/':
-        for (Item& item : items_) item.marked = key == '*';
-        return true;
-    default:
-        return false;
+        case ' ':
+            if (exists(current_)) items_[current_].marked = !items_[current_].marked;
+            return true;
+        case '+':
+        case '-':
+            if (exists(current_)) items_[current_].marked = key == '+';
+            return true;
+        case '*':
+        case '/':
+            for (Item& item : items_) item.marked = key == '*';
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -142,51 +144,51 @@ void Menu::extendedKey(Interpreter& in, int code, bool shift) {
     SpeechFront& speech = in.services.speech;
     const int last = count() - 1;
     switch (code) {
-    case kDown:
-    case kDownToo:
-        if (shift && exists(current_) && !items_[current_].marked) {
+        case kDown:
+        case kDownToo:
+            if (shift && exists(current_) && !items_[current_].marked) {
+                speech.click();
+                items_[current_].marked = true;
+            }
+            ++current_;
+            if (shift && exists(current_)) items_[current_].marked = true;
+            break;
+        case kUp:
+            if (shift && exists(current_)) items_[current_].marked = false;
+            --current_;
+            break;
+        case kPageUp:
+            current_ -= kPageStep;
+            break;
+        case kPageDown:
+            current_ += kPageStep;
+            break;
+        case kHome:
+        case kCtrlPageUp:
+            if (shift) setMarks(current_, 0, false);
             speech.click();
-            items_[current_].marked = true;
-        }
-        ++current_;
-        if (shift && exists(current_)) items_[current_].marked = true;
-        break;
-    case kUp:
-        if (shift && exists(current_)) items_[current_].marked = false;
-        --current_;
-        break;
-    case kPageUp:
-        current_ -= kPageStep;
-        break;
-    case kPageDown:
-        current_ += kPageStep;
-        break;
-    case kHome:
-    case kCtrlPageUp:
-        if (shift) setMarks(current_, 0, false);
-        speech.click();
-        current_ = 0;
-        break;
-    case kEnd:
-    case kCtrlPageDown:
-        if (shift) setMarks(current_, last, true);
-        speech.click();
-        current_ = last;
-        break;
-    case kCtrlEnd:
-        if (!shift) break;
-        setMarks(current_, last, false);
-        current_ = last;
-        speech.click();
-        break;
-    case kCtrlHome:
-        if (!shift) break;
-        setMarks(current_, 0, true);
-        speech.click();
-        current_ = 0;
-        break;
-    default:
-        break;
+            current_ = 0;
+            break;
+        case kEnd:
+        case kCtrlPageDown:
+            if (shift) setMarks(current_, last, true);
+            speech.click();
+            current_ = last;
+            break;
+        case kCtrlEnd:
+            if (!shift) break;
+            setMarks(current_, last, false);
+            current_ = last;
+            speech.click();
+            break;
+        case kCtrlHome:
+            if (!shift) break;
+            setMarks(current_, 0, true);
+            speech.click();
+            current_ = 0;
+            break;
+        default:
+            break;
     }
 }
 

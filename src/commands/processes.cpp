@@ -33,8 +33,10 @@ enum Mode { kWaited = 0, kShown = 1, kHidden = 2, kConsole = 3 };
 // Pauses while the event loop keeps the screen, the keys and the children looked after.
 void pause(Interpreter& in, int milliseconds) {
     if (milliseconds <= 0) return;
-    if (in.services.loop) in.services.loop->sleep(milliseconds);
-    else std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (in.services.loop)
+        in.services.loop->sleep(milliseconds);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 int returnPause(Interpreter& in) {
@@ -181,17 +183,18 @@ bool cmdExecuta(Interpreter& in, std::string_view args, int) {
     }
     std::vector<std::string> argv = argumentsOf(line);
     switch (mode) {
-    case kWaited:
-        if (!runWaited(in, *processes, argv)) return false;
-        pause(in, returnPause(in));
-        return true;
-    case kShown:
-    case kHidden: {
-        std::optional<int> number = processes->startDetached(argv, mode == kHidden);
-        if (!number) return false;
-        return !numberSlot || in.assign(*numberSlot, std::to_string(*number));
-    }
-    default: return processes->startConsole(argv);
+        case kWaited:
+            if (!runWaited(in, *processes, argv)) return false;
+            pause(in, returnPause(in));
+            return true;
+        case kShown:
+        case kHidden: {
+            std::optional<int> number = processes->startDetached(argv, mode == kHidden);
+            if (!number) return false;
+            return !numberSlot || in.assign(*numberSlot, std::to_string(*number));
+        }
+        default:
+            return processes->startConsole(argv);
     }
 }
 

@@ -154,8 +154,10 @@ bool cmdSoletra(Interpreter& in, std::string_view args, int) {
 bool cmdBipa(Interpreter& in, std::string_view args, int) {
     std::string value = "0";
     if (!args.empty() && !readValue(in, args, value)) return false;
-    if (value == "1") in.services.speech.click();
-    else in.services.speech.beep();
+    if (value == "1")
+        in.services.speech.click();
+    else
+        in.services.speech.beep();
     return true;
 }
 
@@ -220,7 +222,8 @@ bool cmdLe(Interpreter& in, std::string_view args, int) {
 bool cmdTela(Interpreter& in, std::string_view args, int) {
     if (args.empty()) return in.fail("falta LIMPA, NORMAL, MINIMIZADA ou @coluna,linha");
     std::string what = text::upperCase(args);
-    if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z') what = in.variables.text(VariableTable::letterSlot(what[0]));
+    if (what.size() == 1 && what[0] >= 'A' && what[0] <= 'Z')
+        what = in.variables.text(VariableTable::letterSlot(what[0]));
     ConsoleGrid& console = in.services.console;
     if (what == "LIMPA") {
         console.clearScreen();
@@ -251,8 +254,10 @@ bool colourCommand(Interpreter& in, std::string_view args, bool background) {
     if (!v) return in.fail(kNotANumber);
     // Fixed colours (setting CORESFIXAS) keep the user's colours whatever the script asks.
     if (in.services.console.fixedColours()) return true;
-    if (background) in.services.console.setBackground(*v & 15);
-    else in.services.console.setForeground(*v & 15);
+    if (background)
+        in.services.console.setBackground(*v & 15);
+    else
+        in.services.console.setForeground(*v & 15);
     return true;
 }
 

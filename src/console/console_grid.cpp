@@ -1,8 +1,8 @@
 // The console grid and its teletype write model.
 #include "console/console_grid.h"
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 
 #include "text/cp1252.h"
 
@@ -28,32 +28,32 @@ void ConsoleGrid::write(std::string_view bytes) {
     for (char ch : bytes) {
         unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-        case 7:
-            if (observer_) observer_->bell();
-            continue;
-        case 8:
-            if (column_ >= 1) {
-                --column_;
-                text_[row_ * kColumns + column_] = ' ';
-                attributes_[row_ * kColumns + column_] = attribute_;
-            }
-            break;
-        case 10:
-            newLine();
-            column_ = 0;
-            break;
-        case 13:
-            column_ = 0;
-            break;
-        default:
-            if (c < 32) continue;
-            if (column_ >= kColumns) {
-                column_ = 0;
+            case 7:
+                if (observer_) observer_->bell();
+                continue;
+            case 8:
+                if (column_ >= 1) {
+                    --column_;
+                    text_[row_ * kColumns + column_] = ' ';
+                    attributes_[row_ * kColumns + column_] = attribute_;
+                }
+                break;
+            case 10:
                 newLine();
-            }
-            text_[row_ * kColumns + column_] = ch;
-            attributes_[row_ * kColumns + column_] = attribute_;
-            ++column_;
+                column_ = 0;
+                break;
+            case 13:
+                column_ = 0;
+                break;
+            default:
+                if (c < 32) continue;
+                if (column_ >= kColumns) {
+                    column_ = 0;
+                    newLine();
+                }
+                text_[row_ * kColumns + column_] = ch;
+                attributes_[row_ * kColumns + column_] = attribute_;
+                ++column_;
         }
     }
     if (observer_) observer_->written(bytes);
@@ -131,8 +131,8 @@ void ConsoleGrid::drawMagnifiedLine(std::string_view text, int cursorIndex) {
     auto window = [&](int from, int count) {
         std::string out;
         for (int i = 0; i < count; ++i) {
-            int pos = from + i;                // 0-based position in the window
-            int at = m.scroll - 1 + pos;       // 0-based index into the text
+            int pos = from + i;           // 0-based position in the window
+            int at = m.scroll - 1 + pos;  // 0-based index into the text
             bool inside = pos < w && at < static_cast<int>(text.size());
             out.push_back(inside ? text[at] : ' ');
         }

@@ -28,10 +28,22 @@ struct Rgb {
 
 // The 16-colour palette of the console.
 inline constexpr std::array<Rgb, 16> kPalette = {{
-    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
-    {255, 0, 0},     {142, 0, 142},   {68, 34, 34},    {192, 192, 192},
-    {40, 40, 40},    {128, 128, 255}, {128, 255, 128}, {128, 255, 255},
-    {255, 128, 128}, {255, 128, 255}, {255, 255, 0},   {255, 255, 255},
+    {0, 0, 0},
+    {0, 0, 255},
+    {0, 255, 0},
+    {0, 255, 255},
+    {255, 0, 0},
+    {142, 0, 142},
+    {68, 34, 34},
+    {192, 192, 192},
+    {40, 40, 40},
+    {128, 128, 255},
+    {128, 255, 128},
+    {128, 255, 255},
+    {255, 128, 128},
+    {255, 128, 255},
+    {255, 255, 0},
+    {255, 255, 255},
 }};
 
 // Receives what is written, for renderers that show it as it comes (the plain teletype
@@ -69,7 +81,9 @@ public:
     int cursorRow() const { return row_ + 1; }
 
     void setForeground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0xF0) | (index & 15)); }
-    void setBackground(int index) { attribute_ = static_cast<uint8_t>((attribute_ & 0x0F) | ((index & 15) << 4)); }
+    void setBackground(int index) {
+        attribute_ = static_cast<uint8_t>((attribute_ & 0x0F) | ((index & 15) << 4));
+    }
     uint8_t attribute() const { return attribute_; }
 
     // Colour index -> palette entry (setting TABCORES); a map value outside 0-15 draws black.

@@ -13,7 +13,8 @@ namespace parlendo {
 class ConsoleGrid;
 class SettingsFile;
 
-inline constexpr std::array<int, 16> kIdentityColourMap = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+inline constexpr std::array<int, 16> kIdentityColourMap = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                           8, 9, 10, 11, 12, 13, 14, 15};
 
 // What the settings say of the console. The grid takes the colours and the magnified line; the
 // rest is kept here for the renderers: the window renderer builds its font from the font fields

@@ -54,7 +54,6 @@ Kind kindOf(char c) {
     return Kind::Other;
 }
 
-
 EditExit inputEnded() {
     EditExit e;
     e.inputEnded = true;

@@ -16,21 +16,22 @@ namespace parlendo {
 namespace {
 
 constexpr std::array<const char*, 10> kUnits = {"zero",  "um",   "dois", "três"_cp, "quatro",
-                                                "cinco", "seis", "sete", "oito", "nove"};
-constexpr std::array<const char*, 10> kTeens = {"dez",      "onze",      "doze",      "treze",   "quatorze",
-                                                "quinze",   "dezesseis", "dezessete", "dezoito", "dezenove"};
-constexpr std::array<const char*, 10> kTens = {"",         "",        "vinte",   "trinta",  "quarenta",
-                                               "cinqüenta"_cp, "sessenta", "setenta", "oitenta", "noventa"};
-constexpr std::array<const char*, 10> kHundreds = {"",           "cento",      "duzentos",  "trezentos",
-                                                   "quatrocentos", "quinhentos", "seiscentos", "setecentos",
-                                                   "oitocentos",   "novecentos"};
+                                                "cinco", "seis", "sete", "oito",    "nove"};
+constexpr std::array<const char*, 10> kTeens = {"dez",    "onze",      "doze",      "treze",   "quatorze",
+                                                "quinze", "dezesseis", "dezessete", "dezoito", "dezenove"};
+constexpr std::array<const char*, 10> kTens = {
+    "", "", "vinte", "trinta", "quarenta", "cinqüenta"_cp, "sessenta", "setenta", "oitenta", "noventa"};
+constexpr std::array<const char*, 10> kHundreds = {
+    "",           "cento",      "duzentos",   "trezentos",  "quatrocentos",
+    "quinhentos", "seiscentos", "setecentos", "oitocentos", "novecentos"};
 constexpr std::array<const char*, 4> kScaleOne = {"trilhão "_cp, "bilhão "_cp, "milhão "_cp, "mil "};
 constexpr std::array<const char*, 4> kScaleMany = {"trilhões "_cp, "bilhões "_cp, "milhões "_cp, "mil "};
 
 constexpr std::array<const char*, 7> kWeekdays = {"Domingo", "Segunda", "Terca", "Quarta",
                                                   "Quinta",  "Sexta",   "Sabado"};
-constexpr std::array<const char*, 12> kMonths = {"Janeiro", "Fevereiro", "Marco",    "Abril",   "Maio",     "Junho",
-                                                 "Julho",   "Agosto",    "Setembro", "Outubro", "Novembro", "Dezembro"};
+constexpr std::array<const char*, 12> kMonths = {"Janeiro",  "Fevereiro", "Marco",    "Abril",
+                                                 "Maio",     "Junho",     "Julho",    "Agosto",
+                                                 "Setembro", "Outubro",   "Novembro", "Dezembro"};
 
 // Recordings are small; a file larger than this is not a recording of one word.
 constexpr uint64_t kLargestRecording = 8u << 20;
@@ -57,7 +58,8 @@ std::string groupWords(const char* d) {
 }
 
 uint32_t le32(std::string_view b, size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
+    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
            static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
            static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
 }
@@ -95,7 +97,9 @@ std::string numberToWords(int64_t n) {
     for (int g = 0; g < 5; ++g) {
         groups[g] = groupWords(digits.c_str() + 3 * g);
         if (groups[g].empty()) continue;
-        if (g < 4) groups[g] += std::string(" ") + (digits.compare(3 * g, 3, "001") == 0 ? kScaleOne[g] : kScaleMany[g]);
+        if (g < 4)
+            groups[g] +=
+                std::string(" ") + (digits.compare(3 * g, 3, "001") == 0 ? kScaleOne[g] : kScaleMany[g]);
         last = g;
     }
     std::string out;
@@ -120,13 +124,16 @@ std::optional<std::string> wavSamples8BitMono(std::string_view b) {
             bits = le16(b, body + 14);
         } else if (id == "data") {
             if (tag != 1 || channels < 1 || (bits != 8 && bits != 16)) return std::nullopt;
-            std::string_view data = b.substr(body, static_cast<size_t>(std::min<uint64_t>(size, b.size() - body)));
+            std::string_view data =
+                b.substr(body, static_cast<size_t>(std::min<uint64_t>(size, b.size() - body)));
             size_t frame = static_cast<size_t>(channels) * static_cast<size_t>(bits / 8);
             std::string out;
             out.reserve(data.size() / frame);
             for (size_t i = 0; i + frame <= data.size(); i += frame) {
-                if (bits == 8) out += data[i];
-                else out += static_cast<char>(static_cast<uint8_t>(data[i + 1]) ^ 0x80);
+                if (bits == 8)
+                    out += data[i];
+                else
+                    out += static_cast<char>(static_cast<uint8_t>(data[i + 1]) ^ 0x80);
             }
             return out;
         }
@@ -160,8 +167,10 @@ std::string RecordedVoice::wordFile(std::string_view name) const {
 std::string RecordedVoice::numberWordFile(std::string_view word) const {
     std::string name = "_" + std::string(word);
     for (char& c : name) {
-        if (c == '\xE3') c = 'a';       // a with tilde
-        else if (c == '\xF5') c = 'o';  // o with tilde
+        if (c == '\xE3')
+            c = 'a';  // a with tilde
+        else if (c == '\xF5')
+            c = 'o';  // o with tilde
     }
     if (size_t at = name.find("dezessete"); at != std::string::npos) name.replace(at, 9, "dezeset");
     return folders_.characters + name.substr(0, 8) + ".wav";
@@ -187,8 +196,10 @@ bool RecordedVoice::wordExists(std::string_view name) const { return pathExists(
 void RecordedVoice::spell(std::string_view text) {
     for (char c : text) {
         if (keys_.keyPressed()) return;
-        if (c == '\t') playWord("_FON9");
-        else playCharacter(static_cast<uint8_t>(c));
+        if (c == '\t')
+            playWord("_FON9");
+        else
+            playCharacter(static_cast<uint8_t>(c));
     }
 }
 
@@ -222,8 +233,10 @@ void RecordedVoice::sayNumberWords(std::string_view words, bool feminine) {
     for (size_t i = 0; i < list.size(); ++i) {
         std::string word(list[i]);
         if (feminine && i + 1 == list.size()) {
-            if (word == "um") word = "uma";
-            else if (word == "dois") word = "duas";
+            if (word == "um")
+                word = "uma";
+            else if (word == "dois")
+                word = "duas";
         }
         std::optional<std::string> image = readWholeFile(numberWordFile(word));
         if (!image) continue;
@@ -251,8 +264,10 @@ void RecordedVoice::sayNumberWords(std::string_view words, bool feminine) {
 
 void RecordedVoice::sayTime(int hours, int minutes, bool inFull) {
     sayNumberWords(numberToWords(hours), true);
-    if (!inFull && minutes != 0) playWord("_EHORA");
-    else playWord(hours == 0 || hours == 1 ? "_hora" : "_horas");
+    if (!inFull && minutes != 0)
+        playWord("_EHORA");
+    else
+        playWord(hours == 0 || hours == 1 ? "_hora" : "_horas");
     if (minutes != 0) {
         sayNumberWords(numberToWords(minutes), false);
         if (inFull) playWord(minutes == 1 ? "_minuto" : "_minutos");
@@ -261,8 +276,10 @@ void RecordedVoice::sayTime(int hours, int minutes, bool inFull) {
 
 void RecordedVoice::sayDate(int day, int month, int year) {
     playWord(std::string("_") + kWeekdays[weekdayOf(day, month, year)]);
-    if (day == 1) playWord("_primeir");
-    else sayNumberWords(numberToWords(day), false);
+    if (day == 1)
+        playWord("_primeir");
+    else
+        sayNumberWords(numberToWords(day), false);
     playWord("_de");
     if (month >= 1 && month <= 12) playWord("_" + std::string(kMonths[month - 1]).substr(0, 7));
     playWord("_de");
@@ -271,7 +288,8 @@ void RecordedVoice::sayDate(int day, int month, int year) {
 
 // Waits in 50 ms steps, so that a key pressed during a long pause is answered at once.
 void RecordedVoice::pause(int milliseconds) {
-    for (int waited = 0; waited < milliseconds && !keys_.keyPressed(); waited += 50) sleep_(std::min(50, milliseconds - waited));
+    for (int waited = 0; waited < milliseconds && !keys_.keyPressed(); waited += 50)
+        sleep_(std::min(50, milliseconds - waited));
 }
 
 void RecordedVoice::playTones(std::string_view text) {

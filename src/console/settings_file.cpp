@@ -63,8 +63,7 @@ std::vector<Line> splitLines(std::string_view text) {
         }
         pos = line.end;
 
-        std::string_view content =
-            text::trim(text.substr(line.begin, line.contentEnd - line.begin));
+        std::string_view content = text::trim(text.substr(line.begin, line.contentEnd - line.begin));
         if (content.empty() || content.front() == ';') {
             line.kind = Line::Other;
         } else if (content.front() == '[') {
@@ -102,9 +101,8 @@ size_t sectionEnd(const std::vector<Line>& lines, size_t after) {
 // is wrapped in double quotes, which reading removes again.
 std::string storedValue(std::string_view value) {
     value = value.substr(0, value.find_first_of("\r\n"));
-    bool quote = !value.empty() &&
-                 (text::isBlank(value.front()) || text::isBlank(value.back()) ||
-                  (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
+    bool quote = !value.empty() && (text::isBlank(value.front()) || text::isBlank(value.back()) ||
+                                    (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
     if (quote) return "\"" + std::string(value) + "\"";
     return std::string(value);
 }
@@ -208,8 +206,7 @@ size_t findAtForm(const std::string& value, bool single) {
 // "@\" gives programFolder(); repeated until no "@\" is left, but with at most
 // kMaxReplacements replacements in all.
 template <class ProgramFolder>
-std::string expandAtForms(std::string value, const std::string& settingsFolder,
-                          ProgramFolder programFolder) {
+std::string expandAtForms(std::string value, const std::string& settingsFolder, ProgramFolder programFolder) {
     int budget = kMaxReplacements;
     while (budget > 0) {
         size_t p = findAtForm(value, false);
@@ -250,8 +247,7 @@ std::string shareDataFolder(const std::string& executableFolder, std::string_vie
 
 namespace profile {
 
-std::optional<std::string> lookup(std::string_view fileText, std::string_view section,
-                                  std::string_view key) {
+std::optional<std::string> lookup(std::string_view fileText, std::string_view section, std::string_view key) {
     section = text::trim(section);
     key = text::trim(key);
     std::vector<Line> lines = splitLines(fileText);
@@ -298,8 +294,7 @@ std::string update(std::string_view fileText, std::string_view section, std::str
     // separating it from the next section stay where they are.
     size_t last = s;
     for (size_t i = s + 1; i < end; ++i)
-        if (!text::trim(fileText.substr(lines[i].begin, lines[i].contentEnd - lines[i].begin))
-                 .empty())
+        if (!text::trim(fileText.substr(lines[i].begin, lines[i].contentEnd - lines[i].begin)).empty())
             last = i;
     const Line& after = lines[last];
     std::string out(fileText.substr(0, after.end));
@@ -382,8 +377,7 @@ std::string SettingsFile::readSettingOrDefault(std::string_view section, std::st
     return std::string(defaultValue);
 }
 
-bool SettingsFile::writeSetting(std::string_view section, std::string_view key,
-                                std::string_view value) {
+bool SettingsFile::writeSetting(std::string_view section, std::string_view key, std::string_view value) {
     if (unusable_) return false;
     bool legacy = legacyOn();
     bool ok = writeKeyIn(filePath_, section, key, value);
@@ -401,14 +395,12 @@ std::string SettingsFile::resolve(std::string value) {
     auto program = [&]() -> const std::string& {
         if (!programFolder) {
             std::string raw = readRaw("ORALIX", "PGMORALIX");
-            if (raw.empty() && legacyOn())
-                raw = lookupIn(compatibilityFile_, "ORALIX", "PGMORALIX");
-            std::string folder =
-                raw == "@" ? location_.executableFolder
-                           : expandAtForms(std::move(raw), folder_,
-                                           [&]() -> const std::string& {
-                                               return location_.executableFolder;
-                                           });
+            if (raw.empty() && legacyOn()) raw = lookupIn(compatibilityFile_, "ORALIX", "PGMORALIX");
+            std::string folder = raw == "@"
+                                     ? location_.executableFolder
+                                     : expandAtForms(std::move(raw), folder_, [&]() -> const std::string& {
+                                           return location_.executableFolder;
+                                       });
             if (folder.empty() || folder.front() == '@') folder = location_.executableFolder;
             programFolder = std::move(folder);
         }

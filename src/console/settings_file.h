@@ -80,8 +80,7 @@ std::string shareDataFolder(const std::string& executableFolder, std::string_vie
 namespace profile {
 // The value of key in section, or nothing when the section or key is missing. The value is
 // trimmed of blanks; one pair of surrounding double quotes is removed.
-std::optional<std::string> lookup(std::string_view fileText, std::string_view section,
-                                  std::string_view key);
+std::optional<std::string> lookup(std::string_view fileText, std::string_view section, std::string_view key);
 // The file text with the key set to value: an existing key line is replaced (the first one in
 // the first matching section), otherwise the key is added at the end of the section, or a new
 // section is appended. Line ends are CR LF for new lines; existing lines keep theirs.

@@ -26,8 +26,9 @@ std::string timeLine(int hours, int minutes) {
 }
 
 std::string configLine(const SpeechConfig& c) {
-    return "<config " + std::to_string(c.mode) + " " + std::to_string(c.speed) + " " + std::to_string(c.type) + " " +
-           std::to_string(c.voice) + " " + std::to_string(c.engineSpeed) + " " + std::to_string(c.pitch) + ">";
+    return "<config " + std::to_string(c.mode) + " " + std::to_string(c.speed) + " " +
+           std::to_string(c.type) + " " + std::to_string(c.voice) + " " + std::to_string(c.engineSpeed) +
+           " " + std::to_string(c.pitch) + ">";
 }
 
 void RecordingSpeech::speak(std::string_view text) {

@@ -29,7 +29,8 @@ class SpeechLog {
 public:
     // keepLines: keep every line in memory for lines() (tests); a long run of the program
     // does not, so that speaking all day costs no memory.
-    explicit SpeechLog(std::ostream* out = nullptr, bool keepLines = true) : out_(out), keepLines_(keepLines) {}
+    explicit SpeechLog(std::ostream* out = nullptr, bool keepLines = true)
+        : out_(out), keepLines_(keepLines) {}
     void record(std::string line);
     const std::vector<std::string>& lines() const { return lines_; }
 
@@ -109,6 +110,5 @@ private:
     KeyQueue& keys_;
     SpeechLog log_;
 };
-
 
 }  // namespace parlendo

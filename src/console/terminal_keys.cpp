@@ -15,8 +15,28 @@ constexpr size_t kLongestSequence = 32;
 
 // The extended keys, in the order of kCodes.
 enum class Named {
-    Up, Down, Left, Right, Home, End, PageUp, PageDown, Insert, Delete,
-    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+    Up,
+    Down,
+    Left,
+    Right,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Insert,
+    Delete,
+    F1,
+    F2,
+    F3,
+    F4,
+    F5,
+    F6,
+    F7,
+    F8,
+    F9,
+    F10,
+    F11,
+    F12,
 };
 
 struct Codes {
@@ -48,7 +68,9 @@ Modifiers operator|(Modifiers a, Modifiers b) {
 
 TypedKey byteKey(uint8_t b, Modifiers m = {}) { return TypedKey{std::string(1, static_cast<char>(b)), m}; }
 
-TypedKey extendedKey(uint8_t code, Modifiers m) { return TypedKey{std::string{'\0', static_cast<char>(code)}, m}; }
+TypedKey extendedKey(uint8_t code, Modifiers m) {
+    return TypedKey{std::string{'\0', static_cast<char>(code)}, m};
+}
 
 // An extended key: the Ctrl code when Ctrl is held; Shift+Insert is 254.
 TypedKey namedKey(Named k, Modifiers m) {
@@ -143,13 +165,14 @@ private:
         char32_t cp = 0;
         size_t len = 0;
         switch (text::decodeUtf8Prefix(s_, i, cp, len)) {
-        case text::Utf8Prefix::Complete:
-            if (auto c = cp1252Of(cp)) key = characterKey(*c);
-            return len;
-        case text::Utf8Prefix::Incomplete:
-            if (!atEnd_) return std::nullopt;
-            break;
-        case text::Utf8Prefix::Invalid: break;
+            case text::Utf8Prefix::Complete:
+                if (auto c = cp1252Of(cp)) key = characterKey(*c);
+                return len;
+            case text::Utf8Prefix::Incomplete:
+                if (!atEnd_) return std::nullopt;
+                break;
+            case text::Utf8Prefix::Invalid:
+                break;
         }
         if (auto c = strayByte(b)) key = characterKey(*c);
         return 1;
@@ -258,52 +281,118 @@ private:
         const Modifiers mods = (count >= 2 ? fromParameter(nums[1]) : Modifiers{}) | extra;
 
         switch (final) {
-        case '~':
-            if (nums[0] == 27 && count >= 3) {
-                otherKey(nums[2], mods);
+            case '~':
+                if (nums[0] == 27 && count >= 3) {
+                    otherKey(nums[2], mods);
+                    return used;
+                }
+                tilde(nums[0], mods);
                 return used;
-            }
-            tilde(nums[0], mods);
-            return used;
-        case '^': tilde(nums[0], Modifiers{false, true, false} | extra); return used;
-        case '$': tilde(nums[0], Modifiers{true, false, false} | extra); return used;
-        case '@': tilde(nums[0], Modifiers{true, true, false} | extra); return used;
-        case 'A': emit(namedKey(Named::Up, mods)); return used;
-        case 'B': emit(namedKey(Named::Down, mods)); return used;
-        case 'C': emit(namedKey(Named::Right, mods)); return used;
-        case 'D': emit(namedKey(Named::Left, mods)); return used;
-        case 'H': emit(namedKey(Named::Home, mods)); return used;
-        case 'F': emit(namedKey(Named::End, mods)); return used;
-        case 'P': emit(namedKey(Named::F1, mods)); return used;
-        case 'Q': emit(namedKey(Named::F2, mods)); return used;
-        case 'R': emit(namedKey(Named::F3, mods)); return used;
-        case 'S': emit(namedKey(Named::F4, mods)); return used;
-        case 'Z': emit(byteKey(9, mods | Modifiers{true, false, false})); return used;  // Shift+Tab
-        case 'a': emit(namedKey(Named::Up, mods | Modifiers{true, false, false})); return used;
-        case 'b': emit(namedKey(Named::Down, mods | Modifiers{true, false, false})); return used;
-        case 'c': emit(namedKey(Named::Right, mods | Modifiers{true, false, false})); return used;
-        case 'd': emit(namedKey(Named::Left, mods | Modifiers{true, false, false})); return used;
-        case 'u':
-            if (count >= 1) otherKey(nums[0], mods);
-            return used;
-        default:
-            return used;  // focus reports, the keypad's centre key, and the like
+            case '^':
+                tilde(nums[0], Modifiers{false, true, false} | extra);
+                return used;
+            case '$':
+                tilde(nums[0], Modifiers{true, false, false} | extra);
+                return used;
+            case '@':
+                tilde(nums[0], Modifiers{true, true, false} | extra);
+                return used;
+            case 'A':
+                emit(namedKey(Named::Up, mods));
+                return used;
+            case 'B':
+                emit(namedKey(Named::Down, mods));
+                return used;
+            case 'C':
+                emit(namedKey(Named::Right, mods));
+                return used;
+            case 'D':
+                emit(namedKey(Named::Left, mods));
+                return used;
+            case 'H':
+                emit(namedKey(Named::Home, mods));
+                return used;
+            case 'F':
+                emit(namedKey(Named::End, mods));
+                return used;
+            case 'P':
+                emit(namedKey(Named::F1, mods));
+                return used;
+            case 'Q':
+                emit(namedKey(Named::F2, mods));
+                return used;
+            case 'R':
+                emit(namedKey(Named::F3, mods));
+                return used;
+            case 'S':
+                emit(namedKey(Named::F4, mods));
+                return used;
+            case 'Z':
+                emit(byteKey(9, mods | Modifiers{true, false, false}));
+                return used;  // Shift+Tab
+            case 'a':
+                emit(namedKey(Named::Up, mods | Modifiers{true, false, false}));
+                return used;
+            case 'b':
+                emit(namedKey(Named::Down, mods | Modifiers{true, false, false}));
+                return used;
+            case 'c':
+                emit(namedKey(Named::Right, mods | Modifiers{true, false, false}));
+                return used;
+            case 'd':
+                emit(namedKey(Named::Left, mods | Modifiers{true, false, false}));
+                return used;
+            case 'u':
+                if (count >= 1) otherKey(nums[0], mods);
+                return used;
+            default:
+                return used;  // focus reports, the keypad's centre key, and the like
         }
     }
 
     // CSI n ~ keys of xterm, rxvt and the Linux console.
     void tilde(int n, Modifiers m) {
         switch (n) {
-        case 1: case 7: emit(namedKey(Named::Home, m)); return;
-        case 2: emit(namedKey(Named::Insert, m)); return;
-        case 3: emit(namedKey(Named::Delete, m)); return;
-        case 4: case 8: emit(namedKey(Named::End, m)); return;
-        case 5: emit(namedKey(Named::PageUp, m)); return;
-        case 6: emit(namedKey(Named::PageDown, m)); return;
-        case 11: case 12: case 13: case 14: case 15: emit(namedKey(functionKey(n - 10), m)); return;
-        case 17: case 18: case 19: case 20: case 21: emit(namedKey(functionKey(n - 11), m)); return;
-        case 23: case 24: emit(namedKey(functionKey(n - 12), m)); return;
-        default: break;
+            case 1:
+            case 7:
+                emit(namedKey(Named::Home, m));
+                return;
+            case 2:
+                emit(namedKey(Named::Insert, m));
+                return;
+            case 3:
+                emit(namedKey(Named::Delete, m));
+                return;
+            case 4:
+            case 8:
+                emit(namedKey(Named::End, m));
+                return;
+            case 5:
+                emit(namedKey(Named::PageUp, m));
+                return;
+            case 6:
+                emit(namedKey(Named::PageDown, m));
+                return;
+            case 11:
+            case 12:
+            case 13:
+            case 14:
+            case 15:
+                emit(namedKey(functionKey(n - 10), m));
+                return;
+            case 17:
+            case 18:
+            case 19:
+            case 20:
+            case 21:
+                emit(namedKey(functionKey(n - 11), m));
+                return;
+            case 23:
+            case 24:
+                emit(namedKey(functionKey(n - 12), m));
+                return;
+            default:
+                break;
         }
         // The Linux console sends Shift+F1 ... Shift+F8 as F13 ... F20.
         static constexpr int kShifted[] = {25, 26, 28, 29, 31, 32, 33, 34};
@@ -314,11 +403,16 @@ private:
     // A key given by its character code with modifiers (CSI code;mod u and CSI 27;mod;code ~).
     void otherKey(int code, Modifiers m) {
         std::optional<TypedKey> k;
-        if (code == 13) k = m.ctrl ? byteKey(10, m) : byteKey(13, m);
-        else if (code == 9) k = byteKey(9, m);
-        else if (code == 27) k = byteKey(27, m);
-        else if (code == 8 || code == 127) k = m.ctrl ? byteKey(127, m) : byteKey(8, m);
-        else if (code == 32) k = byteKey(' ', m);
+        if (code == 13)
+            k = m.ctrl ? byteKey(10, m) : byteKey(13, m);
+        else if (code == 9)
+            k = byteKey(9, m);
+        else if (code == 27)
+            k = byteKey(27, m);
+        else if (code == 8 || code == 127)
+            k = m.ctrl ? byteKey(127, m) : byteKey(8, m);
+        else if (code == 32)
+            k = byteKey(' ', m);
         else if (m.ctrl && ((code >= 'a' && code <= 'z') || (code >= '@' && code <= '_'))) {
             uint8_t b = static_cast<uint8_t>(code & 0x1F);
             k = asciiKey(b, erase_);
@@ -356,13 +450,26 @@ private:
         Modifiers m{(button & 4) != 0, (button & 16) != 0, (button & 8) != 0};
         int which = button & ~(4 | 8 | 16);
         switch (which) {
-        case 0: emitMouse(byteKey(13, m), column, row); return;
-        case 1: emitMouse(extendedKey(67, m), column, row); return;
-        case 2: emitMouse(byteKey(27, m), column, row); return;
-        case 3: return;  // a release in the legacy report
-        case 64: emitMouse(extendedKey(72, m), column, row); return;
-        case 65: emitMouse(extendedKey(80, m), column, row); return;
-        default: (void)legacy; return;
+            case 0:
+                emitMouse(byteKey(13, m), column, row);
+                return;
+            case 1:
+                emitMouse(extendedKey(67, m), column, row);
+                return;
+            case 2:
+                emitMouse(byteKey(27, m), column, row);
+                return;
+            case 3:
+                return;  // a release in the legacy report
+            case 64:
+                emitMouse(extendedKey(72, m), column, row);
+                return;
+            case 65:
+                emitMouse(extendedKey(80, m), column, row);
+                return;
+            default:
+                (void)legacy;
+                return;
         }
     }
 
@@ -371,32 +478,65 @@ private:
     std::optional<size_t> ss3(size_t i, Modifiers extra) {
         size_t j = i;
         int param = 0;
-        while (j < s_.size() && at(j) >= '0' && at(j) <= '9' && j - i < 3) param = param * 10 + (at(j++) - '0');
+        while (j < s_.size() && at(j) >= '0' && at(j) <= '9' && j - i < 3)
+            param = param * 10 + (at(j++) - '0');
         if (j >= s_.size()) return std::nullopt;
         uint8_t f = at(j);
         if (f < 0x20 || f >= 0x7F) return j - i;
         Modifiers m = (j > i ? fromParameter(param) : Modifiers{}) | extra;
         const Modifiers ctrl{false, true, false};
         switch (f) {
-        case 'A': emit(namedKey(Named::Up, m)); break;
-        case 'B': emit(namedKey(Named::Down, m)); break;
-        case 'C': emit(namedKey(Named::Right, m)); break;
-        case 'D': emit(namedKey(Named::Left, m)); break;
-        case 'H': emit(namedKey(Named::Home, m)); break;
-        case 'F': emit(namedKey(Named::End, m)); break;
-        case 'P': emit(namedKey(Named::F1, m)); break;
-        case 'Q': emit(namedKey(Named::F2, m)); break;
-        case 'R': emit(namedKey(Named::F3, m)); break;
-        case 'S': emit(namedKey(Named::F4, m)); break;
-        case 'a': emit(namedKey(Named::Up, m | ctrl)); break;
-        case 'b': emit(namedKey(Named::Down, m | ctrl)); break;
-        case 'c': emit(namedKey(Named::Right, m | ctrl)); break;
-        case 'd': emit(namedKey(Named::Left, m | ctrl)); break;
-        case 'M': emit(byteKey(13, m)); break;  // the keypad's Enter
-        case 'X': emit(byteKey('=', m)); break;
-        default:
-            if (f >= 'j' && f <= 'y') emit(byteKey(static_cast<uint8_t>("*+,-./0123456789"[f - 'j']), m));
-            break;
+            case 'A':
+                emit(namedKey(Named::Up, m));
+                break;
+            case 'B':
+                emit(namedKey(Named::Down, m));
+                break;
+            case 'C':
+                emit(namedKey(Named::Right, m));
+                break;
+            case 'D':
+                emit(namedKey(Named::Left, m));
+                break;
+            case 'H':
+                emit(namedKey(Named::Home, m));
+                break;
+            case 'F':
+                emit(namedKey(Named::End, m));
+                break;
+            case 'P':
+                emit(namedKey(Named::F1, m));
+                break;
+            case 'Q':
+                emit(namedKey(Named::F2, m));
+                break;
+            case 'R':
+                emit(namedKey(Named::F3, m));
+                break;
+            case 'S':
+                emit(namedKey(Named::F4, m));
+                break;
+            case 'a':
+                emit(namedKey(Named::Up, m | ctrl));
+                break;
+            case 'b':
+                emit(namedKey(Named::Down, m | ctrl));
+                break;
+            case 'c':
+                emit(namedKey(Named::Right, m | ctrl));
+                break;
+            case 'd':
+                emit(namedKey(Named::Left, m | ctrl));
+                break;
+            case 'M':
+                emit(byteKey(13, m));
+                break;  // the keypad's Enter
+            case 'X':
+                emit(byteKey('=', m));
+                break;
+            default:
+                if (f >= 'j' && f <= 'y') emit(byteKey(static_cast<uint8_t>("*+,-./0123456789"[f - 'j']), m));
+                break;
         }
         return j - i + 1;
     }

@@ -47,9 +47,22 @@ constexpr const char* kTitlePop = "\x1b[23;0t";
 
 // The 16 colours of a terminal as xterm draws them by default, for choosing the nearest.
 constexpr std::array<Rgb, 16> kTerminal16 = {{
-    {0, 0, 0},       {205, 0, 0},   {0, 205, 0},   {205, 205, 0},   {0, 0, 238},   {205, 0, 205},
-    {0, 205, 205},   {229, 229, 229}, {127, 127, 127}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-    {92, 92, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},
+    {205, 0, 0},
+    {0, 205, 0},
+    {205, 205, 0},
+    {0, 0, 238},
+    {205, 0, 205},
+    {0, 205, 205},
+    {229, 229, 229},
+    {127, 127, 127},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {92, 92, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 
 int distance(Rgb a, Rgb b) {
@@ -326,7 +339,8 @@ struct TerminalRenderer::Impl {
             if (y >= LINES) break;
             std::vector<cchar_t> cells(static_cast<size_t>(COLS));
             for (int c = 0; c < COLS; ++c) {
-                wchar_t w[2] = {c < static_cast<int>(line.size()) ? glyphs[static_cast<uint8_t>(line[c])] : L' ', L'\0'};
+                wchar_t w[2] = {
+                    c < static_cast<int>(line.size()) ? glyphs[static_cast<uint8_t>(line[c])] : L' ', L'\0'};
                 setcchar(&cells[static_cast<size_t>(c)], w, standOut ? A_REVERSE : A_NORMAL, 0, nullptr);
             }
             mvwadd_wchnstr(stdscr, y++, 0, cells.data(), COLS);
@@ -368,7 +382,8 @@ struct TerminalRenderer::Impl {
         int n = 0;
         auto put = [&](const std::string& part, int foreground) {
             for (char ch : part)
-                if (n < ConsoleGrid::kColumns) cell(cells[n++], static_cast<uint8_t>(ch), foreground, m.background);
+                if (n < ConsoleGrid::kColumns)
+                    cell(cells[n++], static_cast<uint8_t>(ch), foreground, m.background);
         };
         put(m.partOne, m.letter);
         put(m.partTwo, m.cursor);

@@ -23,7 +23,9 @@ constexpr size_t kLongestRun = 999;
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isHigh(char c) { return static_cast<uint8_t>(c) >= 128; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool firstLetterIs(const std::string& v, char letter) { return !v.empty() && text::upperChar(v[0]) == letter; }
+bool firstLetterIs(const std::string& v, char letter) {
+    return !v.empty() && text::upperChar(v[0]) == letter;
+}
 
 // A decimal setting; `fallback` when it is not a number.
 int number(const std::string& value, int fallback) {
@@ -47,9 +49,27 @@ PunctuationLevel punctuationLevel(std::string_view setting) {
 
 bool isQuietMark(char c) {
     switch (static_cast<uint8_t>(c)) {
-        case '.': case ',': case ';': case ':': case '!': case '?': case '(': case ')':
-        case '"': case '\'': case '-':
-        case 145: case 146: case 147: case 148: case 150: case 151: case 161: case 171: case 187: case 191:
+        case '.':
+        case ',':
+        case ';':
+        case ':':
+        case '!':
+        case '?':
+        case '(':
+        case ')':
+        case '"':
+        case '\'':
+        case '-':
+        case 145:
+        case 146:
+        case 147:
+        case 148:
+        case 150:
+        case 151:
+        case 161:
+        case 171:
+        case 187:
+        case 191:
             return true;
         default:
             return false;
@@ -89,8 +109,8 @@ std::string defaultRecordingsFolder(const std::string& executableFolder) {
 }
 
 VoicedSpeech::VoicedSpeech(KeyQueue& keys, WavePlayer& player, SettingsFile& settings, Clock& clock,
-                           std::unique_ptr<DiphoneVoice> voice, SpeechLog* log, std::function<void(int)> sleep,
-                           EngineSwitch engines, std::string executableFolder)
+                           std::unique_ptr<DiphoneVoice> voice, SpeechLog* log,
+                           std::function<void(int)> sleep, EngineSwitch engines, std::string executableFolder)
     : keys_(keys),
       player_(player),
       settings_(settings),
@@ -130,8 +150,10 @@ int VoicedSpeech::startSpeech(int speed, std::string_view interpreterFolder) {
     if (characters.find('@') != std::string::npos) characters = settings_.resolve(characters);
     std::string letters = settings_.readSetting("TRADUTOR", "DIRLETRAS");
     RecordingFolders folders;
-    folders.characters = text::trim(characters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(characters)));
-    folders.letters = text::trim(letters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(letters)));
+    folders.characters =
+        text::trim(characters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(characters)));
+    folders.letters =
+        text::trim(letters).empty() ? fallback : settingFolderPrefix(std::string(text::trim(letters)));
     interpreterFolder_ = std::string(interpreterFolder);
     folders.words = settingFolderPrefix(interpreterFolder_);
     recorded_.setFolders(folders);
@@ -298,7 +320,8 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
             if (run.find('-') != std::string_view::npos || run.size() >= 7)
                 recorded_.spell(run);
             else
-                recorded_.sayNumberWords(numberToWords(std::strtoll(std::string(run).c_str(), nullptr, 10)), false);
+                recorded_.sayNumberWords(numberToWords(std::strtoll(std::string(run).c_str(), nullptr, 10)),
+                                         false);
             i = j;
             continue;
         }
@@ -307,8 +330,10 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
             size_t j = i;
             while (j < n && (isAsciiLetter(s[j]) || s[j] == ' ' || isHigh(s[j]))) ++j;
             std::string_view run = std::string_view(s).substr(i, j - i);
-            if (text::upperCase(run) == "WWW") recorded_.spell(run);
-            else speakWords(run);
+            if (text::upperCase(run) == "WWW")
+                recorded_.spell(run);
+            else
+                speakWords(run);
             i = j;
             // A hyphenated word is read as two words.
             if (i + 1 < n && s[i] == '-' && (isAsciiLetter(s[i + 1]) || isHigh(s[i + 1]))) ++i;
@@ -328,12 +353,16 @@ void VoicedSpeech::speakBuiltIn(std::string_view input) {
         const char next = i < n ? s[i] : '\0';
         // The minus word before a digit belongs to the number: it is said at every level.
         if (c == '-') {
-            if (next == ' ' || next == '-' || next == '\0') punctuation(c, next);
-            else if (isDigit(next)) recorded_.playWord("_MENOS");
-            else if (namesSymbol(c)) recorded_.playCharacter(45);
+            if (next == ' ' || next == '-' || next == '\0')
+                punctuation(c, next);
+            else if (isDigit(next))
+                recorded_.playWord("_MENOS");
+            else if (namesSymbol(c))
+                recorded_.playCharacter(45);
         } else if (c == ':' && s.compare(i, 2, "//") == 0) {
             if (namesSymbol(c)) recorded_.playCharacter(':');
-        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ':' || c == ';') {  // NOLINT(bugprone-branch-clone): the hyphen's own case says the same
+        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ':' ||
+                   c == ';') {  // NOLINT(bugprone-branch-clone): the hyphen's own case says the same
             punctuation(c, next);
         } else if (c == '\t') {
             recorded_.playWord("_FON9");
@@ -351,18 +380,24 @@ void VoicedSpeech::punctuation(char c, char next) {
     if (keys_.keyPressed()) return;
     waitSpeech();
     if (namesSymbol(c)) recorded_.playCharacter(static_cast<uint8_t>(c));
-    if (c == '(' || c == ')' || c == ':' || c == ';') pause(parameters_.pauseColon);
-    else if (c == ',' || (c == '-' && next == ' ')) pause(parameters_.pauseComma);
-    else if ((c == '.' || c == '?' || c == '!') && next == ' ') pause(parameters_.pauseFullStop);
+    if (c == '(' || c == ')' || c == ':' || c == ';')
+        pause(parameters_.pauseColon);
+    else if (c == ',' || (c == '-' && next == ' '))
+        pause(parameters_.pauseComma);
+    else if ((c == '.' || c == '?' || c == '!') && next == ' ')
+        pause(parameters_.pauseFullStop);
 }
 
 // Whether running speech says this symbol's recording; ? and ! reach punctuation() only when
 // they are not named, so their pause is new to the quieter levels.
 bool VoicedSpeech::namesSymbol(char c) const {
     switch (punctuation_) {
-        case PunctuationLevel::All: return true;
-        case PunctuationLevel::Some: return !isQuietMark(c);
-        case PunctuationLevel::None: return false;
+        case PunctuationLevel::All:
+            return true;
+        case PunctuationLevel::Some:
+            return !isQuietMark(c);
+        case PunctuationLevel::None:
+            return false;
     }
     return true;
 }

@@ -24,12 +24,12 @@ class Clock;
 
 // The built-in voice's parameters of one speed (section SINTETIZADOR, keys ending in the speed).
 struct VoiceParameters {
-    std::string database;  // DIFONESn, at most 8 characters
-    int cut = 0;           // CORTEFONn
-    int keep = 0;          // SOBRAFONn
-    int wordGap = 0;       // INTERPALn
-    bool rapid = false;    // CORTAFALAn
-    bool fast = false;     // RAPIDINHOn
+    std::string database;     // DIFONESn, at most 8 characters
+    int cut = 0;              // CORTEFONn
+    int keep = 0;             // SOBRAFONn
+    int wordGap = 0;          // INTERPALn
+    bool rapid = false;       // CORTAFALAn
+    bool fast = false;        // RAPIDINHOn
     int pauseFullStop = 250;  // PAUSAPONTOn, ms
     int pauseComma = 150;     // PAUSAVIRGn
     int pauseColon = 200;     // PAUSADOISPONTOSn

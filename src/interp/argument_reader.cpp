@@ -1,7 +1,6 @@
 // The argument reader and the expression evaluator.
 #include "interp/argument_reader.h"
 
-
 #include "interp/interpreter.h"
 #include "text/cp1252.h"
 #include "text/cp1252_literal.h"
@@ -219,10 +218,14 @@ std::optional<int32_t> toInteger(std::string_view t) {
     uint64_t v = 0;
     for (char c : t) {
         int d;
-        if (isDigit(c)) d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
+        if (isDigit(c))
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
         if (v > kLimit) return std::nullopt;
     }

@@ -52,7 +52,8 @@ inline bool addToNumber(Interpreter& in, int slot, std::optional<int32_t> a, int
 bool cmdSoma(Interpreter& in, std::string_view args, int) {
     // The usual counter: a letter holding a plain decimal number, and a literal number.
     if (std::optional<LetterAndNumber> usual = letterAndNumber(args))
-        if (addToNumber(in, usual->slot, in.variables.knownDecimalNumber(usual->slot), usual->number)) return true;
+        if (addToNumber(in, usual->slot, in.variables.knownDecimalNumber(usual->slot), usual->number))
+            return true;
     return addInGeneral(in, args);
 }
 
@@ -66,11 +67,15 @@ bool cmdArithmetic(Interpreter& in, std::string_view args, int op) {
     uint32_t ua = static_cast<uint32_t>(*a), un = static_cast<uint32_t>(*n);
     int32_t result;
     switch (op) {
-    case kSubtract: result = static_cast<int32_t>(ua - un); break;
-    case kMultiply: result = static_cast<int32_t>(ua * un); break;
-    default:
-        if (*n == 0) return in.failShowing("Divisão por zero"_cp);
-        result = divideWrapping(*a, *n);
+        case kSubtract:
+            result = static_cast<int32_t>(ua - un);
+            break;
+        case kMultiply:
+            result = static_cast<int32_t>(ua * un);
+            break;
+        default:
+            if (*n == 0) return in.failShowing("Divisão por zero"_cp);
+            result = divideWrapping(*a, *n);
     }
     in.variables.setNumber(slot, result);
     return nothingMore(in, args);

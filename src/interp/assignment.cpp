@@ -31,8 +31,10 @@ std::optional<std::string> valueWord(Interpreter& in, std::string_view rest) {
         for (const std::string& p : in.params) {
             v += ' ';
             for (char c : p) {
-                if (c == ' ') v += "%20";
-                else v += c;
+                if (c == ' ')
+                    v += "%20";
+                else
+                    v += c;
             }
         }
         return v;
@@ -48,20 +50,23 @@ std::optional<std::string> valueWord(Interpreter& in, std::string_view rest) {
     if (w == "HORA") return twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
     if (w == "DIA") {
         static constexpr const char* kDays[] = {"Domingo", "Segunda", "Terca", "Quarta",
-                                                 "Quinta",  "Sexta",   "Sabado"};
+                                                "Quinta",  "Sexta",   "Sabado"};
         return std::string(kDays[((t.dayOfWeek % 7) + 7) % 7]);
     }
     // TEMPO counts days through the day of the week only, so it restarts every seven days.
     int days = ((t.dayOfWeek - in.startDay) % 7 + 7) % 7;
-    int64_t now = (int64_t{t.hour} + 24 * days) * 360000 + t.minute * 6000 + t.second * 100 + t.millisecond / 10;
+    int64_t now =
+        (int64_t{t.hour} + 24 * days) * 360000 + t.minute * 6000 + t.second * 100 + t.millisecond / 10;
     return std::to_string(now - in.startHundredths);
 }
 
 std::string nthWord(int32_t n, std::string text) {
     for (int32_t i = 1; i < n && !text.empty(); ++i) {
         size_t blank = text.find(' ');
-        if (blank == std::string::npos) text.clear();
-        else text = std::string(text::trim(std::string_view(text).substr(blank + 1)));
+        if (blank == std::string::npos)
+            text.clear();
+        else
+            text = std::string(text::trim(std::string_view(text).substr(blank + 1)));
     }
     size_t blank = text.find(' ');
     if (blank != std::string::npos) text.erase(blank);
@@ -90,33 +95,38 @@ std::optional<std::string> functionWord(Interpreter& in, int word, std::string_v
     if (two && !readValue(in, args, b)) return std::nullopt;
     if (!args.empty()) return std::nullopt;
     switch (word) {
-    case 0: return std::to_string(a.size());
-    case 1: return text::upperCase(a);
-    case 2: return std::string(text::trim(a));
-    case 3: {
-        if (a.empty()) return std::string("0");
-        size_t p = b.find(a);
-        return std::to_string(p == std::string::npos ? 0 : p + 1);
-    }
-    case 4: {
-        std::optional<int32_t> n = toInteger(a);
-        if (!n) return std::nullopt;
-        in.randomSeed = in.randomSeed * 134775813u + 1u;
-        uint64_t r = (uint64_t{static_cast<uint32_t>(*n)} * in.randomSeed) >> 32;
-        return std::to_string(r);
-    }
-    case 5: {
-        std::optional<int32_t> n = toInteger(a);
-        if (!n || *n < 1) return std::nullopt;
-        return nthWord(*n, std::move(b));
-    }
-    case 6: return chrOf(a);
-    case 7: return a.size() == 1 ? "#" + std::to_string(static_cast<unsigned char>(a[0])) : std::string();
+        case 0:
+            return std::to_string(a.size());
+        case 1:
+            return text::upperCase(a);
+        case 2:
+            return std::string(text::trim(a));
+        case 3: {
+            if (a.empty()) return std::string("0");
+            size_t p = b.find(a);
+            return std::to_string(p == std::string::npos ? 0 : p + 1);
+        }
+        case 4: {
+            std::optional<int32_t> n = toInteger(a);
+            if (!n) return std::nullopt;
+            in.randomSeed = in.randomSeed * 134775813u + 1u;
+            uint64_t r = (uint64_t{static_cast<uint32_t>(*n)} * in.randomSeed) >> 32;
+            return std::to_string(r);
+        }
+        case 5: {
+            std::optional<int32_t> n = toInteger(a);
+            if (!n || *n < 1) return std::nullopt;
+            return nthWord(*n, std::move(b));
+        }
+        case 6:
+            return chrOf(a);
+        case 7:
+            return a.size() == 1 ? "#" + std::to_string(static_cast<unsigned char>(a[0])) : std::string();
     }
     return std::nullopt;
 }
 
-constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC", "TRIM", "POS",
+constexpr std::string_view kFunctionWords[] = {"TAMANHO", "MAIUSC",  "TRIM", "POS",
                                                "RAND",    "PALAVRA", "CHR",  "ASC"};
 
 }  // namespace

@@ -132,7 +132,9 @@ constexpr uint64_t kHashMultiplier = 0x5a31798023392d55;
 
 constexpr unsigned char upperByte(char c) { return text::kUpperTable[static_cast<unsigned char>(c)]; }
 
-constexpr size_t slotOf(uint64_t foldedWord) { return static_cast<size_t>((foldedWord * kHashMultiplier) >> 56); }
+constexpr size_t slotOf(uint64_t foldedWord) {
+    return static_cast<size_t>((foldedWord * kHashMultiplier) >> 56);
+}
 
 // A keyword of at most 16 bytes, upper-cased, in a zero-padded block read as two words.
 struct PaddedKeyword {
@@ -202,7 +204,8 @@ constexpr KeywordIndex kIndex = buildIndex();
 // Every keyword of up to eight bytes is matched by its folded word.
 static_assert([] {
     for (size_t s = 0; s < kSlots; ++s)
-        if (kIndex.slots[s].entry && kIndex.keys[s].size <= kWordBytes && kIndex.slots[s].folded == kNotFolded)
+        if (kIndex.slots[s].entry && kIndex.keys[s].size <= kWordBytes &&
+            kIndex.slots[s].folded == kNotFolded)
             return false;
     return true;
 }());
@@ -292,7 +295,8 @@ namespace {
 
 // The keywords that open or close a block, which a line run on its own may not use.
 bool isBlockKeyword(const CommandEntry* e) {
-    return e && (e->handler == cmdRepete || e->handler == cmdEnquanto || e->handler == cmdSenao || e->handler == cmdFim);
+    return e && (e->handler == cmdRepete || e->handler == cmdEnquanto || e->handler == cmdSenao ||
+                 e->handler == cmdFim);
 }
 
 // A line while tracing, or one whose keyword is unknown: writes the keyword line when tracing,
@@ -339,7 +343,8 @@ bool isBlockKeyword(const CommandEntry* e) {
 
 // A line whose keyword is longer than eight bytes, or none. Out of line, so that the usual line
 // ends in calls that need nothing kept across them.
-[[gnu::noinline]] bool dispatchLongKeyword(Interpreter& in, std::string_view line, bool restricted, uint64_t folded) {
+[[gnu::noinline]] bool dispatchLongKeyword(Interpreter& in, std::string_view line, bool restricted,
+                                           uint64_t folded) {
     return dispatchKeyword(in, line, restricted, readLongKeyword(line, folded));
 }
 
@@ -357,7 +362,9 @@ const CommandEntry* lineKeyword(std::string_view line, size_t& length) {
     return k.entry;
 }
 
-bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) { return dispatch(in, line, restricted); }
+bool dispatchLine(Interpreter& in, std::string_view line, bool restricted) {
+    return dispatch(in, line, restricted);
+}
 
 // The interpreter's main loop, beside the dispatch it inlines: a line costs one call, its
 // handler's.

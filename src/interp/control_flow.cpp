@@ -43,9 +43,9 @@ struct OpText {
 };
 
 constexpr OpText kOperators[] = {
-    {">=", Op::Ge},       {"<=", Op::Le},       {"==", Op::ExactEq}, {"<>", Op::Ne},
+    {">=", Op::Ge},        {"<=", Op::Le},         {"==", Op::ExactEq},  {"<>", Op::Ne},
     {"*=*", Op::Contains}, {"=*", Op::StartsWith}, {"*=", Op::EndsWith}, {"EM", Op::In},
-    {"=", Op::Eq},        {"<", Op::Lt},        {">", Op::Gt},
+    {"=", Op::Eq},         {"<", Op::Lt},          {">", Op::Gt},
 };
 
 // Trimmed line of the store, blank runs collapsed and upper-cased, compared with a word
@@ -141,25 +141,36 @@ void skipFalseBlock(Interpreter& in) {
 
 bool compare(Op op, const std::string& left, const std::string& right) {
     switch (op) {
-    case Op::ExactEq: return left == right;
-    case Op::Contains: return !right.empty() && left.find(right) != std::string::npos;
-    case Op::StartsWith: return !right.empty() && startsWith(left, right);
-    case Op::EndsWith:
-        return !right.empty() && left.size() >= right.size() &&
-               left.compare(left.size() - right.size(), right.size(), right) == 0;
-    default: break;
+        case Op::ExactEq:
+            return left == right;
+        case Op::Contains:
+            return !right.empty() && left.find(right) != std::string::npos;
+        case Op::StartsWith:
+            return !right.empty() && startsWith(left, right);
+        case Op::EndsWith:
+            return !right.empty() && left.size() >= right.size() &&
+                   left.compare(left.size() - right.size(), right.size(), right) == 0;
+        default:
+            break;
     }
     std::string l = normaliseOperand(left), r = normaliseOperand(right);
     // std::string compares char_traits<char>, which orders bytes as unsigned values.
     int cmp = l.compare(r);
     switch (op) {
-    case Op::Eq: return cmp == 0;
-    case Op::Ne: return cmp != 0;
-    case Op::Lt: return cmp < 0;
-    case Op::Gt: return cmp > 0;
-    case Op::Le: return cmp <= 0;
-    case Op::Ge: return cmp >= 0;
-    default: return false;
+        case Op::Eq:
+            return cmp == 0;
+        case Op::Ne:
+            return cmp != 0;
+        case Op::Lt:
+            return cmp < 0;
+        case Op::Gt:
+            return cmp > 0;
+        case Op::Le:
+            return cmp <= 0;
+        case Op::Ge:
+            return cmp >= 0;
+        default:
+            return false;
     }
 }
 
@@ -291,9 +302,12 @@ void findBlockEnds(Interpreter& in) {
     for (int n = 1; n <= in.scriptSize; ++n) {
         const std::string_view t = text::trimLeft(in.line(n));
         if (!startsWithUpper(t, "FIM ")) continue;
-        if (normalisedEquals(t, "FIM SE")) blocks.lastFimSe = n;
-        else if (normalisedEquals(t, "FIM ENQUANTO")) blocks.lastFimEnquanto = n;
-        else if (normalisedEquals(t, "FIM REPETE")) blocks.lastFimRepete = n;
+        if (normalisedEquals(t, "FIM SE"))
+            blocks.lastFimSe = n;
+        else if (normalisedEquals(t, "FIM ENQUANTO"))
+            blocks.lastFimEnquanto = n;
+        else if (normalisedEquals(t, "FIM REPETE"))
+            blocks.lastFimRepete = n;
     }
 }
 
@@ -306,8 +320,10 @@ bool cmdSe(Interpreter& in, std::string_view args, int) {
         std::string command(c.rest);
         return in.executeLine(command, true);
     }
-    if (!c.value) skipFalseBlock(in);
-    else enterBlock(in, in.openBlocks.lastFimSe, "SE");
+    if (!c.value)
+        skipFalseBlock(in);
+    else
+        enterBlock(in, in.openBlocks.lastFimSe, "SE");
     return true;
 }
 
@@ -348,8 +364,10 @@ bool cmdFim(Interpreter& in, std::string_view args, int) {
 bool cmdEnquanto(Interpreter& in, std::string_view args, int) {
     ConditionResult c = evaluateCondition(in, args);
     if (!c.parsed) return in.fail("condição inválida"_cp);
-    if (!c.value) jumpForward(in, "ENQUANTO");
-    else enterBlock(in, in.openBlocks.lastFimEnquanto, "ENQUANTO");
+    if (!c.value)
+        jumpForward(in, "ENQUANTO");
+    else
+        enterBlock(in, in.openBlocks.lastFimEnquanto, "ENQUANTO");
     return true;
 }
 

@@ -89,33 +89,37 @@ bool Interpreter::findLabel(std::string_view name) {
 
 RunOutcome Interpreter::reportOutcome(RunOutcome outcome) {
     switch (outcome.end) {
-    case RunEnd::Finished:
-        if (!silentEnd) speak("Fim do script");
-        break;
-    case RunEnd::Failed: {
-        diagnose(outcome.line, failReason.empty() ? std::string_view("erro de execução"_cp) : failReason);
-        speak("Erro de execução na linha "_cp);
-        std::string number = std::to_string(outcome.line);
-        write(number);
-        speak(number);
-        write("\r\n");
-        std::string discarded;
-        if (!readLine(discarded)) outcome.end = RunEnd::InputEnded;
-        break;
-    }
-    case RunEnd::InputEnded:
-    case RunEnd::StepLimit:
-        break;
+        case RunEnd::Finished:
+            if (!silentEnd) speak("Fim do script");
+            break;
+        case RunEnd::Failed: {
+            diagnose(outcome.line, failReason.empty() ? std::string_view("erro de execução"_cp) : failReason);
+            speak("Erro de execução na linha "_cp);
+            std::string number = std::to_string(outcome.line);
+            write(number);
+            speak(number);
+            write("\r\n");
+            std::string discarded;
+            if (!readLine(discarded)) outcome.end = RunEnd::InputEnded;
+            break;
+        }
+        case RunEnd::InputEnded:
+        case RunEnd::StepLimit:
+            break;
     }
     return outcome;
 }
 
 int Interpreter::exitStatus(const RunOutcome& outcome) {
     switch (outcome.end) {
-    case RunEnd::Finished: return 0;
-    case RunEnd::Failed: return 1;
-    case RunEnd::InputEnded: return 3;
-    case RunEnd::StepLimit: return 0;
+        case RunEnd::Finished:
+            return 0;
+        case RunEnd::Failed:
+            return 1;
+        case RunEnd::InputEnded:
+            return 3;
+        case RunEnd::StepLimit:
+            return 0;
     }
     return 1;
 }

@@ -41,14 +41,14 @@ struct Services {
     // What the interpreter itself writes, speaks and reads keys through: the same console.
     ConsolePort& port;
     // Services a run can do without: tests leave them empty, the host fills them in.
-    Clipboard* clipboard = nullptr;  // the text clipboard
-    Launcher* launcher = nullptr;    // opens documents and addresses with their programs
-    EventLoop* loop = nullptr;       // pumps the terminal and other sources while waiting
-    WavePlayer* player = nullptr;    // the one path to the sound device
-    Processes* processes = nullptr;  // starts and finds programs; without it they are not available
+    Clipboard* clipboard = nullptr;       // the text clipboard
+    Launcher* launcher = nullptr;         // opens documents and addresses with their programs
+    EventLoop* loop = nullptr;            // pumps the terminal and other sources while waiting
+    WavePlayer* player = nullptr;         // the one path to the sound device
+    Processes* processes = nullptr;       // starts and finds programs; without it they are not available
     TerminalHandoff* terminal = nullptr;  // lends the terminal to a waited-for program
-    Desktop* desktop = nullptr;      // other programs' windows, the keyboard and the mouse
-    Network* network = nullptr;      // the connection layer and the TLS state of the program
+    Desktop* desktop = nullptr;           // other programs' windows, the keyboard and the mouse
+    Network* network = nullptr;           // the connection layer and the TLS state of the program
     // Takes a line for the script's writer (UTF-8, no line end): why the run failed, and
     // warnings such as a block never closed. Empty: the lines go nowhere.
     std::function<void(const std::string&)> diagnostic = nullptr;

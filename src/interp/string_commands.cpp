@@ -18,7 +18,8 @@ bool cmdConcatena(Interpreter& in, std::string_view args, int) {
     if (!readValue(in, args, v)) return failNoValue(in, args);
     if (!args.empty()) return nothingMore(in, args);
     std::string& value = in.variables.edit(slot);
-    if (value.size() + v.size() > in.maxTextSize) return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
+    if (value.size() + v.size() > in.maxTextSize)
+        return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
     value += v;
     return true;
 }
@@ -82,7 +83,8 @@ bool cmdSubstitui(Interpreter& in, std::string_view args, int) {
         if (suffix.size() >= m && suffix.compare(suffix.size() - m, m, reversedOld) == 0) {
             suffix.resize(suffix.size() - m);
             suffix += reversedNew;
-            if (suffix.size() + p > in.maxTextSize) return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
+            if (suffix.size() + p > in.maxTextSize)
+                return in.assign(slot, std::string(in.maxTextSize + 1, ' '));
         }
         if (p == 0) break;
         --p;
@@ -97,12 +99,24 @@ bool cmdConvert(Interpreter& in, std::string_view args, int conversion) {
     if (!readValue(in, args, value)) return false;
     std::string converted;
     switch (conversion) {
-    case kAnsiToUtf8: converted = text::cp1252ToUtf8(value); break;
-    case kUtf8ToAnsi: converted = text::foldTwoByteUtf8(value); break;
-    case kBase64Encode: converted = text::base64Encode(value); break;
-    case kBase64Decode: converted = text::base64Decode(value); break;
-    case kQuotedDecode: converted = text::quotedPrintableDecode(value); break;
-    default: converted = text::quotedPrintableEncode(value); break;
+        case kAnsiToUtf8:
+            converted = text::cp1252ToUtf8(value);
+            break;
+        case kUtf8ToAnsi:
+            converted = text::foldTwoByteUtf8(value);
+            break;
+        case kBase64Encode:
+            converted = text::base64Encode(value);
+            break;
+        case kBase64Decode:
+            converted = text::base64Decode(value);
+            break;
+        case kQuotedDecode:
+            converted = text::quotedPrintableDecode(value);
+            break;
+        default:
+            converted = text::quotedPrintableEncode(value);
+            break;
     }
     int slot;
     if (!readVariable(in, again, slot)) return false;

@@ -36,7 +36,8 @@ void VariableTable::classify(int slot) {
     numbers_[slot] = *n;
     char digits[12];
     auto [end, ec] = std::to_chars(digits, digits + sizeof digits, *n);
-    form_[slot] = std::string_view(digits, static_cast<size_t>(end - digits)) == t ? Form::Decimal : Form::Number;
+    form_[slot] =
+        std::string_view(digits, static_cast<size_t>(end - digits)) == t ? Form::Decimal : Form::Number;
 }
 
 void VariableTable::clear() {

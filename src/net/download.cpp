@@ -370,7 +370,8 @@ Downloader::Outcome Downloader::body() {
                 room = static_cast<size_t>(
                     std::min<int64_t>(static_cast<int64_t>(room), remaining - static_cast<int64_t>(have)));
             size_t got = 0;
-            NetRead r = net_.readSome(*conn_, stage.get() + have, room, got, std::min(progress, nextKeyLook_));
+            NetRead r =
+                net_.readSome(*conn_, stage.get() + have, room, got, std::min(progress, nextKeyLook_));
             if (r == NetRead::TimedOut) continue;
             if (r == NetRead::Failed) broken = true;
             if (r != NetRead::Ok) break;

@@ -143,7 +143,8 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     }
     Network* net = in.services.network;
     SysError error = 0;
-    UniqueFd listener(net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error) : -1);
+    UniqueFd listener(net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error)
+                                                          : -1);
     if (!listener.valid()) {
         in.showMessage(kConnectionError);
         return false;

@@ -49,7 +49,8 @@ long bioCtrl(BIO* bio, int command, long number, void* pointer) {
     switch (command) {
         case BIO_C_SET_FD:
             // The BIO keeps the descriptor itself as its data.
-            BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(*static_cast<int*>(pointer))));  // NOLINT(performance-no-int-to-ptr)
+            BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(
+                                  *static_cast<int*>(pointer))));  // NOLINT(performance-no-int-to-ptr)
             BIO_set_init(bio, 1);
             return 1;
         case BIO_C_GET_FD: {

@@ -106,21 +106,22 @@ private:
 // header gives the types; these are the functions taken from the loaded library.
 constexpr const char* kSdlLibrary = "libSDL2-2.0.so.0";
 
-#define PARLENDO_SDL_CALLS(X)                                                                            \
-    X(InitSubSystem)                                                                                     \
-    X(QuitSubSystem)                                                                                     \
-    X(GetError)                                                                                          \
-    X(GetNumAudioDevices)                                                                                \
-    X(GetAudioDeviceName)                                                                                \
-    X(OpenAudioDevice)                                                                                   \
-    X(PauseAudioDevice)                                                                                  \
-    X(CloseAudioDevice)                                                                                  \
-    X(QueueAudio)                                                                                        \
-    X(GetQueuedAudioSize)                                                                                \
+#define PARLENDO_SDL_CALLS(X) \
+    X(InitSubSystem)          \
+    X(QuitSubSystem)          \
+    X(GetError)               \
+    X(GetNumAudioDevices)     \
+    X(GetAudioDeviceName)     \
+    X(OpenAudioDevice)        \
+    X(PauseAudioDevice)       \
+    X(CloseAudioDevice)       \
+    X(QueueAudio)             \
+    X(GetQueuedAudioSize)     \
     X(ClearQueuedAudio)
 
 struct SdlCalls {
-#define PARLENDO_SDL_POINTER(name) decltype(&SDL_##name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
+#define PARLENDO_SDL_POINTER(name) \
+    decltype(&SDL_##name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
     PARLENDO_SDL_CALLS(PARLENDO_SDL_POINTER)
 #undef PARLENDO_SDL_POINTER
 };
@@ -212,7 +213,8 @@ public:
         // The part of the oldest piece the card has taken already.
         const Piece& front = pieces_.front();
         size_t taken = cardBytes_ > card ? cardBytes_ - card : 0;
-        size_t takenHanded = front.card ? static_cast<size_t>(static_cast<double>(front.handed) * taken / front.card) : 0;
+        size_t takenHanded =
+            front.card ? static_cast<size_t>(static_cast<double>(front.handed) * taken / front.card) : 0;
         return handed_ - std::min(takenHanded, front.handed);
     }
     void clear() override {
@@ -332,8 +334,8 @@ std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName
     return device;
 }
 
-std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(std::string deviceName,
-                                                                 std::function<void(const std::string&)> noDevice) {
+std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(
+    std::string deviceName, std::function<void(const std::string&)> noDevice) {
     return std::make_unique<FirstSoundAudioDevice>(std::move(deviceName), std::move(noDevice));
 }
 

@@ -71,16 +71,17 @@ private:
 std::unique_ptr<AudioDevice> createFolderAudioDevice(const std::string& folder);
 
 // The system's sound card through SDL2 audio, loaded now when it is not yet. The card is kept open
-// in one format (kCardFormat of platform/pcm_converter.h) and every piece converted to it. `deviceName` chooses an output device by name,
-// without regard to case (empty, or a name no device has: the default device). Null, with the
-// reason in `error`, when the machine has no sound device or the library cannot be loaded.
+// in one format (kCardFormat of platform/pcm_converter.h) and every piece converted to it. `deviceName`
+// chooses an output device by name, without regard to case (empty, or a name no device has: the default
+// device). Null, with the reason in `error`, when the machine has no sound device or the library cannot be
+// loaded.
 std::unique_ptr<AudioDevice> createSystemAudioDevice(std::string_view deviceName, std::string& error);
 
 // The same sound card, reached only when a sound first opens the device (the sound library is not
 // loaded before). Without a card, `noDevice` is called once with the reason, and the device plays
 // nothing and takes no time from then on, as the null device does.
-std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(std::string deviceName,
-                                                                 std::function<void(const std::string&)> noDevice);
+std::unique_ptr<AudioDevice> createSystemAudioDeviceOnFirstSound(
+    std::string deviceName, std::function<void(const std::string&)> noDevice);
 
 // The names of the output devices, in device order (empty when there is no sound system).
 std::vector<std::string> listAudioDevices();

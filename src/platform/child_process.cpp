@@ -1,8 +1,6 @@
 // Helper programs through posix_spawn, with pipes owned by the caller and every child reaped.
 #include "platform/child_process.h"
 
-#include "platform/spawn_support.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,6 +15,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/spawn_support.h"
+
 extern char** environ;
 
 namespace parlendo {
@@ -25,10 +25,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using spawn::Fd;
+using spawn::makePipe;
 using spawn::Pipe;
 using spawn::PipeSignalGuard;
 using spawn::SpawnSetup;
-using spawn::makePipe;
 
 // A running child, waited for by its owner; killed first when it has not ended by then.
 class Child {

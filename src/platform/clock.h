@@ -4,9 +4,9 @@
 namespace parlendo {
 
 struct LocalTime {
-    int year = 2000, month = 1, day = 1;          // day of the month, 1-31
+    int year = 2000, month = 1, day = 1;  // day of the month, 1-31
     int hour = 0, minute = 0, second = 0, millisecond = 0;
-    int dayOfWeek = 6;                            // 0 = Sunday
+    int dayOfWeek = 6;  // 0 = Sunday
 };
 
 class Clock {

@@ -47,58 +47,114 @@ KeySym keysymOfVirtualKey(int vk) {
     if (vk >= 96 && vk <= 105) return XK_KP_0 + static_cast<KeySym>(vk - 96);
     if (vk >= 112 && vk <= 135) return XK_F1 + static_cast<KeySym>(vk - 112);
     switch (vk) {
-        case 8: return XK_BackSpace;
-        case 9: return XK_Tab;
-        case 12: return XK_Clear;
-        case 13: return XK_Return;
-        case 16: case 160: return XK_Shift_L;
-        case 161: return XK_Shift_R;
-        case 17: case 162: return XK_Control_L;
-        case 163: return XK_Control_R;
-        case 18: case 164: return XK_Alt_L;
-        case 165: return XK_Alt_R;
-        case 19: return XK_Pause;
-        case 20: return XK_Caps_Lock;
-        case 27: return XK_Escape;
-        case 32: return XK_space;
-        case 33: return XK_Prior;
-        case 34: return XK_Next;
-        case 35: return XK_End;
-        case 36: return XK_Home;
-        case 37: return XK_Left;
-        case 38: return XK_Up;
-        case 39: return XK_Right;
-        case 40: return XK_Down;
-        case 41: return XK_Select;
-        case 42: case 44: return XK_Print;
-        case 43: return XK_Execute;
-        case 45: return XK_Insert;
-        case 46: return XK_Delete;
-        case 47: return XK_Help;
-        case 91: return XK_Super_L;
-        case 92: return XK_Super_R;
-        case 93: return XK_Menu;
-        case 106: return XK_KP_Multiply;
-        case 107: return XK_KP_Add;
-        case 108: return XK_KP_Separator;
-        case 109: return XK_KP_Subtract;
-        case 110: return XK_KP_Decimal;
-        case 111: return XK_KP_Divide;
-        case 144: return XK_Num_Lock;
-        case 145: return XK_Scroll_Lock;
-        case 186: return XK_semicolon;
-        case 187: return XK_equal;
-        case 188: return XK_comma;
-        case 189: return XK_minus;
-        case 190: return XK_period;
-        case 191: return XK_slash;
-        case 192: return XK_grave;
-        case 219: return XK_bracketleft;
-        case 220: return XK_backslash;
-        case 221: return XK_bracketright;
-        case 222: return XK_apostrophe;
-        case 226: return XK_less;
-        default: return 0;
+        case 8:
+            return XK_BackSpace;
+        case 9:
+            return XK_Tab;
+        case 12:
+            return XK_Clear;
+        case 13:
+            return XK_Return;
+        case 16:
+        case 160:
+            return XK_Shift_L;
+        case 161:
+            return XK_Shift_R;
+        case 17:
+        case 162:
+            return XK_Control_L;
+        case 163:
+            return XK_Control_R;
+        case 18:
+        case 164:
+            return XK_Alt_L;
+        case 165:
+            return XK_Alt_R;
+        case 19:
+            return XK_Pause;
+        case 20:
+            return XK_Caps_Lock;
+        case 27:
+            return XK_Escape;
+        case 32:
+            return XK_space;
+        case 33:
+            return XK_Prior;
+        case 34:
+            return XK_Next;
+        case 35:
+            return XK_End;
+        case 36:
+            return XK_Home;
+        case 37:
+            return XK_Left;
+        case 38:
+            return XK_Up;
+        case 39:
+            return XK_Right;
+        case 40:
+            return XK_Down;
+        case 41:
+            return XK_Select;
+        case 42:
+        case 44:
+            return XK_Print;
+        case 43:
+            return XK_Execute;
+        case 45:
+            return XK_Insert;
+        case 46:
+            return XK_Delete;
+        case 47:
+            return XK_Help;
+        case 91:
+            return XK_Super_L;
+        case 92:
+            return XK_Super_R;
+        case 93:
+            return XK_Menu;
+        case 106:
+            return XK_KP_Multiply;
+        case 107:
+            return XK_KP_Add;
+        case 108:
+            return XK_KP_Separator;
+        case 109:
+            return XK_KP_Subtract;
+        case 110:
+            return XK_KP_Decimal;
+        case 111:
+            return XK_KP_Divide;
+        case 144:
+            return XK_Num_Lock;
+        case 145:
+            return XK_Scroll_Lock;
+        case 186:
+            return XK_semicolon;
+        case 187:
+            return XK_equal;
+        case 188:
+            return XK_comma;
+        case 189:
+            return XK_minus;
+        case 190:
+            return XK_period;
+        case 191:
+            return XK_slash;
+        case 192:
+            return XK_grave;
+        case 219:
+            return XK_bracketleft;
+        case 220:
+            return XK_backslash;
+        case 221:
+            return XK_bracketright;
+        case 222:
+            return XK_apostrophe;
+        case 226:
+            return XK_less;
+        default:
+            return 0;
     }
 }
 
@@ -111,20 +167,28 @@ KeySym keysymOfCharacter(unsigned char c) {
     std::string utf8 = text::cp1252ToUtf8(std::string(1, static_cast<char>(c)));
     // Two or three bytes for every character here; the five undefined bytes are C1 controls.
     uint32_t cp = 0;
-    if (utf8.size() == 2) cp = ((utf8[0] & 0x1F) << 6) | (utf8[1] & 0x3F);
-    else if (utf8.size() == 3) cp = ((utf8[0] & 0x0F) << 12) | ((utf8[1] & 0x3F) << 6) | (utf8[2] & 0x3F);
+    if (utf8.size() == 2)
+        cp = ((utf8[0] & 0x1F) << 6) | (utf8[1] & 0x3F);
+    else if (utf8.size() == 3)
+        cp = ((utf8[0] & 0x0F) << 12) | ((utf8[1] & 0x3F) << 6) | (utf8[2] & 0x3F);
     if (cp < 160) return 0;
     return 0x1000000 + cp;
 }
 
 KeySym deadKeysymOf(unsigned char accent) {
     switch (accent) {
-        case '`': return XK_dead_grave;
-        case 0xB4: return XK_dead_acute;
-        case '^': return XK_dead_circumflex;
-        case '~': return XK_dead_tilde;
-        case 0xA8: return XK_dead_diaeresis;
-        default: return 0;
+        case '`':
+            return XK_dead_grave;
+        case 0xB4:
+            return XK_dead_acute;
+        case '^':
+            return XK_dead_circumflex;
+        case '~':
+            return XK_dead_tilde;
+        case 0xA8:
+            return XK_dead_diaeresis;
+        default:
+            return 0;
     }
 }
 
@@ -222,8 +286,9 @@ public:
         } else {
             XWindowAttributes a;
             if (!XGetWindowAttributes(dpy_, w, &a)) return;
-            if (!savedGeometry_.count(w)) savedGeometry_[w] = Rect{a.x, a.y, static_cast<unsigned>(a.width),
-                                                                   static_cast<unsigned>(a.height)};
+            if (!savedGeometry_.count(w))
+                savedGeometry_[w] =
+                    Rect{a.x, a.y, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height)};
             int screen = DefaultScreen(dpy_);
             int width = DisplayWidth(dpy_, screen) - 2 * a.border_width;
             int height = DisplayHeight(dpy_, screen) - 2 * a.border_width;
@@ -304,7 +369,8 @@ public:
     void typeCharacter(unsigned char c, int modifiers) override {
         KeySym key = keysymOfCharacter(c);
         if (!key || lost_) return;
-        if (std::optional<KeyPlace> place = keyFor(key)) press(key, place->code, place->mask | modifierMask(modifiers));
+        if (std::optional<KeyPlace> place = keyFor(key))
+            press(key, place->code, place->mask | modifierMask(modifiers));
     }
 
     void pressKeyOf(unsigned char c, int modifiers) override {
@@ -508,8 +574,8 @@ private:
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         std::string utf8;
-        if (XGetWindowProperty(dpy_, w, atom("_NET_WM_NAME"), 0, 1024, False, atom("UTF8_STRING"), &type, &format,
-                               &count, &after, &data) == Success &&
+        if (XGetWindowProperty(dpy_, w, atom("_NET_WM_NAME"), 0, 1024, False, atom("UTF8_STRING"), &type,
+                               &format, &count, &after, &data) == Success &&
             data && format == 8 && type == atom("UTF8_STRING"))
             utf8.assign(reinterpret_cast<char*>(data), count);
         if (data) XFree(data);
@@ -536,15 +602,15 @@ private:
         unsigned char* data = nullptr;
         bool iconic = false;
         Atom wmState = atom("WM_STATE");
-        if (XGetWindowProperty(dpy_, w, wmState, 0, 2, False, wmState, &type, &format, &count, &after, &data) ==
-                Success &&
+        if (XGetWindowProperty(dpy_, w, wmState, 0, 2, False, wmState, &type, &format, &count, &after,
+                               &data) == Success &&
             data && format == 32 && count >= 1)
             iconic = *reinterpret_cast<unsigned long*>(data) == IconicState;
         if (data) XFree(data);
         if (iconic) return true;
         data = nullptr;
-        if (XGetWindowProperty(dpy_, w, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type, &format, &count, &after,
-                               &data) == Success &&
+        if (XGetWindowProperty(dpy_, w, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type, &format, &count,
+                               &after, &data) == Success &&
             data && format == 32) {
             Atom hidden = atom("_NET_WM_STATE_HIDDEN");
             const unsigned long* atoms = reinterpret_cast<unsigned long*>(data);
@@ -570,7 +636,8 @@ private:
     void setWmState(Window w, long state) {
         long data[2] = {state, None};
         Atom wmState = atom("WM_STATE");
-        XChangeProperty(dpy_, w, wmState, wmState, 32, PropModeReplace, reinterpret_cast<unsigned char*>(data), 2);
+        XChangeProperty(dpy_, w, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(data), 2);
     }
 
     // Asks the window manager to add or remove the maximised marks.
@@ -625,7 +692,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName, std::function<std::string()> consoleTitle) {
+std::unique_ptr<Desktop> openX11Desktop(const std::string& displayName,
+                                        std::function<std::string()> consoleTitle) {
     Display* dpy = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (!dpy) return nullptr;
     xdo_t* xdo = xdo_new_with_opened_display(dpy, displayName.empty() ? nullptr : displayName.c_str(), 1);

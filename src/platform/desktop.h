@@ -92,7 +92,8 @@ public:
 // window there is, is in front with the focus.
 class NoDisplayDesktop final : public Desktop {
 public:
-    explicit NoDisplayDesktop(std::function<std::string()> consoleTitle) : consoleTitle_(std::move(consoleTitle)) {}
+    explicit NoDisplayDesktop(std::function<std::string()> consoleTitle)
+        : consoleTitle_(std::move(consoleTitle)) {}
 
     std::vector<WindowInfo> windows() override { return {}; }
     void close(WindowId) override {}

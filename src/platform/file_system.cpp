@@ -212,9 +212,12 @@ SysError replaceSystemFile(const std::string& systemPath, std::string_view bytes
     SysError error = 0;
     for (size_t done = 0; done < bytes.size() && error == 0;) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n == 0) error = EIO;
-        else if (errno != EINTR) error = lastError();
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = lastError();
     }
     struct stat old;
     if (error == 0 && ::stat(systemPath.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)

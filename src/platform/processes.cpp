@@ -260,7 +260,8 @@ public:
         if (input_.get() < 0) return false;
         std::string utf8 = text::cp1252ToUtf8(text);
         std::string_view left = utf8;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConsoleWriteTimeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kConsoleWriteTimeoutMs);
         spawn::PipeSignalGuard guard;
         while (!left.empty()) {
             ssize_t n = ::write(input_.get(), left.data(), left.size());
@@ -270,7 +271,8 @@ public:
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN) return false;  // EPIPE: the child has gone
-            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (wait.count() <= 0) return false;
             pollfd p = {input_.get(), POLLOUT, 0};
             ::poll(&p, 1, static_cast<int>(wait.count()));
@@ -311,7 +313,8 @@ public:
                 constexpr std::string_view kDeleted = " (deleted)";
                 if (path.size() > kDeleted.size() && path.substr(path.size() - kDeleted.size()) == kDeleted)
                     path.remove_suffix(kDeleted.size());
-                return programNameMatches(upper, asCp1252(path, storage)) && !isZombie(dir, id, buf, sizeof buf);
+                return programNameMatches(upper, asCp1252(path, storage)) &&
+                       !isZombie(dir, id, buf, sizeof buf);
             }
             // No executable at all: a kernel thread, or a zombie; neither is a running program.
             if (errno != EACCES && errno != EPERM) return false;
@@ -321,9 +324,11 @@ public:
             if (!readProcFile(dir, file, buf, sizeof buf, length)) return false;
             std::string_view stat(buf, length);
             size_t open = stat.find('('), close = stat.rfind(')');
-            if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+            if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+                return false;
             if (close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X')) return false;
-            if (programNameMatches(upper, asCp1252(stat.substr(open + 1, close - open - 1), storage))) return true;
+            if (programNameMatches(upper, asCp1252(stat.substr(open + 1, close - open - 1), storage)))
+                return true;
             std::snprintf(file, sizeof file, "%s/cmdline", id);
             if (!readProcFile(dir, file, buf, sizeof buf, length) || length == 0) return false;
             std::string_view first(buf, strnlen(buf, length));

@@ -90,7 +90,8 @@ bool standardStreamsAreTerminals() { return ::isatty(STDIN_FILENO) && ::isatty(S
 
 bool standardErrorIsOutputTerminal() {
     if (!::isatty(STDERR_FILENO) || !::isatty(STDOUT_FILENO)) return false;
-    struct stat out{}, err{};
+    struct stat out {
+    }, err{};
     if (::fstat(STDOUT_FILENO, &out) != 0 || ::fstat(STDERR_FILENO, &err) != 0) return false;
     return out.st_rdev == err.st_rdev;
 }
@@ -153,7 +154,8 @@ void RawTerminal::suspend() {
 bool RawTerminal::enterRawMode() {
     termios t{};
     if (::tcgetattr(STDIN_FILENO, &t) != 0) return false;
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
+    t.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB)) | CS8;
     t.c_cc[VMIN] = 1;

@@ -51,12 +51,16 @@ Utf8Prefix decodeUtf8Prefix(std::string_view s, size_t i, char32_t& cp, size_t& 
         len = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         len = 3;
-        if (b0 == 0xE0) lo = 0xA0;       // overlong below U+0800
-        else if (b0 == 0xED) hi = 0x9F;  // surrogates U+D800-U+DFFF
+        if (b0 == 0xE0)
+            lo = 0xA0;  // overlong below U+0800
+        else if (b0 == 0xED)
+            hi = 0x9F;  // surrogates U+D800-U+DFFF
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         len = 4;
-        if (b0 == 0xF0) lo = 0x90;       // overlong below U+10000
-        else if (b0 == 0xF4) hi = 0x8F;  // above U+10FFFF
+        if (b0 == 0xF0)
+            lo = 0x90;  // overlong below U+10000
+        else if (b0 == 0xF4)
+            hi = 0x8F;  // above U+10FFFF
     } else {
         return Utf8Prefix::Invalid;  // continuation byte, C0/C1 overlong leads, F5-FF
     }
@@ -98,7 +102,6 @@ std::string lowerAscii(std::string_view s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     return out;
 }
-
 
 bool isValidUtf8(std::string_view s) {
     size_t i = 0;

@@ -1,7 +1,8 @@
 // Texts for the user written in the sources as UTF-8 and carried in the program as Windows-1252,
 // converted while compiling: "Não foi possível"_cp is a const char* to the Windows-1252 bytes,
-// whatever compiler builds it (code outside namespace parlendo says `using parlendo::operator""_cp`). A byte that is not part of valid UTF-8 (an escape such as "\xE1")
-// is kept as it is; a character Windows-1252 lacks stops the build.
+// whatever compiler builds it (code outside namespace parlendo says `using parlendo::operator""_cp`). A byte
+// that is not part of valid UTF-8 (an escape such as "\xE1") is kept as it is; a character Windows-1252 lacks
+// stops the build.
 #pragma once
 
 #include <array>

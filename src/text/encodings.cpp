@@ -103,7 +103,8 @@ std::string quotedPrintableDecode(std::string_view text) {
     if (!text.empty() && text.back() == '=') text.remove_suffix(1);
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
             out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
             i += 2;
         } else {

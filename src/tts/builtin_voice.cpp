@@ -29,8 +29,8 @@ std::string diphoneFolder(SettingsFile& settings, const std::string& executableF
     return settingFolderPrefix(characterFolder) + value;
 }
 
-BuiltinVoice::BuiltinVoice(WavePlayer& player, KeyQueue& keys, SettingsFile& settings, std::string executableFolder,
-                           std::function<void(int)> sleep)
+BuiltinVoice::BuiltinVoice(WavePlayer& player, KeyQueue& keys, SettingsFile& settings,
+                           std::string executableFolder, std::function<void(int)> sleep)
     : player_(player),
       keys_(keys),
       settings_(settings),
@@ -85,7 +85,8 @@ bool BuiltinVoice::PlayerSink::play(const uint8_t* image, size_t size) {
         return false;
     }
     // The header is for the record; the player is given the samples and their format.
-    player_.playPcm(image + DiphoneSynthesiser::kHeaderSize, size - DiphoneSynthesiser::kHeaderSize, 11025, 1, 8);
+    player_.playPcm(image + DiphoneSynthesiser::kHeaderSize, size - DiphoneSynthesiser::kHeaderSize, 11025, 1,
+                    8);
     // The buffer is filled again only once it has been played; a key ends the wait and the words.
     while (player_.playerBusy()) {
         if (keys_.keyPressed() || stopped_) {

@@ -38,7 +38,9 @@ public:
     // portug.exc cannot be loaded.
     int open(const std::string& characterFolder) override;
     void close() override;
-    void setDiphoneTiming(int cut, int keep, int wordGap) override { synthesiser_.setDiphoneTiming(cut, keep, wordGap); }
+    void setDiphoneTiming(int cut, int keep, int wordGap) override {
+        synthesiser_.setDiphoneTiming(cut, keep, wordGap);
+    }
     void setSpeed(int) override {}
     void speakWords(std::string_view words) override;
     void stop() override;

@@ -65,13 +65,16 @@ std::optional<DiphoneEntry> DiphoneDatabase::find(std::string_view name) const {
             const size_t at = middle * kRecordSize + 1 + kLongestName;
             DiphoneEntry e;
             e.count = static_cast<uint16_t>(byteAt(index_, at) | byteAt(index_, at + 1) << 8);
-            e.offset = static_cast<uint32_t>(byteAt(index_, at + 2)) | static_cast<uint32_t>(byteAt(index_, at + 3)) << 8 |
+            e.offset = static_cast<uint32_t>(byteAt(index_, at + 2)) |
+                       static_cast<uint32_t>(byteAt(index_, at + 3)) << 8 |
                        static_cast<uint32_t>(byteAt(index_, at + 4)) << 16 |
                        static_cast<uint32_t>(byteAt(index_, at + 5)) << 24;
             return e;
         }
-        if (c < 0) low = middle + 1;
-        else high = middle;
+        if (c < 0)
+            low = middle + 1;
+        else
+            high = middle;
     }
     return std::nullopt;
 }

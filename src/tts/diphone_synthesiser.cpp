@@ -41,10 +41,14 @@ std::string upper(std::string_view s) {
 
 const char* lookupOutcomeName(LookupOutcome outcome) {
     switch (outcome) {
-        case LookupOutcome::Found: return "Found";
-        case LookupOutcome::Noise: return "Noise";
-        case LookupOutcome::Decomposed: return "Decomposed";
-        case LookupOutcome::Dropped: return "Dropped";
+        case LookupOutcome::Found:
+            return "Found";
+        case LookupOutcome::Noise:
+            return "Noise";
+        case LookupOutcome::Decomposed:
+            return "Decomposed";
+        case LookupOutcome::Dropped:
+            return "Dropped";
     }
     return "?";
 }
@@ -324,8 +328,13 @@ size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ra
     // diphone runs out first.
     const bool falling = word_ == words_ && words_ > 0;
     const double fallStep = std::pow(2.0, kFinalFallPerSecond / 12.0 / kRate);
-    const double lowest = ratio * std::pow(2.0, (kFinalFallMost - std::max(kFinalFallMost,
-        kFinalFallPerSecond * static_cast<double>(produced_ - lastWordStart_) / kRate)) / 12.0);
+    const double lowest =
+        ratio *
+        std::pow(2.0,
+                 (kFinalFallMost -
+                  std::max(kFinalFallMost,
+                           kFinalFallPerSecond * static_cast<double>(produced_ - lastWordStart_) / kRate)) /
+                     12.0);
     const size_t wanted = static_cast<size_t>(static_cast<double>(got) * length);
     // When the diphone is not used up by then, the output goes on to where its wave next crosses
     // zero upwards (3 ms at most), so that the next diphone joins it without a click.
@@ -379,7 +388,8 @@ void DiphoneSynthesiser::fadeTail(size_t appended) {
     uint8_t* end = buffer_.data() + used_;
     for (size_t k = 1; k <= n; ++k) {
         const int s = end[-static_cast<long>(k)] - 128;
-        end[-static_cast<long>(k)] = static_cast<uint8_t>(128 + s * static_cast<int>(k - 1) / static_cast<int>(n));
+        end[-static_cast<long>(k)] =
+            static_cast<uint8_t>(128 + s * static_cast<int>(k - 1) / static_cast<int>(n));
     }
 }
 

@@ -68,7 +68,8 @@ public:
     // The melody of the built-in voice, off until set: a unit outside a stressed syllable (length
     // mode 0 or 1) is said shorter and lower than a stressed one, the words of a text step down
     // one after another from a raised first stressed syllable, and the last word of a text falls
-    // and is said a little slower, as a statement ends. Pitch and length are changed together by resampling each diphone.
+    // and is said a little slower, as a statement ends. Pitch and length are changed together by resampling
+    // each diphone.
     void setMelody(bool on) { melody_ = on; }
     static constexpr double kUnstressedLength = 0.8;      // of a stressed unit's length
     static constexpr double kUnstressedSemitones = -1.5;  // below a stressed unit

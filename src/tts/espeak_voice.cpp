@@ -45,14 +45,15 @@ namespace parlendo {
 namespace {
 
 constexpr const char* kBrazilianVoice = "pt-br";
-constexpr const char* kVariants[] = {"m1", "m2", "m3", "m4", "m5", "m6", "m7", "f1",
-                                     "f2", "f3", "f4", "f5", "croak", "whisper"};
+constexpr const char* kVariants[] = {"m1", "m2", "m3", "m4", "m5", "m6",    "m7",
+                                     "f1", "f2", "f3", "f4", "f5", "croak", "whisper"};
 constexpr int kDefaultRate = 175;
 constexpr int kLowestRate = 80;
 constexpr int kHighestRate = 450;
 
 const char* const kNoData = "Voz espeak-ng indisponível: dados não encontrados; usando a voz interna."_cp;
-const char* const kNoLibrary = "Voz espeak-ng indisponível: a biblioteca não foi encontrada; usando a voz interna."_cp;
+const char* const kNoLibrary =
+    "Voz espeak-ng indisponível: a biblioteca não foi encontrada; usando a voz interna."_cp;
 const char* const kNoBrazilianVoice =
     "Voz espeak-ng indisponível: sem a voz do português do Brasil; usando a voz interna."_cp;
 
@@ -168,7 +169,8 @@ public:
         player_.beginSound();
         g_speaking = this;
         g_espeak->SetSynthCallback(onSamples);
-        g_espeak->Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        g_espeak->Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                        nullptr);
         g_speaking = nullptr;
         player_.endSound();
         player_.rapidPlayback = rapid;
@@ -235,7 +237,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>&) {
+std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& keys,
+                                                const std::function<void(int)>&) {
     return std::make_unique<EspeakVoice>(player, keys);
 }
 

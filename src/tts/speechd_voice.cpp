@@ -16,15 +16,11 @@
 //                 picks its own voice.
 //   speed         rate = speed x 10, held to -100...100 (speed 5 is rate 50, -3 is -30).
 //   pitch         not used.
-#include "text/cp1252_literal.h"
-#include "tts/system_voices.h"
-
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <unistd.h>
-
 #include <speech-dispatcher/libspeechd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -38,6 +34,8 @@
 
 #include "platform/shared_library.h"
 #include "text/cp1252.h"
+#include "text/cp1252_literal.h"
+#include "tts/system_voices.h"
 
 namespace parlendo {
 
@@ -62,16 +60,16 @@ const std::string kNoAnswer = "Servidor de fala não respondeu; usando a voz int
 // program with its other voices. Its header gives the types; these are the functions taken.
 constexpr const char* kSpeechdLibrary = "libspeechd.so.2";
 
-#define PARLENDO_SPD_CALLS(X)                                                                   \
-    X(spd_open2)                                                                                \
-    X(spd_close)                                                                                \
-    X(spd_cancel)                                                                               \
-    X(spd_say)                                                                                  \
-    X(spd_set_language)                                                                         \
-    X(spd_set_notification_on)                                                                  \
-    X(spd_set_synthesis_voice)                                                                  \
-    X(spd_set_voice_rate)                                                                       \
-    X(spd_list_synthesis_voices)                                                                \
+#define PARLENDO_SPD_CALLS(X)    \
+    X(spd_open2)                 \
+    X(spd_close)                 \
+    X(spd_cancel)                \
+    X(spd_say)                   \
+    X(spd_set_language)          \
+    X(spd_set_notification_on)   \
+    X(spd_set_synthesis_voice)   \
+    X(spd_set_voice_rate)        \
+    X(spd_list_synthesis_voices) \
     X(free_spd_voices)
 
 struct SpeechdCalls {
@@ -101,9 +99,7 @@ std::string unavailable(const std::string& why) {
     return "Servidor de fala indisponível: "_cp + why + "; usando a voz interna.";
 }
 
-bool isBrazilian(const char* language) {
-    return language && text::lowerAscii(language) == "pt-br";
-}
+bool isBrazilian(const char* language) { return language && text::lowerAscii(language) == "pt-br"; }
 
 int rateOf(int speed) { return std::clamp(speed, -10, 10) * 10; }
 
@@ -250,8 +246,8 @@ void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int spe
 
     char* error = nullptr;
     SPDConnection* c = call(static_cast<SPDConnection*>(nullptr), [&] {
-        return spd.spd_open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr, s->limits.autospawn ? 1 : 0,
-                         &error);
+        return spd.spd_open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr,
+                             s->limits.autospawn ? 1 : 0, &error);
     });
     std::free(error);
     if (!c) {
@@ -268,10 +264,14 @@ void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int spe
     }
     enrol(s);
 
-    bool opened = call(-1, [&] { return spd.spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL)); }) == 0;
+    bool opened = call(-1, [&] {
+                      return spd.spd_set_notification_on(
+                          c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL));
+                  }) == 0;
     if (opened) {
         call(-1, [&] { return spd.spd_set_language(c, kLanguage); });
-        SPDVoice** voices = call(static_cast<SPDVoice**>(nullptr), [&] { return spd.spd_list_synthesis_voices(c); });
+        SPDVoice** voices =
+            call(static_cast<SPDVoice**>(nullptr), [&] { return spd.spd_list_synthesis_voices(c); });
         std::vector<std::string> brazilian;
         for (SPDVoice** v = voices; v && *v; ++v)
             if ((*v)->name && isBrazilian((*v)->language)) brazilian.emplace_back((*v)->name);
@@ -306,7 +306,8 @@ void work(std::shared_ptr<Shared> s, const SpeechdCalls& spd, int voice, int spe
             call(-1, [&] { return spd.spd_cancel(c); });
             continue;
         }
-        long id = call(-1L, [&] { return static_cast<long>(spd.spd_say(c, SPD_MESSAGE, command.text.c_str())); });
+        long id =
+            call(-1L, [&] { return static_cast<long>(spd.spd_say(c, SPD_MESSAGE, command.text.c_str())); });
         std::lock_guard<std::mutex> lock(s->m);
         if (command.ticket != s->lastTicket || !s->speaking) continue;
         if (id < 0) {
@@ -390,8 +391,10 @@ public:
         bool done = s_->settled.wait_for(lock, kCloseWait, [&] { return s_->finished; });
         lock.unlock();
         // A thread stuck in libspeechd is never waited for: it keeps its state alive by itself.
-        if (done) thread_.join();
-        else thread_.detach();
+        if (done)
+            thread_.join();
+        else
+            thread_.detach();
     }
 
     std::string fault() const override {

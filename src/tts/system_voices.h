@@ -23,8 +23,8 @@ std::unique_ptr<SpeechOutput> createEspeakVoice(WavePlayer& player, KeyQueue& ke
 std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type);
 
 // How long speech-dispatcher may keep the program waiting before it is given up for the run.
-constexpr std::chrono::milliseconds kServerAnswerLimit{2000};  // for the answer to any command
-constexpr std::chrono::milliseconds kSpeechEndGrace{5000};     // for the end of a text, besides
+constexpr std::chrono::milliseconds kServerAnswerLimit{2000};     // for the answer to any command
+constexpr std::chrono::milliseconds kSpeechEndGrace{5000};        // for the end of a text, besides
 constexpr std::chrono::milliseconds kSpeechEndPerCharacter{200};  // this much per character
 
 struct SpeechDispatcherLimits {

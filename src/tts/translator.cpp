@@ -15,8 +15,16 @@ namespace {
 // and an accent mark before words are read, and Ç (expanded to "ss") is not a letter.
 constexpr bool isVowel(unsigned char c) {
     switch (c) {
-        case 'a': case 'e': case 'i': case 'o': case 'u':
-        case 'A': case 'E': case 'I': case 'O': case 'U':
+        case 'a':
+        case 'e':
+        case 'i':
+        case 'o':
+        case 'u':
+        case 'A':
+        case 'E':
+        case 'I':
+        case 'O':
+        case 'U':
             return true;
         default:
             return false;
@@ -36,8 +44,14 @@ constexpr unsigned char lowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z
 // Only a-z: the other bytes that reach a word (digits, signs, the symbols of 128-255 kept as
 // they are) must keep their own letter recordings.
 constexpr unsigned char upperAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
-constexpr bool isBackVowel(unsigned char c) { c = lowerAscii(c); return c == 'a' || c == 'o'; }
-constexpr bool isFrontVowel(unsigned char c) { c = lowerAscii(c); return c == 'e' || c == 'i'; }
+constexpr bool isBackVowel(unsigned char c) {
+    c = lowerAscii(c);
+    return c == 'a' || c == 'o';
+}
+constexpr bool isFrontVowel(unsigned char c) {
+    c = lowerAscii(c);
+    return c == 'e' || c == 'i';
+}
 constexpr bool isUpperVowel(unsigned char c) {
     return c == 'A' || c == 'E' || c == 'I' || c == 'O' || c == 'U';
 }
@@ -55,29 +69,141 @@ constexpr Expansion kNone{Expansion::Nothing, {}};
 // Bytes 128 to 255 in order, 16 to a line.
 constexpr Expansion kExpansions[128] = {
     // 128-143: € . ‚ ƒ „ … † ‡ ˆ ‰ Š ‹ Œ . Ž .
-    kSelf, kNone, kNone, kNone, kNone, kSelf, kSelf, kSelf,
-    kNone, kSelf, kNone, kNone, kNone, kNone, kNone, kNone,
+    kSelf,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
+    kSelf,
+    kSelf,
+    kSelf,
+    kNone,
+    kSelf,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
     // 144-159: . ‘ ’ “ ” • – — ˜ ™ š › œ . ž Ÿ
-    kNone, kSelf, kSelf, kSelf, kSelf, kSelf, kSelf, kSelf,
-    kNone, kSelf, kNone, kNone, kNone, kNone, kNone, kNone,
+    kNone,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kNone,
+    kSelf,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
+    kNone,
     // 160-175: no-break space ¡ ¢ £ ¤ ¥ ¦ § ¨ © ª « ¬ soft hyphen ® ¯
-    T(" "), kSelf, kSelf, kSelf, kSelf, kSelf, kNone, kSelf,
-    kSelf, kSelf, kSelf, kSelf, kSelf, kNone, kSelf, kSelf,
+    T(" "),
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kNone,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kNone,
+    kSelf,
+    kSelf,
     // 176-191: ° ± ² ³ ´ µ ¶ · ¸ ¹ º » ¼ ½ ¾ ¿
-    kSelf, kSelf, kSelf, kSelf, kSelf, kSelf, kNone, kSelf,
-    kSelf, kSelf, kSelf, kSelf, kSelf, kSelf, kSelf, kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kNone,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
+    kSelf,
     // 192-207: À Á Â Ã Ä Å Æ Ç È É Ê Ë Ì Í Î Ï
-    T("a`"), T("a'"), T("a^"), T("a~"), T("a~"), T("aa"), T("ae"), T("ss"),
-    T("e`"), T("e'"), T("e^"), T("e\""), T("i`"), T("i'"), T("i^"), T("i\""),
+    T("a`"),
+    T("a'"),
+    T("a^"),
+    T("a~"),
+    T("a~"),
+    T("aa"),
+    T("ae"),
+    T("ss"),
+    T("e`"),
+    T("e'"),
+    T("e^"),
+    T("e\""),
+    T("i`"),
+    T("i'"),
+    T("i^"),
+    T("i\""),
     // 208-223: Ð Ñ Ò Ó Ô Õ Ö × Ø Ù Ú Û Ü Ý Þ ß
-    kNone, T("nh"), T("o`"), T("o'"), T("o^"), T("o~"), T("o`"), kSelf,
-    T("oe"), T("u`"), T("u'"), T("u^"), T("u"), T("y"), T("th"), T("ss"),
+    kNone,
+    T("nh"),
+    T("o`"),
+    T("o'"),
+    T("o^"),
+    T("o~"),
+    T("o`"),
+    kSelf,
+    T("oe"),
+    T("u`"),
+    T("u'"),
+    T("u^"),
+    T("u"),
+    T("y"),
+    T("th"),
+    T("ss"),
     // 224-239: à á â ã ä å æ ç è é ê ë ì í î ï
-    T("a`"), T("a'"), T("a^"), T("a~"), T("a~"), T("aa"), T("ae"), T("ss"),
-    T("e`"), T("e'"), T("e^"), T("e\""), T("i`"), T("i'"), T("i^"), T("i\""),
+    T("a`"),
+    T("a'"),
+    T("a^"),
+    T("a~"),
+    T("a~"),
+    T("aa"),
+    T("ae"),
+    T("ss"),
+    T("e`"),
+    T("e'"),
+    T("e^"),
+    T("e\""),
+    T("i`"),
+    T("i'"),
+    T("i^"),
+    T("i\""),
     // 240-255: ð ñ ò ó ô õ ö ÷ ø ù ú û ü ý þ ÿ
-    kNone, T("nh"), T("o`"), T("o'"), T("o^"), T("o~"), T("o`"), kSelf,
-    T("oe"), T("u`"), T("u'"), T("u^"), T("u"), T("y"), T("th"), T("y"),
+    kNone,
+    T("nh"),
+    T("o`"),
+    T("o'"),
+    T("o^"),
+    T("o~"),
+    T("o`"),
+    kSelf,
+    T("oe"),
+    T("u`"),
+    T("u'"),
+    T("u^"),
+    T("u"),
+    T("y"),
+    T("th"),
+    T("y"),
 };
 
 // The whole file as bytes; false when it cannot be opened.
@@ -187,8 +313,9 @@ void Translator::readTranslatorExceptions(std::string_view contents) {
         return true;
     });
     // Byte-wise order (std::string compares as unsigned bytes); equal words keep file order.
-    std::stable_sort(exceptions_.begin(), exceptions_.end(),
-                     [](const TranslatorException& a, const TranslatorException& b) { return a.word < b.word; });
+    std::stable_sort(
+        exceptions_.begin(), exceptions_.end(),
+        [](const TranslatorException& a, const TranslatorException& b) { return a.word < b.word; });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,7 +412,8 @@ void markTranslatorStress(std::string& word, int vowels) {
         return p >= 1 && p <= n ? lowerAscii(static_cast<unsigned char>(word[p - 1])) : 0;
     };
     auto mark = [&](long p) {
-        if (p >= 2 && p <= n) word[p - 1] = static_cast<char>(upperAscii(static_cast<unsigned char>(word[p - 1])));
+        if (p >= 2 && p <= n)
+            word[p - 1] = static_cast<char>(upperAscii(static_cast<unsigned char>(word[p - 1])));
     };
     auto gq = [](unsigned char c) { return c == 'g' || c == 'q'; };
     int state = 0;
@@ -297,11 +425,16 @@ void markTranslatorStress(std::string& word, int vowels) {
         const unsigned char c = at(here);
         switch (state) {
             case 0:
-                if (c == 'a' || c == 'e' || c == 'o') state = 5;
-                else if (c == 'i' || c == 'u') state = 3;
-                else if (c == 'l' || c == 'n' || c == 'r' || c == 'x' || c == 'z') state = 1;
-                else if (c == 'm') state = 2;
-                else if (c == 's') state = 4;
+                if (c == 'a' || c == 'e' || c == 'o')
+                    state = 5;
+                else if (c == 'i' || c == 'u')
+                    state = 3;
+                else if (c == 'l' || c == 'n' || c == 'r' || c == 'x' || c == 'z')
+                    state = 1;
+                else if (c == 'm')
+                    state = 2;
+                else if (c == 's')
+                    state = 4;
                 break;
             case 1:
                 if (isVowel(c)) state = 6;
@@ -312,23 +445,32 @@ void markTranslatorStress(std::string& word, int vowels) {
                     mark(here);
                     return;
                 }
-                if (c == 'a' || c == 'e') state = 5;
-                else if (c == 'i' || c == 'u') state = 3;
-                else if (c == 'o') state = 6;
+                if (c == 'a' || c == 'e')
+                    state = 5;
+                else if (c == 'i' || c == 'u')
+                    state = 3;
+                else if (c == 'o')
+                    state = 6;
                 break;
             case 3:
-                if (isConsonant(c) || (c == 'u' && gq(at(here - 1)))) state = 7;
-                else state = 6;
+                if (isConsonant(c) || (c == 'u' && gq(at(here - 1))))
+                    state = 7;
+                else
+                    state = 6;
                 break;
             case 4:
-                if (c == 'a' || c == 'e' || c == 'o') state = 5;
-                else if (c == 'i' || c == 'u') state = 3;
+                if (c == 'a' || c == 'e' || c == 'o')
+                    state = 5;
+                else if (c == 'i' || c == 'u')
+                    state = 3;
                 break;
             case 5:
                 // The u of que, gue, qui, gui is silent: the stress goes past it (toque, pegue).
                 if (c == 'u' && gq(at(here - 1)) && isFrontVowel(at(here + 1))) break;
-                if (c == 'a' || c == 'e' || c == 'o') state = 6;
-                else if (c == 'i' || c == 'u') state = 8;
+                if (c == 'a' || c == 'e' || c == 'o')
+                    state = 6;
+                else if (c == 'i' || c == 'u')
+                    state = 8;
                 break;
             case 6:
                 mark(here + 1);
@@ -345,7 +487,8 @@ void markTranslatorStress(std::string& word, int vowels) {
                 // follows it (ra-i-nha, a-in-da, sa-ir-mos).
                 const unsigned char after = at(here + 2);
                 const unsigned char next = at(here + 3);
-                const bool closing = after == 'l' || after == 'm' || after == 'n' || after == 'r' || after == 'z';
+                const bool closing =
+                    after == 'l' || after == 'm' || after == 'n' || after == 'r' || after == 'z';
                 if (closing && ((after == 'n' && next == 'h') || (after == 'r' && next == 'r') ||
                                 (isConsonant(next) && next != 'h')))
                     state = 7;
@@ -382,15 +525,21 @@ bool Translator::matchLeft(std::string_view context, std::string_view word, long
                 if (inside) return false;
                 break;
             case ']':
-                if (inside && isBackVowel(c)) --p;
-                else if (inside && isAccentMark(c) && isBackVowel(at(p - 1))) p -= 2;
-                else return false;
+                if (inside && isBackVowel(c))
+                    --p;
+                else if (inside && isAccentMark(c) && isBackVowel(at(p - 1)))
+                    p -= 2;
+                else
+                    return false;
                 break;
             case '_':
                 if (!inside) break;
-                if (isVowel(c)) --p;
-                else if (isAccentMark(c) && isVowel(at(p - 1))) p -= 2;
-                else return false;
+                if (isVowel(c))
+                    --p;
+                else if (isAccentMark(c) && isVowel(at(p - 1)))
+                    p -= 2;
+                else
+                    return false;
                 break;
             case '|':
                 if (!inside) return false;
@@ -430,7 +579,8 @@ bool Translator::matchRight(std::string_view context, std::string_view word, lon
                 break;
             case '&':
                 if (!inside) return false;
-                if (lower != 'l' && lower != 'm' && lower != 'n' && lower != 'r' && lower != 'z') return false;
+                if (lower != 'l' && lower != 'm' && lower != 'n' && lower != 'r' && lower != 'z')
+                    return false;
                 ++p;
                 break;
             case '*':
@@ -558,8 +708,7 @@ std::string Translator::translateText(std::string_view text) const {
         if (!accented) markTranslatorStress(word, vowels);
 
         const bool spelled =
-            (!word.empty() && word.front() == '\0') ||
-            std::all_of(word.begin(), word.end(), [](char ch) {
+            (!word.empty() && word.front() == '\0') || std::all_of(word.begin(), word.end(), [](char ch) {
                 const unsigned char u = static_cast<unsigned char>(ch);
                 return isConsonant(u) || isPunctuation(u);
             });

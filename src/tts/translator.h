@@ -67,8 +67,10 @@ private:
         std::vector<int32_t> first, last;
     };
     void convertWord(std::string_view word, std::string& out, VowelRuns& runs) const;
-    bool matchLeft(std::string_view context, std::string_view word, long position, const VowelRuns& runs) const;
-    bool matchRight(std::string_view context, std::string_view word, long position, const VowelRuns& runs) const;
+    bool matchLeft(std::string_view context, std::string_view word, long position,
+                   const VowelRuns& runs) const;
+    bool matchRight(std::string_view context, std::string_view word, long position,
+                    const VowelRuns& runs) const;
 
     std::array<std::vector<TranslatorRule>, kLastBucket - kFirstBucket + 1> buckets_;
     std::vector<TranslatorException> exceptions_;

@@ -377,7 +377,8 @@ std::unique_ptr<WavePlayer> createWavePlayer(std::string_view audioOption, std::
         device = createFolderAudioDevice(std::string(audioOption.substr(4)));
     } else if (audioOption != "null") {
         if (warn)
-            warn("Dispositivo de som desconhecido: " + std::string(audioOption) + "; o programa segue sem som.");
+            warn("Dispositivo de som desconhecido: " + std::string(audioOption) +
+                 "; o programa segue sem som.");
     }
     if (!device) device = std::make_unique<NullAudioDevice>();
     return createWavePlayerOn(std::move(device), keys, loop);

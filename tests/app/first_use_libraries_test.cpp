@@ -2,9 +2,8 @@
 // input while /proc/PID/maps is read. A run that has made a sound and spoken words has it loaded,
 // and a missing sound card is told once. Words come from the built-in voice: espeak-ng is never
 // loaded.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -59,8 +58,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, (folder / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (folder / "err.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
@@ -75,7 +74,8 @@ public:
     bool waitFor(const std::string& mark) {
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (written_.find(mark) == std::string::npos) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd p{output_, POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -161,8 +161,9 @@ TEST_F(FirstUseLibraries, AnIdleRunLoadsNeitherTheSoundNorTheVoiceLibrary) {
 
 TEST_F(FirstUseLibraries, TheFirstSoundLoadsTheSoundLibraryWordsLoadNoVoiceLibraryAndAMissingCardIsToldOnce) {
     // A number from its recording and words from the word voice, twice over.
-    writeScript("escreve \"Bom dia 12\"\nescreve \"Boa tarde 13\"\nescreve mudo \"pronto\"\n"
-                "le mudo k &\ntermina mudo\n");
+    writeScript(
+        "escreve \"Bom dia 12\"\nescreve \"Boa tarde 13\"\nescreve mudo \"pronto\"\n"
+        "le mudo k &\ntermina mudo\n");
     WaitingRun run;
     ASSERT_TRUE(run.start(folder_, {"--audio", "system"}));
     ASSERT_TRUE(run.waitFor("pronto")) << errors();

@@ -19,8 +19,8 @@ std::string readFile(const std::filesystem::path& p) {
 
 TEST(HostOptions, ParsesTheHarness) {
     std::string error;
-    auto o = parseHostOptions({"--headless", "--keys", "{#13}", "--audio", "dir:/tmp/x", "--settings", "s.ini",
-                               "script.plo", "--keys", "a b"},
+    auto o = parseHostOptions({"--headless", "--keys", "{#13}", "--audio", "dir:/tmp/x", "--settings",
+                               "s.ini", "script.plo", "--keys", "a b"},
                               true, error);
     ASSERT_TRUE(o) << error;
     EXPECT_TRUE(o->headless);
@@ -57,8 +57,9 @@ TEST(HostOptions, ScriptTextIsUtf8OrWindows1252) {
 class HostRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("parlendo-host-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        dir =
+            std::filesystem::temp_directory_path() /
+            ("parlendo-host-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::create_directories(dir);
         options.headless = true;
         options.settings = (dir / "oralix.ini").string();

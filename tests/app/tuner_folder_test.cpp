@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
-#include <optional>
 #include <filesystem>
 #include <fstream>
-#include <cctype>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -43,12 +43,16 @@ struct TempFolder {
 struct ScopedEnv {
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
     const char* name_;
     std::optional<std::string> old_;
@@ -107,8 +111,8 @@ TEST(TunerFolder, FailsClearlyWhenTheFolderCannotBeMade) {
 // Every screen has its help section, closed by "--" (F1 writes up to that line).
 TEST(TunerFolder, AFileAsAnEarlierVersionWroteItIsBroughtUpToDate) {
     TempFolder t;
-    const std::vector<SeedFile> seeds = {{"ajuda", "nova"}, {"ajuda~1", "velha"}, {"ajuda~2", "mais velha"},
-                                         {"outro", "novo"}};
+    const std::vector<SeedFile> seeds = {
+        {"ajuda", "nova"}, {"ajuda~1", "velha"}, {"ajuda~2", "mais velha"}, {"outro", "novo"}};
     std::ofstream(t.path / "ajuda", std::ios::binary) << "mais velha";
     std::ofstream(t.path / "outro", std::ios::binary) << "velha";
     std::string error;
@@ -136,7 +140,9 @@ TEST(TunerFolder, TheTunerScriptFitsTheNamedVariables) {
             if (line[i] == '"') quoted = !quoted;
             if (quoted || line[i] != '$') continue;
             size_t end = i + 1;
-            while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_')) ++end;
+            while (end < line.size() &&
+                   (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
+                ++end;
             if (end > i + 1) names.insert(line.substr(i, end - i));
             i = end - 1;
         }
@@ -174,17 +180,17 @@ TEST(TunerFolder, OptionFilesKeepTheirPlaceAfterTheChangeOfFolder) {
     fs::create_directories(t.path / "tuner");
     fs::current_path(t.path / "start");
     std::ofstream("settings.ini") << "";
-    std::vector<std::string> args = {"sintonix", "--headless", "--dump-screen", "tela.txt",
-                                     "--speech-log", "fala.txt", "--settings", "settings.ini"};
+    std::vector<std::string> args = {"sintonix",     "--headless", "--dump-screen", "tela.txt",
+                                     "--speech-log", "fala.txt",   "--settings",    "settings.ini"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     bool prepared = false;
-    int status = hostMainWith(static_cast<int>(argv.size()), argv.data(), false, "escreve \"oi\"", "teste",
-                              [&] {
-                                  prepared = true;
-                                  fs::current_path(t.path / "tuner");
-                                  return 0;
-                              });
+    int status =
+        hostMainWith(static_cast<int>(argv.size()), argv.data(), false, "escreve \"oi\"", "teste", [&] {
+            prepared = true;
+            fs::current_path(t.path / "tuner");
+            return 0;
+        });
     fs::current_path(before);
     EXPECT_TRUE(prepared);
     EXPECT_EQ(status, 0);

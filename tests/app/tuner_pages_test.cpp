@@ -13,7 +13,9 @@ namespace parlendo {
 extern const std::string_view kTunerScript;
 namespace {
 
-void put(const std::filesystem::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+void put(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
 
 TEST(TunerPages, SearchResultsAndNewsTitlesBecomeLists) {
     testing::Machine m;

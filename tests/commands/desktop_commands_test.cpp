@@ -19,7 +19,8 @@ struct DesktopMachine : Machine {
     RecordingDesktop desk;
 };
 
-WindowInfo window(WindowId id, std::string title, bool visible = true, bool minimised = false, bool enabled = true) {
+WindowInfo window(WindowId id, std::string title, bool visible = true, bool minimised = false,
+                  bool enabled = true) {
     WindowInfo w;
     w.id = id;
     w.title = std::move(title);
@@ -41,7 +42,8 @@ TEST(DesktopRules, TitlePatterns) {
     EXPECT_TRUE(titleMatches("Configura\xE7\xE3o", "CONFIGURA\xC7\xC3O")) << "accented letters too";
     EXPECT_FALSE(titleMatches("abc", "abcd"));
     std::string longTitle(143, 'a');
-    EXPECT_TRUE(titleMatches(longTitle + "fim", "*" + longTitle + "*")) << "the title is cut at 143 characters";
+    EXPECT_TRUE(titleMatches(longTitle + "fim", "*" + longTitle + "*"))
+        << "the title is cut at 143 characters";
     EXPECT_FALSE(titleMatches(longTitle + "fim", "fim"));
 }
 
@@ -77,8 +79,9 @@ TEST(DesktopRules, KeyNamesAndAccents) {
 
 TEST(DesktopCommands, JanelaActsOnTheFirstMatchingWindow) {
     DesktopMachine m;
-    m.desk.windowList = {window(1, "Bloco desativado", true, false, false), window(2, "Bloco escondido", false),
-                         window(3, ""), window(4, "Bloco minimizado", false, true), window(5, "Bloco de notas")};
+    m.desk.windowList = {window(1, "Bloco desativado", true, false, false),
+                         window(2, "Bloco escondido", false), window(3, ""),
+                         window(4, "Bloco minimizado", false, true), window(5, "Bloco de notas")};
     m.in.ioStatus = 7;
     EXPECT_TRUE(m.exec("janela fecha \"*bloco\""));
     EXPECT_EQ(m.in.ioStatus, 0);
@@ -103,8 +106,7 @@ TEST(DesktopCommands, JanelaActsOnTheFirstMatchingWindow) {
 TEST(DesktopCommands, DigitaTypesAccentsWithDeadKeys) {
     DesktopMachine m;
     EXPECT_TRUE(m.exec("digita \"a\xC3\xA7\xC3\xA3o\""));  // ação
-    EXPECT_EQ(m.desk.events,
-              (Events{"char 97", "char 231", "dead 126", "char 97", "char 111", "key 13"}));
+    EXPECT_EQ(m.desk.events, (Events{"char 97", "char 231", "dead 126", "char 97", "char 111", "key 13"}));
 
     m.desk.events.clear();
     m.desk.deadKeys = false;
@@ -133,14 +135,14 @@ TEST(DesktopCommands, AcionaKeysAndCombinations) {
     EXPECT_TRUE(m.exec("aciona \"ctrl+.\""));
     EXPECT_TRUE(m.exec("aciona \"A\""));
     EXPECT_TRUE(m.exec("aciona \"\xC3\xA3\""));  // ã
-    EXPECT_EQ(m.desk.events, (Events{"key 27 +shift +ctrl", "key 115 +alt", "key 34 +shift +ctrl +alt", "key 67 +ctrl",
-                                     "key 13", "numlock", "key 9 +shift", "keyof 46 +ctrl", "keyof 65", "dead 126",
-                                     "char 97"}));
+    EXPECT_EQ(m.desk.events, (Events{"key 27 +shift +ctrl", "key 115 +alt", "key 34 +shift +ctrl +alt",
+                                     "key 67 +ctrl", "key 13", "numlock", "key 9 +shift", "keyof 46 +ctrl",
+                                     "keyof 65", "dead 126", "char 97"}));
 
     m.desk.events.clear();
-    for (std::string bad : {"aciona \"SHIFT+CTRL+X\"", "aciona \"ALT+CTRL+X\"", "aciona \"\"", "aciona \"PAGEDOWN\"",
-                            "aciona \"#0\"", "aciona \"#999\"", "aciona \"#1a\"", "aciona \"CTRL+\"",
-                            "aciona \"esc\" \"x\"", "aciona"})
+    for (std::string bad : {"aciona \"SHIFT+CTRL+X\"", "aciona \"ALT+CTRL+X\"", "aciona \"\"",
+                            "aciona \"PAGEDOWN\"", "aciona \"#0\"", "aciona \"#999\"", "aciona \"#1a\"",
+                            "aciona \"CTRL+\"", "aciona \"esc\" \"x\"", "aciona"})
         EXPECT_FALSE(m.exec(bad)) << bad;
     EXPECT_TRUE(m.desk.events.empty()) << "nothing is pressed on a malformed line";
 }
@@ -153,8 +155,8 @@ TEST(DesktopCommands, ClicaForms) {
     EXPECT_TRUE(m.exec("CLICA NULO 1,2"));
     m.set("x", "-3");
     EXPECT_TRUE(m.exec("clica tela x ,7"));
-    EXPECT_EQ(m.desk.events, (Events{"move 114,74", "click", "move 5,6", "click", "click", "move 105,56", "move -3,7",
-                                     "click"}));
+    EXPECT_EQ(m.desk.events, (Events{"move 114,74", "click", "move 5,6", "click", "click", "move 105,56",
+                                     "move -3,7", "click"}));
 
     m.desk.events.clear();
     m.desk.geometry.reset();
@@ -162,7 +164,8 @@ TEST(DesktopCommands, ClicaForms) {
     EXPECT_EQ(m.desk.events, (Events{"move 10,20", "click"})) << "no window in front: the screen's origin";
 
     m.desk.events.clear();
-    for (std::string bad : {"clica 1 2 3", "clica 10", "clica", "clica duplo \"a\" 2", "clica 1,", "clica tela"})
+    for (std::string bad :
+         {"clica 1 2 3", "clica 10", "clica", "clica duplo \"a\" 2", "clica 1,", "clica tela"})
         EXPECT_FALSE(m.exec(bad)) << bad;
     EXPECT_TRUE(m.desk.events.empty()) << "a malformed line clicks nowhere";
 }

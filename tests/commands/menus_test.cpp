@@ -91,7 +91,8 @@ TEST(Menu, DrawsInItsColoursAndRestoresTheForeground) {
     EXPECT_EQ(foregroundAt(m, 3, 3), 14) << "the current item is yellow";
     EXPECT_EQ(foregroundAt(m, 3, 12), 14) << "to the right edge of the rectangle";
     EXPECT_EQ(foregroundAt(m, 4, 3), 7) << "other items keep the script's colour";
-    for (int row = 2; row <= 5; ++row) EXPECT_EQ(m.console.cellAttribute(row, 5) >> 4, 1) << "the background stays";
+    for (int row = 2; row <= 5; ++row)
+        EXPECT_EQ(m.console.cellAttribute(row, 5) >> 4, 1) << "the background stays";
     EXPECT_EQ(m.console.cellAttribute(3, 13), 0x0F) << "nothing is drawn past the rectangle";
     EXPECT_EQ(m.console.attribute(), 0x17) << "the foreground in force is restored";
     EXPECT_EQ(m.console.cursorRow(), 3);
@@ -104,7 +105,8 @@ TEST(Menu, DrawsInItsColoursAndRestoresTheForeground) {
     typeKeys(fixed, "+{#0#80}{#13}");
     fixed.set("P", "1");
     ASSERT_TRUE(fixed.exec("menu executa p k t"));
-    for (int row = 1; row <= 3; ++row) EXPECT_EQ(fixed.console.cellAttribute(row, 1), 0x0F) << "fixed colours";
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_EQ(fixed.console.cellAttribute(row, 1), 0x0F) << "fixed colours";
 }
 
 TEST(Menu, ScrollsOneRowAtATime) {
@@ -212,7 +214,8 @@ TEST(Menu, MovingPastEitherEndClicksOntoAnEmptyPosition) {
     EXPECT_EQ(run("{#0#81}", 1), std::make_pair(4, Said{"item 1", "<click>"}));
     EXPECT_EQ(run("{#0#79}", 1), std::make_pair(3, Said{"item 1", "<click>", "item 3"}));
     EXPECT_EQ(run("{#0#71}", 3), std::make_pair(1, Said{"item 3", "<click>", "item 1"}));
-    EXPECT_EQ(run("{#0#82}{#0#117}{#0#119}", 2), std::make_pair(2, Said{"item 2", "item 2", "item 2", "item 2"}))
+    EXPECT_EQ(run("{#0#82}{#0#117}{#0#119}", 2),
+              std::make_pair(2, Said{"item 2", "item 2", "item 2", "item 2"}))
         << "keys the menu does not know only announce the item again";
     EXPECT_EQ(run("{#0#82}", 4), std::make_pair(4, Said{"<click>"}))
         << "on the empty position every key clicks";

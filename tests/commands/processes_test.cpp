@@ -1,11 +1,12 @@
 // The process commands against a recording process service: how EXECUTA takes a command line
 // apart and which way it starts it, EXISTEPROG's names, the numbers of started programs,
 // ENVIACMD and LE CONSOLE, CMD, and TRANSFERE on the clipboard inside the process.
+#include "commands/processes.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "commands/processes.h"
 #include "../interp/fixture.h"
 #include "platform/launcher.h"
 #include "platform/processes.h"
@@ -122,7 +123,8 @@ TEST(Executa, ReturnPauseComesFromTheSettingsWithinZeroToOneSecond) {
     auto timed = [&m] {
         auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(m.exec("executa \"true\""));
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
     };
     EXPECT_LT(timed(), 500);
     m.settings.writeSetting("ORALIX", "TEMPOESPERAPROGVOLTAR", "1500");
@@ -164,7 +166,8 @@ TEST(StartedPrograms, NumberedAfterTheAmpersandsAskedAboutAndStoppedByNumberOnly
     ASSERT_TRUE(m.exec("executa \"ffmpeg -i y\"&p"));
     ASSERT_TRUE(m.exec("seja r \"antes\""));
     ASSERT_TRUE(m.exec("executa \"lista.txt\"&r"));
-    EXPECT_EQ(m.var("$toca") + m.var("p") + m.var("r"), "12") << "a document opened by the desktop is not ours";
+    EXPECT_EQ(m.var("$toca") + m.var("p") + m.var("r"), "12")
+        << "a document opened by the desktop is not ours";
     ASSERT_EQ(m.processes.requests.size(), 2u);
     EXPECT_EQ(m.processes.requests[0].how + m.processes.requests[1].how, "hiddenshown");
     for (const char* bad : {"executa \"cat\" &&& x", "executa \"cat\" && x y", "executa \"cat\" && x &"})
@@ -178,7 +181,8 @@ TEST(StartedPrograms, NumberedAfterTheAmpersandsAskedAboutAndStoppedByNumberOnly
     ASSERT_TRUE(m.exec("encerraprog $toca"));
     ASSERT_TRUE(m.exec("encerraprog p")) << "one that ended is left alone";
     ASSERT_TRUE(m.exec("encerraprog \"\""));
-    for (const char* made : {"encerraprog 3", "encerraprog \"01\"", "encerraprog 0", "existeprog iniciado 9 a"})
+    for (const char* made :
+         {"encerraprog 3", "encerraprog \"01\"", "encerraprog 0", "existeprog iniciado 9 a"})
         EXPECT_FALSE(m.exec(made)) << made;
     EXPECT_EQ(m.processes.stopped, (std::vector<int>{1}));
 }
@@ -190,10 +194,16 @@ TEST(ChildConsole, LinesGoOutWithLineFeedAndOutputComesBackComposed) {
     EXPECT_EQ(m.processes.consoleInput, "dir /w\n");
     EXPECT_FALSE(m.exec("enviacmd"));
 
-    m.processes.output = std::string("sa\xED" "da\0lixo", 10);
+    m.processes.output = std::string(
+        "sa\xED"
+        "da\0lixo",
+        10);
     m.processes.error = "erro";
     ASSERT_TRUE(m.exec("le console x"));
-    EXPECT_EQ(m.var("x"), "sa\xED" "da\r\nerro\r\n") << "output up to a zero byte, then the error part";
+    EXPECT_EQ(m.var("x"),
+              "sa\xED"
+              "da\r\nerro\r\n")
+        << "output up to a zero byte, then the error part";
     m.processes.error = "s\xF3 erro";
     ASSERT_TRUE(m.exec("le console x"));
     EXPECT_EQ(m.var("x"), "s\xF3 erro\r\n");

@@ -91,9 +91,14 @@ TEST(KeyQueue, KeysAreTypedOnlyWhenTheProgramWaits) {
 TEST(KeyNotation, Parses) {
     auto keys = parseKeyNotation("s{#13}{#0#59}{{x}\xC3\xA7{100#0#80}{011#65}");
     ASSERT_TRUE(keys);
-    std::vector<TypedKey> expected = {{"s", {}},   {"\r", {}}, {std::string("\0;", 2), {}},
-                                      {"{", {}},   {"x", {}},   {"}", {}},
-                                      {"\xE7", {}}, {std::string("\0P", 2), {true, false, false}},
+    std::vector<TypedKey> expected = {{"s", {}},
+                                      {"\r", {}},
+                                      {std::string("\0;", 2), {}},
+                                      {"{", {}},
+                                      {"x", {}},
+                                      {"}", {}},
+                                      {"\xE7", {}},
+                                      {std::string("\0P", 2), {true, false, false}},
                                       {"A", {false, true, true}}};
     EXPECT_EQ(*keys, expected);
     for (const char* bad : {"{", "{#}", "{13}", "{#256}", "{#0#}", "{#0}", "{#1x}", "{#0#1000}", "{201#13}"})

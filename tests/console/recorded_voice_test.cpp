@@ -23,13 +23,20 @@ TEST(NumberToWords, PortugueseWordsByGroupsOfThree) {
     EXPECT_EQ(numberToWords(1000), "mil ");
     EXPECT_EQ(numberToWords(1234), "mil e duzentos e trinta e quatro");
     EXPECT_EQ(numberToWords(2005), "dois mil e cinco");
-    EXPECT_EQ(numberToWords(123456), "cento e vinte e tr\xEAs mil e quatrocentos e cinq\xFC" "enta e seis");
+    EXPECT_EQ(numberToWords(123456),
+              "cento e vinte e tr\xEAs mil e quatrocentos e cinq\xFC"
+              "enta e seis");
     EXPECT_EQ(numberToWords(1000000), "um milh\xE3o ");
-    EXPECT_EQ(numberToWords(2000000), "dois milh\xF5" "es ");
+    EXPECT_EQ(numberToWords(2000000),
+              "dois milh\xF5"
+              "es ");
     EXPECT_EQ(numberToWords(1001000), "um milh\xE3o e um mil ") << "\"um mil\" is cut only at the start";
     EXPECT_EQ(numberToWords(999999999999999),
-              "novecentos e noventa e nove trilh\xF5" "es novecentos e noventa e nove bilh\xF5" "es "
-              "novecentos e noventa e nove milh\xF5" "es novecentos e noventa e nove mil e "
+              "novecentos e noventa e nove trilh\xF5"
+              "es novecentos e noventa e nove bilh\xF5"
+              "es "
+              "novecentos e noventa e nove milh\xF5"
+              "es novecentos e noventa e nove mil e "
               "novecentos e noventa e nove")
         << "the largest number of five groups";
     EXPECT_EQ(numberToWords(1000000000000), "um trilh\xE3o ");
@@ -43,7 +50,9 @@ TEST(RecordedVoice, FileNamesOfEachKindOfRecording) {
     EXPECT_EQ(r.numberWordFile("dezessete"), chars + "_dezeset.wav");
     EXPECT_EQ(r.numberWordFile("dezesseis"), chars + "_dezesse.wav");
     EXPECT_EQ(r.numberWordFile("milh\xE3o"), chars + "_milhao.wav");
-    EXPECT_EQ(r.numberWordFile("milh\xF5" "es"), chars + "_milhoes.wav");
+    EXPECT_EQ(r.numberWordFile("milh\xF5"
+                               "es"),
+              chars + "_milhoes.wav");
     EXPECT_EQ(r.numberWordFile("quatrocentos"), chars + "_quatroc.wav");
     EXPECT_EQ(r.wordFile("_DEL"), chars + "_DEL.wav") << "named words of the family";
     EXPECT_EQ(r.wordFile("ola"), d.folder.string() + "/palavras/ola.wav") << "the script's own words";
@@ -106,7 +115,8 @@ TEST(RecordedVoice, WavSamplesOfEachFormat) {
     };
     EXPECT_EQ(wavSamples8BitMono(image(wavHeader(3, 11025, 1, 8), {1, 2, 3})), std::string("\x01\x02\x03"));
     EXPECT_EQ(wavSamples8BitMono(image(wavHeader(4, 22050, 1, 16), {0x00, 0x00, 0xFF, 0x7F})),
-              std::string("\x80\xFF")) << "16-bit samples by their high byte";
+              std::string("\x80\xFF"))
+        << "16-bit samples by their high byte";
     EXPECT_EQ(wavSamples8BitMono(image(wavHeader(4, 11025, 2, 8), {1, 2, 3, 4})), std::string("\x01\x03"));
     EXPECT_FALSE(wavSamples8BitMono("RIFF....WAVEfmt "));
     EXPECT_FALSE(wavSamples8BitMono(image(wavHeader(4, 11025, 1, 24), {1, 2, 3, 4})));
@@ -127,9 +137,11 @@ struct TimeDesk : SpeechDesk {
         lastResult = in.executeLine(line, false);
         Words out;
         for (const auto& p : player.played) {
-            if (!p.file.empty()) out.push_back(p.file.substr(p.file.rfind('/') + 1));
+            if (!p.file.empty())
+                out.push_back(p.file.substr(p.file.rfind('/') + 1));
             else
-                for (size_t i = 0; i < p.samples.size(); i += 10) out.push_back(numberWords()[p.samples[i] - 1u]);
+                for (size_t i = 0; i < p.samples.size(); i += 10)
+                    out.push_back(numberWords()[p.samples[i] - 1u]);
         }
         return out;
     }
@@ -193,7 +205,8 @@ TEST(RecordedVoice, DateInWords) {
     EXPECT_EQ(weekdayOf(29, 2, 2024), 4);
     d.player.played.clear();
     d.speech->recorded().sayDate(1, 3, 2026);
-    EXPECT_EQ(d.player.fileNames(), (Words{"_Domingo.wav", "_primeir.wav", "_de.wav", "_Marco.wav", "_de.wav"}));
+    EXPECT_EQ(d.player.fileNames(),
+              (Words{"_Domingo.wav", "_primeir.wav", "_de.wav", "_Marco.wav", "_de.wav"}));
 }
 
 }  // namespace

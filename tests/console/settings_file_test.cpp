@@ -121,8 +121,7 @@ TEST(Profile, UpdateKeepsOtherLines) {
     // Adding to a last section whose last line has no line end.
     EXPECT_EQ(profile::update(text, "video", "Cor", "2"), text + "\r\nCor=2\r\n");
     // A new section goes at the end.
-    EXPECT_EQ(profile::update(text, "BRAILLE", "MODO", "0"),
-              text + "\r\n[BRAILLE]\r\nMODO=0\r\n");
+    EXPECT_EQ(profile::update(text, "BRAILLE", "MODO", "0"), text + "\r\n[BRAILLE]\r\nMODO=0\r\n");
     EXPECT_EQ(profile::update("", "A", "k", "v"), "[A]\r\nk=v\r\n");
     EXPECT_EQ(profile::update("[A]\n", "A", "k", "v"), "[A]\nk=v\r\n");
 }
@@ -228,13 +227,11 @@ TEST_F(SettingsFileTest, CompatibilityFlag) {
     ASSERT_TRUE(s.writeSetting("ORALIX", "DIRLETRAS", "/meu"));
     EXPECT_EQ(s.readSetting("ORALIX", "DIRLETRAS"), "/meu");
     // Writes go to both files while the flag is on, and only to the settings file after.
-    EXPECT_EQ(readFile(compatFile()),
-              "[ORALIX]\r\nDIRLETRAS=/meu\r\nPGMORALIX=/opt/antigo\r\n");
+    EXPECT_EQ(readFile(compatFile()), "[ORALIX]\r\nDIRLETRAS=/meu\r\nPGMORALIX=/opt/antigo\r\n");
     // The write that turns the flag off still reaches both files; the next one does not.
     ASSERT_TRUE(s.writeSetting("ORALIX", "LEGADO", "N"));
     ASSERT_TRUE(s.writeSetting("ORALIX", "OUTRA", "1"));
-    EXPECT_EQ(readFile(compatFile()),
-              "[ORALIX]\r\nDIRLETRAS=/meu\r\nPGMORALIX=/opt/antigo\r\nLEGADO=N\r\n");
+    EXPECT_EQ(readFile(compatFile()), "[ORALIX]\r\nDIRLETRAS=/meu\r\nPGMORALIX=/opt/antigo\r\nLEGADO=N\r\n");
     EXPECT_EQ(readFile(userFile()), "[ORALIX]\nLEGADO=N\nDIRLETRAS=/meu\r\nOUTRA=1\r\n");
 }
 
@@ -267,14 +264,16 @@ TEST_F(SettingsFileTest, OnlyARegularFileIsEverWritten) {
         const fs::file_type before = fs::symlink_status(path).type();
         SettingsFile s = used(path);
         const std::string said = text::cp1252ToUtf8(s.problem());
-        EXPECT_EQ(said.rfind("não foi possível usar o arquivo de configurações " + path.string() + ": ", 0), 0u)
+        EXPECT_EQ(said.rfind("não foi possível usar o arquivo de configurações " + path.string() + ": ", 0),
+                  0u)
             << said;
         EXPECT_NE(said.find("configurações padrão"), std::string::npos) << said;
         EXPECT_EQ(s.readSettingOrDefault("ORALIX", "FALANDO", "Sim"), "Sim") << name;
         EXPECT_FALSE(s.writeSetting("ORALIX", "FALANDO", "Nao")) << name;
         EXPECT_EQ(fs::symlink_status(path).type(), before) << name;
     }
-    EXPECT_NE(text::cp1252ToUtf8(used(root_ / "pasta.ini").problem()).find(": é uma pasta."), std::string::npos);
+    EXPECT_NE(text::cp1252ToUtf8(used(root_ / "pasta.ini").problem()).find(": é uma pasta."),
+              std::string::npos);
     EXPECT_TRUE(fs::is_empty(root_ / "pasta.ini"));
     EXPECT_FALSE(fs::exists(fs::symlink_status(root_ / "sumiu.ini")));
     EXPECT_TRUE(fs::is_fifo(root_ / "fila"));

@@ -38,12 +38,55 @@ private:
 
 // Every number word the recordings hold, each recorded as 10 samples of its own value.
 inline const std::vector<std::string>& numberWords() {
-    static const std::vector<std::string> words = {
-        "zero", "um", "uma", "dois", "duas", "tr\xEAs", "quatro", "cinco", "seis", "sete", "oito", "nove",
-        "dez", "onze", "doze", "treze", "quatorze", "quinze", "dezesseis", "dezessete", "dezoito", "dezenove",
-        "vinte", "trinta", "quarenta", "cinq\xFC" "enta", "sessenta", "setenta", "oitenta", "noventa", "cem",
-        "cento", "duzentos", "trezentos", "quatrocentos", "quinhentos", "seiscentos", "setecentos", "oitocentos",
-        "novecentos", "e", "mil", "milh\xE3o", "milh\xF5" "es", "bilh\xE3o", "bilh\xF5" "es"};
+    static const std::vector<std::string> words = {"zero",
+                                                   "um",
+                                                   "uma",
+                                                   "dois",
+                                                   "duas",
+                                                   "tr\xEAs",
+                                                   "quatro",
+                                                   "cinco",
+                                                   "seis",
+                                                   "sete",
+                                                   "oito",
+                                                   "nove",
+                                                   "dez",
+                                                   "onze",
+                                                   "doze",
+                                                   "treze",
+                                                   "quatorze",
+                                                   "quinze",
+                                                   "dezesseis",
+                                                   "dezessete",
+                                                   "dezoito",
+                                                   "dezenove",
+                                                   "vinte",
+                                                   "trinta",
+                                                   "quarenta",
+                                                   "cinq\xFC"
+                                                   "enta",
+                                                   "sessenta",
+                                                   "setenta",
+                                                   "oitenta",
+                                                   "noventa",
+                                                   "cem",
+                                                   "cento",
+                                                   "duzentos",
+                                                   "trezentos",
+                                                   "quatrocentos",
+                                                   "quinhentos",
+                                                   "seiscentos",
+                                                   "setecentos",
+                                                   "oitocentos",
+                                                   "novecentos",
+                                                   "e",
+                                                   "mil",
+                                                   "milh\xE3o",
+                                                   "milh\xF5"
+                                                   "es",
+                                                   "bilh\xE3o",
+                                                   "bilh\xF5"
+                                                   "es"};
     return words;
 }
 
@@ -60,13 +103,15 @@ struct SpeechDesk {
         for (size_t at; (at = settingsText.find("%F")) != std::string::npos;)
             settingsText.replace(at, 2, folder.string());
         std::ofstream(folder / "oralix.ini", std::ios::binary)
-            << "[TRADUTOR]\r\ndirLetras=" << letters.string() << "\r\n" << settingsText;
+            << "[TRADUTOR]\r\ndirLetras=" << letters.string() << "\r\n"
+            << settingsText;
         player.events = &events;
         auto v = std::make_unique<NotingVoice>(events);
         voice = v.get();
         speech = std::make_unique<VoicedSpeech>(
-            keys, player, settings, clock, std::move(v), &log, [this](int ms) { events.push_back("sleep " + std::to_string(ms)); },
-            EngineSwitch{}, folder.string());
+            keys, player, settings, clock, std::move(v), &log,
+            [this](int ms) { events.push_back("sleep " + std::to_string(ms)); }, EngineSwitch{},
+            folder.string());
     }
     ~SpeechDesk() {
         std::error_code ec;

@@ -37,9 +37,11 @@ TEST(TerminalKeys, CharactersBecomeWindows1252) {
     EXPECT_EQ(keys("A"), Keys{"100#65"}) << "an upper-case letter is typed with Shift";
     EXPECT_EQ(keys("\xC3\xA9\xC3\x87\xE2\x82\xAC"), (Keys{"000#233", "100#199", "000#128"}))
         << "é, Ç and the euro sign";
-    EXPECT_EQ(keys("x\xE6\x97\xA5y"), (Keys{"000#120", "000#121"})) << "a character without a byte is dropped";
+    EXPECT_EQ(keys("x\xE6\x97\xA5y"), (Keys{"000#120", "000#121"}))
+        << "a character without a byte is dropped";
     EXPECT_EQ(keys("\xC2\x85"), Keys{}) << "a C1 control character is no key";
-    EXPECT_EQ(keys("\xE9t"), (Keys{"000#233", "000#116"})) << "a byte that is not UTF-8 is taken as Windows-1252";
+    EXPECT_EQ(keys("\xE9t"), (Keys{"000#233", "000#116"}))
+        << "a byte that is not UTF-8 is taken as Windows-1252";
     EXPECT_EQ(keys("\x81"), Keys{}) << "a byte Windows-1252 leaves undefined";
 
     TerminalKeyDecoder d;
@@ -75,9 +77,16 @@ TEST(TerminalKeys, EscapeAndAlt) {
     EXPECT_EQ(keyText(out[0].key), "000#27");
     EXPECT_FALSE(d.pending());
 
-    EXPECT_EQ(keys("\x1b" "a\x1b" "Z\x1bq"), (Keys{"001#0#30", "101#0#44", "001#0#16"}))
+    EXPECT_EQ(keys("\x1b"
+                   "a\x1b"
+                   "Z\x1bq"),
+              (Keys{"001#0#30", "101#0#44", "001#0#16"}))
         << "Alt with a letter is 0 and its scan code";
-    EXPECT_EQ(keys("\x1b" "1\x1b" "9\x1b" "0"), (Keys{"001#0#120", "001#0#128", "001#0#129"}));
+    EXPECT_EQ(keys("\x1b"
+                   "1\x1b"
+                   "9\x1b"
+                   "0"),
+              (Keys{"001#0#120", "001#0#128", "001#0#129"}));
     EXPECT_EQ(keys("\x1b\x05"), Keys{"011#0#18"}) << "Ctrl+Alt+E";
     EXPECT_EQ(keys("\x1b\r"), Keys{"001#13"});
     EXPECT_EQ(keys("\x1b\xC3\xA7"), Keys{"001#231"}) << "Alt+ç keeps its character";
@@ -93,29 +102,71 @@ TEST(TerminalKeys, ExtendedKeysOfEachTerminal) {
     };
     const Case cases[] = {
         // xterm and most others
-        {"\x1b[A", "000#0#72"}, {"\x1b[B", "000#0#80"}, {"\x1b[C", "000#0#77"}, {"\x1b[D", "000#0#75"},
-        {"\x1b[H", "000#0#71"}, {"\x1b[F", "000#0#79"}, {"\x1b[2~", "000#0#82"}, {"\x1b[3~", "000#0#83"},
-        {"\x1b[5~", "000#0#73"}, {"\x1b[6~", "000#0#81"}, {"\x1bOP", "000#0#59"}, {"\x1bOS", "000#0#62"},
-        {"\x1b[15~", "000#0#63"}, {"\x1b[21~", "000#0#68"}, {"\x1b[23~", "000#0#69"}, {"\x1b[24~", "000#0#70"},
+        {"\x1b[A", "000#0#72"},
+        {"\x1b[B", "000#0#80"},
+        {"\x1b[C", "000#0#77"},
+        {"\x1b[D", "000#0#75"},
+        {"\x1b[H", "000#0#71"},
+        {"\x1b[F", "000#0#79"},
+        {"\x1b[2~", "000#0#82"},
+        {"\x1b[3~", "000#0#83"},
+        {"\x1b[5~", "000#0#73"},
+        {"\x1b[6~", "000#0#81"},
+        {"\x1bOP", "000#0#59"},
+        {"\x1bOS", "000#0#62"},
+        {"\x1b[15~", "000#0#63"},
+        {"\x1b[21~", "000#0#68"},
+        {"\x1b[23~", "000#0#69"},
+        {"\x1b[24~", "000#0#70"},
         // application cursor mode
-        {"\x1bOA", "000#0#72"}, {"\x1bOH", "000#0#71"}, {"\x1bOF", "000#0#79"},
+        {"\x1bOA", "000#0#72"},
+        {"\x1bOH", "000#0#71"},
+        {"\x1bOF", "000#0#79"},
         // with modifiers
-        {"\x1b[1;5A", "010#0#113"}, {"\x1b[1;5B", "010#0#114"}, {"\x1b[1;5D", "010#0#115"},
-        {"\x1b[1;5C", "010#0#116"}, {"\x1b[1;5H", "010#0#119"}, {"\x1b[1;5F", "010#0#117"},
-        {"\x1b[5;5~", "010#0#132"}, {"\x1b[6;5~", "010#0#118"}, {"\x1b[3;5~", "010#0#83"},
-        {"\x1b[2;2~", "100#0#254"}, {"\x1b[2;5~", "010#0#255"}, {"\x1b[1;2B", "100#0#80"},
-        {"\x1b[1;5P", "010#0#94"}, {"\x1b[15;5~", "010#0#98"}, {"\x1b[24;5~", "010#0#105"},
-        {"\x1b[20;7~", "011#0#102"}, {"\x1b[1;3C", "001#0#77"}, {"\x1b[Z", "100#9"},
+        {"\x1b[1;5A", "010#0#113"},
+        {"\x1b[1;5B", "010#0#114"},
+        {"\x1b[1;5D", "010#0#115"},
+        {"\x1b[1;5C", "010#0#116"},
+        {"\x1b[1;5H", "010#0#119"},
+        {"\x1b[1;5F", "010#0#117"},
+        {"\x1b[5;5~", "010#0#132"},
+        {"\x1b[6;5~", "010#0#118"},
+        {"\x1b[3;5~", "010#0#83"},
+        {"\x1b[2;2~", "100#0#254"},
+        {"\x1b[2;5~", "010#0#255"},
+        {"\x1b[1;2B", "100#0#80"},
+        {"\x1b[1;5P", "010#0#94"},
+        {"\x1b[15;5~", "010#0#98"},
+        {"\x1b[24;5~", "010#0#105"},
+        {"\x1b[20;7~", "011#0#102"},
+        {"\x1b[1;3C", "001#0#77"},
+        {"\x1b[Z", "100#9"},
         // rxvt
-        {"\x1b[7~", "000#0#71"}, {"\x1b[8~", "000#0#79"}, {"\x1b[11~", "000#0#59"}, {"\x1b[14~", "000#0#62"},
-        {"\x1b[2$", "100#0#254"}, {"\x1b[2^", "010#0#255"}, {"\x1b[11^", "010#0#94"},
-        {"\x1b[a", "100#0#72"}, {"\x1bOa", "010#0#113"}, {"\x1bOd", "010#0#115"}, {"\x1b\x1b[A", "001#0#72"},
+        {"\x1b[7~", "000#0#71"},
+        {"\x1b[8~", "000#0#79"},
+        {"\x1b[11~", "000#0#59"},
+        {"\x1b[14~", "000#0#62"},
+        {"\x1b[2$", "100#0#254"},
+        {"\x1b[2^", "010#0#255"},
+        {"\x1b[11^", "010#0#94"},
+        {"\x1b[a", "100#0#72"},
+        {"\x1bOa", "010#0#113"},
+        {"\x1bOd", "010#0#115"},
+        {"\x1b\x1b[A", "001#0#72"},
         // the Linux console
-        {"\x1b[1~", "000#0#71"}, {"\x1b[4~", "000#0#79"}, {"\x1b[[A", "000#0#59"}, {"\x1b[[E", "000#0#63"},
-        {"\x1b[25~", "100#0#59"}, {"\x1b[34~", "100#0#66"},
+        {"\x1b[1~", "000#0#71"},
+        {"\x1b[4~", "000#0#79"},
+        {"\x1b[[A", "000#0#59"},
+        {"\x1b[[E", "000#0#63"},
+        {"\x1b[25~", "100#0#59"},
+        {"\x1b[34~", "100#0#66"},
         // keys given by their character code
-        {"\x1b[13;5u", "010#10"}, {"\x1b[27;5;13~", "010#10"}, {"\x1b[127;5u", "010#127"},
-        {"\x1b[97;3u", "001#0#30"}, {"\x1b[99;5u", "010#3"}, {"\x1b[9;2u", "100#9"},
+        {"\x1b[13;5u", "010#10"},
+        {"\x1b[27;5;13~", "010#10"},
+        {"\x1b[127;5u", "010#127"},
+        {"\x1b[97;3u", "001#0#30"},
+        {"\x1b[99;5u", "010#3"},
+        {"\x1b[9;2u", "100#9"},
     };
     for (const Case& c : cases) EXPECT_EQ(keys(c.bytes), Keys{c.key}) << "sequence " << c.bytes + 1;
 }
@@ -174,7 +225,8 @@ TEST(TerminalKeys, UnknownAndBrokenSequencesLoseNoKeys) {
     d.feed("\x1bOz\x1b[99~\x1b[9;9;9;9;9;9Hk", out);
     Keys texts;
     for (const TerminalInput& in : out) texts.push_back(keyText(in.key));
-    EXPECT_EQ(texts, (Keys{"001#0#71", "000#107"})) << "unknown keys give nothing, extra parameters are ignored";
+    EXPECT_EQ(texts, (Keys{"001#0#71", "000#107"}))
+        << "unknown keys give nothing, extra parameters are ignored";
 }
 
 }  // namespace

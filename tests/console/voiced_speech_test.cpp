@@ -28,7 +28,8 @@ TEST(Speak, DigitsZerosAndHyphens) {
     d.record({45, 48, 49, 50, 51, 52, 53, 54, 55, 56}, {"_zero", "_MENOS"});
     ASSERT_EQ(d.start(), 0);
 
-    EXPECT_EQ(spoken(d, "007"), (Events{"file _zero.wav", "file _zero.wav", "pcm 10"})) << "blanks alone are not words";
+    EXPECT_EQ(spoken(d, "007"), (Events{"file _zero.wav", "file _zero.wav", "pcm 10"}))
+        << "blanks alone are not words";
     EXPECT_EQ(d.wordsPlayed(), Events{"sete"});
 
     EXPECT_EQ(spoken(d, "1234-5678"), charFiles("1234-5678")) << "a number with a hyphen is spelled";
@@ -36,16 +37,21 @@ TEST(Speak, DigitsZerosAndHyphens) {
 
     size_t from = d.player.played.size();
     spoken(d, "123456");
-    EXPECT_EQ(d.wordsPlayed(from), (Events{"cento", "e", "vinte", "e", "tr\xEAs", "mil", "e", "quatrocentos", "e",
-                                           "cinq\xFC" "enta", "e", "seis"}));
+    EXPECT_EQ(d.wordsPlayed(from),
+              (Events{"cento", "e", "vinte", "e", "tr\xEAs", "mil", "e", "quatrocentos", "e",
+                      "cinq\xFC"
+                      "enta",
+                      "e", "seis"}));
 
     from = d.player.played.size();
     EXPECT_EQ(spoken(d, "-5"), (Events{"file _MENOS.wav", "pcm 10"}));
     EXPECT_EQ(d.wordsPlayed(from), Events{"cinco"});
 
-    EXPECT_EQ(spoken(d, "a - b"), (Events{"words a ", "file _45.wav", "sleep 50", "sleep 50", "sleep 50", "words  b "}))
+    EXPECT_EQ(spoken(d, "a - b"),
+              (Events{"words a ", "file _45.wav", "sleep 50", "sleep 50", "sleep 50", "words  b "}))
         << "a hyphen between blanks is said and pauses as a comma";
-    EXPECT_EQ(spoken(d, "guarda-chuva x-1"), (Events{"words guarda", "words chuva x", "file _MENOS.wav", "pcm 10"}))
+    EXPECT_EQ(spoken(d, "guarda-chuva x-1"),
+              (Events{"words guarda", "words chuva x", "file _MENOS.wav", "pcm 10"}))
         << "a hyphenated word is two words; a hyphen before a digit is the minus word";
 }
 
@@ -59,9 +65,9 @@ TEST(Speak, SymbolsRepeatedAndTheLinkSigns) {
     const auto& click = d.player.played[4].samples;
     ASSERT_EQ(click.size(), 256u);
 
-    EXPECT_EQ(spoken(d, "http://www.x"), (Events{"words http", "file _58.wav", "file _47.wav", "file _47.wav",
-                                                   "file _119.wav", "file _119.wav", "file _119.wav", "file _46.wav",
-                                                   "words x "}))
+    EXPECT_EQ(spoken(d, "http://www.x"),
+              (Events{"words http", "file _58.wav", "file _47.wav", "file _47.wav", "file _119.wav",
+                      "file _119.wav", "file _119.wav", "file _46.wav", "words x "}))
         << "the colon of :// without a pause; the slashes are characters; www is spelled";
     EXPECT_EQ(spoken(d, "WWW"), (Events{"words WWW "})) << "the run holds the final blank";
     EXPECT_EQ(spoken(d, "a\tb\r\n"), (Events{"words a", "file _FON9.wav", "words b"}));
@@ -90,12 +96,13 @@ TEST(Speak, PunctuationLevelsNameFewerSymbolsAndKeepThePauses) {
     ASSERT_EQ(d.start(), 0);
     const std::string text = "Qual? (sim), a@b 5% \"x\" -3 e/ou!";
     const Events some = spoken(d, text);
-    EXPECT_EQ(some, (Events{"words Qual", "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50",
-                            "sleep 50", "sleep 50", "sleep 50", "sleep 50", "words sim", "sleep 50",
-                            "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50", "sleep 50",
-                            "words  a", "file _64.wav", "words b ", "pcm 10", "file _37.wav", "words x",
-                            "file _MENOS.wav", "pcm 10", "words  e", "file _47.wav", "words ou", "sleep 50",
-                            "sleep 50", "sleep 50", "sleep 50", "sleep 50"}))
+    EXPECT_EQ(some, (Events{"words Qual", "sleep 50", "sleep 50",     "sleep 50", "sleep 50",
+                            "sleep 50",   "sleep 50", "sleep 50",     "sleep 50", "sleep 50",
+                            "words sim",  "sleep 50", "sleep 50",     "sleep 50", "sleep 50",
+                            "sleep 50",   "sleep 50", "sleep 50",     "words  a", "file _64.wav",
+                            "words b ",   "pcm 10",   "file _37.wav", "words x",  "file _MENOS.wav",
+                            "pcm 10",     "words  e", "file _47.wav", "words ou", "sleep 50",
+                            "sleep 50",   "sleep 50", "sleep 50",     "sleep 50"}))
         << "alguns: ? ( ) , \" ! give their pauses only; @ % / are named; minus is the number's"
         << " (the numbers are recordings: pcm 10)";
     EXPECT_EQ(d.log.lines().back(), text) << "the log keeps the request as it came";
@@ -184,7 +191,8 @@ TEST(SpeechLog, OneLinePerRequestLikeTheRecordingFront) {
     ASSERT_EQ(d.start(), 0);
     std::ostringstream out;
     RecordingSpeech recording(d.keys, &out);
-    for (SpeechFront* f : {static_cast<SpeechFront*>(d.speech.get()), static_cast<SpeechFront*>(&recording)}) {
+    for (SpeechFront* f :
+         {static_cast<SpeechFront*>(d.speech.get()), static_cast<SpeechFront*>(&recording)}) {
         f->speak("007 =====");
         f->speak("");
         f->spell("A\xE7");
@@ -195,8 +203,8 @@ TEST(SpeechLog, OneLinePerRequestLikeTheRecordingFront) {
         f->sayTime(9, 5, true);
     }
     EXPECT_EQ(d.log.lines(), recording.lines());
-    EXPECT_EQ(recording.lines(), (Events{"007 =====", "spell A\xE7", "word _DEL", "char 65", "<click>", "<beep>",
-                                         "time 09:05"}));
+    EXPECT_EQ(recording.lines(), (Events{"007 =====", "spell A\xE7", "word _DEL", "char 65", "<click>",
+                                         "<beep>", "time 09:05"}));
     EXPECT_EQ(out.str().substr(0, 20), "007 =====\nspell A\xC3\xA7\n") << "UTF-8 in the file";
 }
 
@@ -210,8 +218,9 @@ TEST(StartSpeech, SpeedsFoldersAndFailures) {
         EXPECT_EQ(d.speech->folders().words, "");
     }
     {
-        SpeechDesk d({}, "VELOCIDADE=5\r\n[SINTETIZADOR]\r\nCORTEFON5=300\r\nSOBRAFON5=500\r\nINTERPAL5=200\r\n"
-                         "CORTAFALA5=Sim\r\nRAPIDINHO5=Nao\r\nDIFONES5=DIFONESLONGO\r\n");
+        SpeechDesk d({},
+                     "VELOCIDADE=5\r\n[SINTETIZADOR]\r\nCORTEFON5=300\r\nSOBRAFON5=500\r\nINTERPAL5=200\r\n"
+                     "CORTAFALA5=Sim\r\nRAPIDINHO5=Nao\r\nDIFONES5=DIFONESLONGO\r\n");
         ASSERT_EQ(d.speech->startSpeech(0, "/x\\y"), 0);
         EXPECT_EQ(d.speech->speed(), 5);
         EXPECT_EQ(d.voice->timing, (std::vector<int>{300, 500, 200}));
@@ -259,7 +268,8 @@ public:
     FakeEngine(Events& events, bool opens, std::string* fault = nullptr)
         : events_(events), opens_(opens), fault_(fault) {}
     bool open(int voice, int speed, int pitch, std::string_view) override {
-        events_.push_back("open " + std::to_string(voice) + " " + std::to_string(speed) + " " + std::to_string(pitch));
+        events_.push_back("open " + std::to_string(voice) + " " + std::to_string(speed) + " " +
+                          std::to_string(pitch));
         return opens_;
     }
     void say(std::string_view text) override { events_.push_back("say " + std::string(text)); }
@@ -280,12 +290,13 @@ TEST(Engines, OpenedFromTheSettingsOrKeptBuiltIn) {
         Events engineEvents;
         int askedType = 0;
         auto voice = std::make_unique<NotingVoice>(d.events);
-        VoicedSpeech speech(d.keys, d.player, d.settings, d.clock, std::move(voice), &d.log, [](int) {},
-                            [&](int type) {
-                                askedType = type;
-                                return std::make_unique<FakeEngine>(engineEvents, opens);
-                            },
-                            d.folder.string());
+        VoicedSpeech speech(
+            d.keys, d.player, d.settings, d.clock, std::move(voice), &d.log, [](int) {},
+            [&](int type) {
+                askedType = type;
+                return std::make_unique<FakeEngine>(engineEvents, opens);
+            },
+            d.folder.string());
         ASSERT_EQ(speech.startSpeech(0, ""), 0);
         EXPECT_EQ(askedType, 3);
         EXPECT_EQ(engineEvents.front(), "open 2 0 7") << "a speed above 10 becomes 0";
@@ -313,9 +324,9 @@ TEST(Engines, AFailingEngineIsSaidOnceAndTheBuiltInVoiceSpeaksOn) {
     std::string fault = "sem servidor";
     bool opens = false;
     auto voice = std::make_unique<NotingVoice>(d.events);
-    VoicedSpeech speech(d.keys, d.player, d.settings, d.clock, std::move(voice), &d.log, [](int) {},
-                        [&](int) { return std::make_unique<FakeEngine>(engineEvents, opens, &fault); },
-                        d.folder.string());
+    VoicedSpeech speech(
+        d.keys, d.player, d.settings, d.clock, std::move(voice), &d.log, [](int) {},
+        [&](int) { return std::make_unique<FakeEngine>(engineEvents, opens, &fault); }, d.folder.string());
     speech.setNotice([&](const std::string& m) { notices.push_back(m); });
     ASSERT_EQ(speech.startSpeech(0, ""), 0);
     // An open that fails, twice: told once, spoken by the built-in voice.
@@ -342,13 +353,15 @@ TEST(Engines, AFailingEngineIsSaidOnceAndTheBuiltInVoiceSpeaksOn) {
 
 TEST(SintConfig, ArgumentsAndSettings) {
     Machine m;
-    std::ofstream(m.folder / "oralix.ini") << "[TRADUTOR]\r\nVELOCIDADE=4\r\nSAPI=Sim\r\n[SERVFALA]\r\nVOZ=2\r\n"
-                                              "VELOCIDADE=5\r\nTOM=50\r\nTIPOSAPI=54\r\n";
+    std::ofstream(m.folder / "oralix.ini")
+        << "[TRADUTOR]\r\nVELOCIDADE=4\r\nSAPI=Sim\r\n[SERVFALA]\r\nVOZ=2\r\n"
+           "VELOCIDADE=5\r\nTOM=50\r\nTIPOSAPI=54\r\n";
     EXPECT_TRUE(m.exec("SINTCONFIG 1 -1 3 0 -1 -1"));
     EXPECT_TRUE(m.exec("SINTCONFIG 2 2 -1 -1 1 1"));
     m.set("A", "0");
     EXPECT_TRUE(m.exec("SINTCONFIG A 1 1 1 1 1"));
-    EXPECT_EQ(m.speech.lines(), (Events{"<config 1 4 3 0 5 50>", "<config 1 2 54 2 1 1>", "<config 0 1 1 1 1 1>"}));
+    EXPECT_EQ(m.speech.lines(),
+              (Events{"<config 1 4 3 0 5 50>", "<config 1 2 54 2 1 1>", "<config 0 1 1 1 1 1>"}));
     for (const char* bad : {"SINTCONFIG 3 1 1 1 1 1", "SINTCONFIG 1 1 1 1 1", "SINTCONFIG 1 1 1 1 1 x",
                             "SINTCONFIG 1 1 1 1 1 1 1", "SINTCONFIG -1 1 1 1 1 1"})
         EXPECT_FALSE(m.exec(bad)) << bad;
@@ -357,7 +370,8 @@ TEST(SintConfig, ArgumentsAndSettings) {
 
 TEST(HostStart, MissingRecordingsStopTheProgramAfterEnter) {
     auto folder = freshTempFolder("start");
-    std::ofstream(folder / "oralix.ini") << "[TRADUTOR]\r\ndirLetras=" << (folder / "nada").string() << "\r\n";
+    std::ofstream(folder / "oralix.ini")
+        << "[TRADUTOR]\r\ndirLetras=" << (folder / "nada").string() << "\r\n";
     HostOptions o;
     o.headless = true;
     o.audio = "null";

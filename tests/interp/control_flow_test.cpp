@@ -128,13 +128,14 @@ TEST(ControlFlow, Loops) {
 // general readers take: both must count alike.
 TEST(ControlFlow, LoopHeadsInEveryForm) {
     Machine m;
-    RunOutcome o = m.runLines({"repete i 3", "soma a 1", "fim repete",               // usual
-                               "REPETE  j   2", "SOMA B 1", "FIM   REPETE",          // blanks, capitals
-                               "  Repete K 00002", "soma c 01", "fim repete",        // leading zeros
-                               "repete $n 2", "soma d 2", "fim repete",              // named counter
-                               "repete l 99999999", "soma e 1", "soma l 99999997", "fim repete",  // 8 digits
-                               "repete f 123456789", "soma g 1", "seja f 123456789", "fim repete",  // 9 digits
-                               "repetente x 1", "@x"});
+    RunOutcome o =
+        m.runLines({"repete i 3",         "soma a 1",  "fim repete",                      // usual
+                    "REPETE  j   2",      "SOMA B 1",  "FIM   REPETE",                    // blanks, capitals
+                    "  Repete K 00002",   "soma c 01", "fim repete",                      // leading zeros
+                    "repete $n 2",        "soma d 2",  "fim repete",                      // named counter
+                    "repete l 99999999",  "soma e 1",  "soma l 99999997",  "fim repete",  // 8 digits
+                    "repete f 123456789", "soma g 1",  "seja f 123456789", "fim repete",  // 9 digits
+                    "repetente x 1",      "@x"});
     EXPECT_EQ(o.end, RunEnd::Failed) << "\"repetente\" is no loop head and no keyword";
     EXPECT_EQ(o.line, 21);
     EXPECT_EQ(m.var("A"), "3");

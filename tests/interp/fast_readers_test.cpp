@@ -26,8 +26,9 @@ std::vector<std::string> shortTexts() {
             for (char c : alphabet) out.push_back(std::string{a, b, c});
         }
     }
-    for (const char* digits : {"123456789", "999999999 ", "1234567890", "2147483647 x", "2147483648", "0000000000012",
-                               "12345678901", "7.5", "42abc", "5\t", "-2147483648 ", "1000000"})
+    for (const char* digits :
+         {"123456789", "999999999 ", "1234567890", "2147483647 x", "2147483648", "0000000000012",
+          "12345678901", "7.5", "42abc", "5\t", "-2147483648 ", "1000000"})
         out.emplace_back(digits);
     // Texts of 4 to 12 bytes, mostly digits, so that every length of digit run meets every kind of
     // byte after it, at every place within and past the first eight bytes.
@@ -35,7 +36,8 @@ std::vector<std::string> shortTexts() {
     const std::string bytes = std::string("0123456789999 \t/:x\x80\xB0") + '\0';
     for (int i = 0; i < 20000; ++i) {
         std::string t(4 + random() % 9, '0');
-        for (char& c : t) c = random() % 3 ? static_cast<char>('0' + random() % 10) : bytes[random() % bytes.size()];
+        for (char& c : t)
+            c = random() % 3 ? static_cast<char>('0' + random() % 10) : bytes[random() % bytes.size()];
         out.push_back(t);
     }
     return out;
@@ -72,7 +74,8 @@ TEST(FastReaders, LetterAndNumberAgreesWithTheReaders) {
     m.set("B", "5");
     std::vector<std::string> texts;
     for (const std::string& t : shortTexts())
-        for (const char* front : {"i ", "Z ", "b ", "i  ", "i\t", "[ ", "\xE3 ", "ab ", ""}) texts.push_back(front + t);
+        for (const char* front : {"i ", "Z ", "b ", "i  ", "i\t", "[ ", "\xE3 ", "ab ", ""})
+            texts.push_back(front + t);
     int taken = 0;
     for (const std::string& text : texts) {
         std::optional<LetterAndNumber> usual = letterAndNumber(text);
@@ -131,9 +134,9 @@ TEST(FastReaders, KeywordsAreFoundAsTheyAreByTheLongWay) {
             lines.push_back(k + std::string(1, '\0') + " d");
         }
     }
-    for (const char* odd : {"SEN\xE4O", "sen\xE3o x", "abcdefghijklmnop", "abcdefghijklmnopq r", "DECODARQBASE64X",
-                            "x", "*", "UTF\x18PARAANSI", "utf8paraansi a", "S\x0FMA", "\x13OMA x", "FI\x0D",
-                            "ENQUANTOx", "enquanto\ty", "ENQUANTO"})
+    for (const char* odd : {"SEN\xE4O", "sen\xE3o x", "abcdefghijklmnop", "abcdefghijklmnopq r",
+                            "DECODARQBASE64X", "x", "*", "UTF\x18PARAANSI", "utf8paraansi a", "S\x0FMA",
+                            "\x13OMA x", "FI\x0D", "ENQUANTOx", "enquanto\ty", "ENQUANTO"})
         lines.emplace_back(odd);
     lines.emplace_back("SOMA\0 x", 7);
     lines.emplace_back("MULTIPLICA\0", 11);

@@ -62,8 +62,10 @@ struct Machine {
         return in.variables.text(*in.variables.namedSlot(name.substr(1)));
     }
     void set(const std::string& name, const std::string& value) {
-        if (name.size() == 1) in.variables.set(VariableTable::letterSlot(name[0]), value);
-        else in.variables.set(*in.variables.namedSlot(name.substr(1)), value);
+        if (name.size() == 1)
+            in.variables.set(VariableTable::letterSlot(name[0]), value);
+        else
+            in.variables.set(*in.variables.namedSlot(name.substr(1)), value);
     }
     RunOutcome runLines(const std::vector<std::string>& utf8Lines) {
         int n = 0;

@@ -1,9 +1,10 @@
 // The variable table keeps numbers it has read or written beside the texts; a script must only
 // ever see the texts, whatever order numbers and texts are written and read in.
+#include "interp/variables.h"
+
 #include <gtest/gtest.h>
 
 #include "fixture.h"
-#include "interp/variables.h"
 
 namespace parlendo {
 namespace {
@@ -50,7 +51,8 @@ TEST(VariableTable, CommandsSeeTheTextAfterNumbersAndEdits) {
     Machine m;
     // SOMA on texts that read as numbers but are not plainly written keeps their front.
     const std::pair<const char*, const char*> sums[] = {
-        {" 5", " 6"}, {"+5", "+6"}, {"007", "8"}, {"$1F", "$1F1"}, {"0x10", "0x11"}, {"-0", "1"}, {"12 ", "12 1"},
+        {" 5", " 6"},     {"+5", "+6"}, {"007", "8"},    {"$1F", "$1F1"},
+        {"0x10", "0x11"}, {"-0", "1"},  {"12 ", "12 1"},
     };
     for (auto [before, after] : sums) {
         m.set("A", before);
@@ -94,7 +96,8 @@ TEST(VariableTable, CountedLoopPastTheLargestNumber) {
     Machine m;
     // The body sets the counter to the largest number: the next step writes one more, which is
     // no longer a number, and the loop ends because the count is below it.
-    RunOutcome r = m.runLines({"repete i 5", "soma n 1", "seja i 2147483647", "fim repete", "escreve mudo i \" \" n"});
+    RunOutcome r =
+        m.runLines({"repete i 5", "soma n 1", "seja i 2147483647", "fim repete", "escreve mudo i \" \" n"});
     EXPECT_EQ(r.end, RunEnd::Finished);
     EXPECT_EQ(m.var("I"), "2147483648");
     EXPECT_EQ(m.var("N"), "1");

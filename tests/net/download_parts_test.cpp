@@ -85,7 +85,7 @@ TEST(DownloadParts, ProgressReportWithTheLocaleSeparator) {
 
 TEST(DownloadParts, PercentEncodingAndDottedAddresses) {
     EXPECT_EQ(text::percentEncode("r\xE1"
-                            "dio 1"),
+                                  "dio 1"),
               "r%E1dio%201");
     EXPECT_EQ(text::percentEncode("Az09-._~/?&%"), "Az09-._~%2F%3F%26%25");
     uint8_t o[4];

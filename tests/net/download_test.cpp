@@ -126,8 +126,9 @@ TEST_F(Downloads, ConnectionsEndingEarly) {
                       fetch(server_->url("/short?length=4098&send=4096"), "b.bin") +
                       fetch(server_->url("/short?length=5000&send=4999"), "c.bin"));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.screen, "r=0\nErro de conexao: o arquivo chegou incompleto.\nr=1\n"
-                        "Erro de conexao: o arquivo chegou incompleto.\nr=1");
+    EXPECT_EQ(r.screen,
+              "r=0\nErro de conexao: o arquivo chegou incompleto.\nr=1\n"
+              "Erro de conexao: o arquivo chegou incompleto.\nr=1");
     EXPECT_EQ(file("a.bin").size(), 4096u);
     EXPECT_EQ(file("b.bin").size(), 4096u);
     // The unfinished last block is not written.

@@ -1,9 +1,8 @@
 // The window, key and mouse commands on a real X server of their own (Xvfb, no window
 // manager), with xmessage and xterm windows; checked with the X tools and what the programs
 // received. Skipped when Xvfb or the programs are missing.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -97,9 +96,10 @@ std::string waitForFile(const fs::path& p, int timeoutMs = 5000) {
 std::string startServer(std::unique_ptr<Program>& server) {
     int fds[2];
     if (::pipe(fds) != 0) return {};
-    server = std::make_unique<Program>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
-                                                                "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                                       "", fds[1]);
+    server = std::make_unique<Program>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                                 "-nolisten", "tcp", "-noreset"},
+        "", fds[1]);
     ::close(fds[1]);
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
@@ -160,7 +160,8 @@ protected:
                            "echo $WINDOWID > \"$0.id\"; read l; printf %s \"$l\" > \"$0\"", out.string()});
         fs::path ready = out.string() + ".id";
         auto end = Clock::now() + std::chrono::seconds(10);
-        while (!fs::exists(ready) && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!fs::exists(ready) && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return term;
     }
     // Waits until a window with the title is on the screen.
@@ -214,7 +215,8 @@ TEST_F(X11Desktop, JanelaFindsMinimisesMaximisesAndClosesAWindow) {
 
     EXPECT_TRUE(m_.exec("janela maximiza \"de teste\""));
     EXPECT_GE(width(title), 1000);
-    EXPECT_NE(tool({"xprop", "-name", title, "_NET_WM_STATE"}).find("_NET_WM_STATE_MAXIMIZED_HORZ"), std::string::npos);
+    EXPECT_NE(tool({"xprop", "-name", title, "_NET_WM_STATE"}).find("_NET_WM_STATE_MAXIMIZED_HORZ"),
+              std::string::npos);
     EXPECT_TRUE(m_.exec("janela normal \"de teste\""));
     EXPECT_EQ(width(title), normalWidth) << "the size before the maximise comes back";
 
@@ -239,7 +241,9 @@ TEST_F(X11Desktop, DigitaTypesIntoATerminal) {
     // Xvfb's US keyboard map has neither the accented letters nor dead keys: each letter is
     // typed as itself.
     EXPECT_TRUE(m_.exec("digita \"Olá, ação! À ü ç Ñ ~x^ € ÿ\""));
-    EXPECT_EQ(waitForFile(out), "Ol\xC3\xA1, a\xC3\xA7\xC3\xA3o! \xC3\x80 \xC3\xBC \xC3\xA7 \xC3\x91 ~x^ \xE2\x82\xAC \xC3\xBF");
+    EXPECT_EQ(
+        waitForFile(out),
+        "Ol\xC3\xA1, a\xC3\xA7\xC3\xA3o! \xC3\x80 \xC3\xBC \xC3\xA7 \xC3\x91 ~x^ \xE2\x82\xAC \xC3\xBF");
     EXPECT_TRUE(term->ended(5000));
 }
 
@@ -251,8 +255,8 @@ TEST_F(X11Desktop, DigitaUsesTheDeadKeysOfTheKeyboardMap) {
     auto term = startReader(title, out);
     ASSERT_TRUE(shown(title));
     std::string saved = tool({"xmodmap", "-pke"});
-    tool({"xmodmap", "-e", "keycode 48 = dead_acute dead_diaeresis", "-e", "keycode 49 = dead_grave dead_tilde", "-e",
-          "keycode 51 = dead_circumflex bar"});
+    tool({"xmodmap", "-e", "keycode 48 = dead_acute dead_diaeresis", "-e",
+          "keycode 49 = dead_grave dead_tilde", "-e", "keycode 51 = dead_circumflex bar"});
     ASSERT_TRUE(m_.exec("janela normal \"acentos parlendo\""));
     EXPECT_TRUE(m_.exec("digita \"ação é ü ò Ô\""));
     EXPECT_EQ(waitForFile(out), "a\xC3\xA7\xC3\xA3o \xC3\xA9 \xC3\xBC \xC3\xB2 \xC3\x94")
@@ -291,7 +295,8 @@ TEST_F(X11Desktop, AcionaPressesKeysAndCombinations) {
 TEST_F(X11Desktop, FocoIsTheConsolesTitleWhileItHasTheFocus) {
     const std::string console = "Console parlendo", other = "Outra parlendo";
     fs::path id = folder_ / "janela";
-    auto term = start({"xterm", "-T", console, "-e", "sh", "-c", "echo $WINDOWID > \"$0\"; sleep 30", id.string()});
+    auto term =
+        start({"xterm", "-T", console, "-e", "sh", "-c", "echo $WINDOWID > \"$0\"; sleep 30", id.string()});
     auto message = start({"xmessage", "-geometry", "+500+400", "-title", other, "outra"});
     ASSERT_TRUE(shown(console));
     ASSERT_TRUE(shown(other));
@@ -318,8 +323,10 @@ TEST_F(X11Desktop, FocoIsTheConsolesTitleWhileItHasTheFocus) {
 std::optional<std::pair<int, int>> buttonCentre(const std::string& tree) {
     static const std::regex geometry("(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)");
     std::optional<std::pair<int, int>> last;
-    for (auto it = std::sregex_iterator(tree.begin(), tree.end(), geometry); it != std::sregex_iterator(); ++it) {
-        int w = std::stoi((*it)[1]), h = std::stoi((*it)[2]), x = std::stoi((*it)[3]), y = std::stoi((*it)[4]);
+    for (auto it = std::sregex_iterator(tree.begin(), tree.end(), geometry); it != std::sregex_iterator();
+         ++it) {
+        int w = std::stoi((*it)[1]), h = std::stoi((*it)[2]), x = std::stoi((*it)[3]),
+            y = std::stoi((*it)[4]);
         last = std::make_pair(x + w / 2, y + h / 2);
     }
     return last;
@@ -327,7 +334,8 @@ std::optional<std::pair<int, int>> buttonCentre(const std::string& tree) {
 
 TEST_F(X11Desktop, ClicaClicksInTheWindowInFrontAndOnTheScreen) {
     const std::string title = "Clique parlendo";
-    auto message = start({"xmessage", "-geometry", "+300+200", "-title", title, "-buttons", "sim:7", "uma pergunta"});
+    auto message =
+        start({"xmessage", "-geometry", "+300+200", "-title", title, "-buttons", "sim:7", "uma pergunta"});
     ASSERT_TRUE(shown(title));
     auto centre = buttonCentre(tool({"xwininfo", "-name", title, "-tree"}));
     ASSERT_TRUE(centre);
@@ -340,11 +348,13 @@ TEST_F(X11Desktop, ClicaClicksInTheWindowInFrontAndOnTheScreen) {
     EXPECT_TRUE(m_.exec("clica " + x + ", " + y));
     EXPECT_EQ(message->ended(5000), 7) << "the button was clicked";
 
-    auto again = start({"xmessage", "-geometry", "+100+100", "-title", title, "-buttons", "sim:9", "outra pergunta"});
+    auto again =
+        start({"xmessage", "-geometry", "+100+100", "-title", title, "-buttons", "sim:9", "outra pergunta"});
     ASSERT_TRUE(shown(title));
     centre = buttonCentre(tool({"xwininfo", "-name", title, "-tree"}));
     ASSERT_TRUE(centre);
-    EXPECT_TRUE(m_.exec("clica duplo tela " + std::to_string(centre->first) + " " + std::to_string(centre->second)));
+    EXPECT_TRUE(
+        m_.exec("clica duplo tela " + std::to_string(centre->first) + " " + std::to_string(centre->second)));
     EXPECT_EQ(again->ended(5000), 9);
 }
 
@@ -377,7 +387,8 @@ TEST_F(X11Desktop, ABrokenConnectionLeavesNoDisplay) {
     ASSERT_TRUE(desktop);
     m_.in.services.desktop = desktop.get();
     const std::string title = "Passageira parlendo";
-    auto message = std::make_unique<Program>(std::vector<std::string>{"xmessage", "-title", title, "ola"}, display);
+    auto message =
+        std::make_unique<Program>(std::vector<std::string>{"xmessage", "-title", title, "ola"}, display);
     bool found = false;
     for (int i = 0; i < 200 && !found; ++i) {
         for (const WindowInfo& w : desktop->windows()) found = found || w.title == title;

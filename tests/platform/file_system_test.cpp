@@ -30,7 +30,8 @@ TEST(ReplaceSystemFile, NewBytesWholeOrTheOldFileUntouched) {
     EXPECT_NE(replaceSystemFile((m.folder / "pasta").string(), "x"), 0);
     EXPECT_EQ(replaceSystemFile((m.folder / "nada" / "f.txt").string(), "x"), ENOENT);
     for (const auto& e : fs::directory_iterator(m.folder))
-        EXPECT_EQ(e.path().filename().string().find(".novo"), std::string::npos) << "left behind: " << e.path();
+        EXPECT_EQ(e.path().filename().string().find(".novo"), std::string::npos)
+            << "left behind: " << e.path();
     EXPECT_TRUE(fs::is_empty(m.folder / "pasta"));
 }
 

@@ -83,7 +83,8 @@ TEST(SystemProcesses, StartsFailWhenTheProgramCannotRun) {
     auto p = createProcesses();
     testing::Machine m;  // for its temporary folder
     fs::path bad = m.folder / "nao-executavel";
-    std::ofstream(bad) << "\x7f" "ELF but not really";
+    std::ofstream(bad) << "\x7f"
+                          "ELF but not really";
     fs::permissions(bad, fs::perms::owner_all);
     EXPECT_FALSE(p->startDetached({bad.string()}, true)) << "the exec failure is seen";
     EXPECT_FALSE(p->startConsole({bad.string()}));
@@ -192,7 +193,8 @@ TEST(SystemProcesses, StopsAStartedProgramWithItsGroupKillingWhatIgnoresTheReque
     EXPECT_FALSE(p->isRunning(name)) << "the child in the group was stopped too";
     EXPECT_EQ(zombieChildren(), std::vector<int>{}) << "the program was reaped";
     ASSERT_EQ(p->startDetached({"true"}, true), 2) << "numbers are never given twice";
-    for (int i = 0; i < 300 && p->started(2) == Processes::Started::Running; ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 300 && p->started(2) == Processes::Started::Running; ++i)
+        std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(p->stopStarted(2)) << "one that ended is left alone";
 }
 

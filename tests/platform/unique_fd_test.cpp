@@ -1,11 +1,11 @@
 // The descriptor owner: whatever path ownership takes, each descriptor is closed exactly once.
+#include "platform/unique_fd.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <utility>
-
-#include "platform/unique_fd.h"
 
 namespace parlendo {
 namespace {

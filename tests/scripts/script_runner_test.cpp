@@ -18,11 +18,11 @@
 // One blank after "*|" or "*~" is the separator; the rest of the line, trailing blanks
 // included, is the expected text. A script without "screen:", "speech:" or "stderr:" does not
 // check that.
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -140,14 +140,20 @@ Expectations parseExpectations(const std::string& scriptText) {
                 e.errors.push_back("unknown expectation: " + line);
             }
         } else if (line.rfind("*|", 0) == 0) {
-            if (section != Section::Screen) e.errors.push_back("screen row outside screen: " + line);
-            else e.screen->push_back(afterMarker(line));
+            if (section != Section::Screen)
+                e.errors.push_back("screen row outside screen: " + line);
+            else
+                e.screen->push_back(afterMarker(line));
         } else if (line.rfind("*~", 0) == 0) {
-            if (section != Section::Speech) e.errors.push_back("speech line outside speech: " + line);
-            else e.speech->push_back(afterMarker(line));
+            if (section != Section::Speech)
+                e.errors.push_back("speech line outside speech: " + line);
+            else
+                e.speech->push_back(afterMarker(line));
         } else if (line.rfind("*!", 0) == 0) {
-            if (section != Section::Stderr) e.errors.push_back("stderr line outside stderr: " + line);
-            else e.stderrLines->push_back(afterMarker(line));
+            if (section != Section::Stderr)
+                e.errors.push_back("stderr line outside stderr: " + line);
+            else
+                e.stderrLines->push_back(afterMarker(line));
         }
     }
     if (!e.exit) e.errors.push_back("no \"*> exit:\" line");
@@ -165,8 +171,8 @@ std::string numbered(const std::vector<std::string>& lines) {
 std::vector<fs::path> scriptFiles() {
     std::vector<fs::path> files;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(kScriptsFolder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(kScriptsFolder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         if (it->is_regular_file() && it->path().extension() == ".plo") files.push_back(it->path());
     std::sort(files.begin(), files.end());
     return files;
@@ -185,7 +191,8 @@ class TempFolder {
 public:
     TempFolder() {
         std::random_device rd;
-        path_ = fs::temp_directory_path() / ("parlendo-script-" + std::to_string(rd()) + std::to_string(rd()));
+        path_ =
+            fs::temp_directory_path() / ("parlendo-script-" + std::to_string(rd()) + std::to_string(rd()));
         fs::create_directories(path_);
     }
     ~TempFolder() {
@@ -232,22 +239,26 @@ TEST_P(ScriptTest, MatchesItsExpectations) {
     std::vector<std::string> screen = splitLines(readFile(*options.dumpScreen));
     std::vector<std::string> speech = splitLines(readFile(*options.speechLog));
     EXPECT_EQ(status, *expected.exit) << "exit status of " << script << "\nscreen:\n"
-                                      << numbered(screen) << "speech:\n" << numbered(speech);
+                                      << numbered(screen) << "speech:\n"
+                                      << numbered(speech);
     if (expected.screen) {
         std::vector<std::string> want = *expected.screen;
         want.resize(kScreenRows);
         screen.resize(kScreenRows);
         EXPECT_EQ(screen, want) << "screen of " << script << "\nexpected:\n"
-                                << numbered(want) << "got:\n" << numbered(screen);
+                                << numbered(want) << "got:\n"
+                                << numbered(screen);
     }
     if (expected.speech) {
         EXPECT_EQ(speech, *expected.speech) << "speech of " << script << "\nexpected:\n"
-                                            << numbered(*expected.speech) << "got:\n" << numbered(speech);
+                                            << numbered(*expected.speech) << "got:\n"
+                                            << numbered(speech);
     }
     if (expected.stderrLines) {
         std::vector<std::string> errors = splitLines(errorText.str());
         EXPECT_EQ(errors, *expected.stderrLines) << "standard error of " << script << "\nexpected:\n"
-                                                 << numbered(*expected.stderrLines) << "got:\n" << numbered(errors);
+                                                 << numbered(*expected.stderrLines) << "got:\n"
+                                                 << numbered(errors);
     }
 }
 
@@ -256,7 +267,9 @@ INSTANTIATE_TEST_SUITE_P(Scripts, ScriptTest, ::testing::ValuesIn(scriptFiles())
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ScriptTest);
 
 // An empty or misplaced folder would otherwise pass by running nothing.
-TEST(ScriptFiles, FolderHoldsScripts) { EXPECT_FALSE(scriptFiles().empty()) << "no *.plo under " << kScriptsFolder; }
+TEST(ScriptFiles, FolderHoldsScripts) {
+    EXPECT_FALSE(scriptFiles().empty()) << "no *.plo under " << kScriptsFolder;
+}
 
 // The expectation format itself: a script's own comment lines are read as its expectations.
 TEST(ScriptFiles, ExpectationLinesAreParsed) {

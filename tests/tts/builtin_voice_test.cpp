@@ -25,7 +25,8 @@ protected:
     void TearDown() override { fs::remove_all(folder_); }
 
     void setFolder(const std::string& value) {
-        std::ofstream(folder_ / "oralix.ini", std::ios::binary) << "[TRADUTOR]\r\nDIRDIFONES=" << value << "\r\n";
+        std::ofstream(folder_ / "oralix.ini", std::ios::binary)
+            << "[TRADUTOR]\r\nDIRDIFONES=" << value << "\r\n";
     }
     // Everything the voice needs in `where`: a database holding $KA, the rule and exception files.
     void writeData(const fs::path& where, bool rules = true, bool exceptions = true) {

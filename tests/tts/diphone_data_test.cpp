@@ -42,9 +42,10 @@ std::vector<Record> readIndex(const std::vector<uint8_t>& index) {
     std::vector<Record> records;
     for (size_t r = 0; r + 15 <= index.size(); r += 15) {
         const uint8_t* p = &index[r];
-        records.push_back({std::string(reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], 8)),
-                           static_cast<size_t>(p[9] | p[10] << 8),
-                           static_cast<size_t>(p[11] | p[12] << 8 | p[13] << 16) | static_cast<size_t>(p[14]) << 24});
+        records.push_back(
+            {std::string(reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], 8)),
+             static_cast<size_t>(p[9] | p[10] << 8),
+             static_cast<size_t>(p[11] | p[12] << 8 | p[13] << 16) | static_cast<size_t>(p[14]) << 24});
         EXPECT_LE(p[0], 8) << "record " << r / 15;
     }
     return records;
@@ -64,11 +65,11 @@ double loudness(const uint8_t* s, size_t n) {
 
 // The names the synthesiser asks for, built from the alphabet the rules write.
 std::vector<std::string> alphabetNames() {
-    const std::vector<std::string> onsets = {"",  "B", "D",  "F",  "G",  "K",  "L",  "M", "N",
-                                             "P", "R", "S",  "T",  "V",  "X",  "Z",  "J", "RR",
-                                             "NH", "LH", "DJ", "KS", "KW", "GW"};
-    const std::vector<std::string> nuclei = {"A", "ACIRC", "ATIL", "E", "ECIRC", "ETIL", "I",
-                                             "ITIL", "O", "OCIRC", "OTIL", "U", "UTIL"};
+    const std::vector<std::string> onsets = {"",  "B",  "D",  "F",  "G",  "K",  "L",  "M",
+                                             "N", "P",  "R",  "S",  "T",  "V",  "X",  "Z",
+                                             "J", "RR", "NH", "LH", "DJ", "KS", "KW", "GW"};
+    const std::vector<std::string> nuclei = {"A",    "ACIRC", "ATIL",  "E",    "ECIRC", "ETIL", "I",
+                                             "ITIL", "O",     "OCIRC", "OTIL", "U",     "UTIL"};
     std::vector<std::string> names;
     for (const std::string& o : onsets)
         for (const std::string& n : nuclei) names.push_back("$" + o + n);
@@ -156,7 +157,8 @@ double rms(const uint8_t* s, size_t from, size_t to) {
 
 // Units cut from inside carrier words join without silence or a fall of loudness: a unit that
 // starts with a vowel is near full strength in its first 12 ms (a pitch period at least), one
-// that ends with a vowel is so until its last 2 ms, and a fricative starts sounding at once (no lead-in silence).
+// that ends with a vowel is so until its last 2 ms, and a fricative starts sounding at once (no lead-in
+// silence).
 TEST_F(DiphoneDataTest, UnitsStartAndEndWithoutSilenceAtTheirJoins) {
     auto isVowel = [](char c) { return std::strchr("AEIOU", c) != nullptr; };
     int checked = 0;
@@ -181,10 +183,12 @@ TEST_F(DiphoneDataTest, UnitsStartAndEndWithoutSilenceAtTheirJoins) {
         // The vowel goes on to the end (the last 2 ms are a fade); a glide is weaker than a vowel.
         std::string plain = name;
         for (const char* mark : {"CIRC", "TIL"})
-            if (plain.size() > std::strlen(mark) && plain.compare(plain.size() - std::strlen(mark), std::string::npos, mark) == 0)
+            if (plain.size() > std::strlen(mark) &&
+                plain.compare(plain.size() - std::strlen(mark), std::string::npos, mark) == 0)
                 plain.resize(plain.size() - std::strlen(mark));
         const bool glide = plain.back() == 'W' || plain.back() == 'Y';
-        EXPECT_GT(rms(s, n - 154, n - 22), (glide ? 0.2 : 0.35) * level) << name << " fades out before its end";
+        EXPECT_GT(rms(s, n - 154, n - 22), (glide ? 0.2 : 0.35) * level)
+            << name << " fades out before its end";
     }
     EXPECT_GT(checked, 30);
 }
@@ -230,7 +234,8 @@ TEST(DiphoneGeneratorTest, RefusesLongNamesAndRepeatsItsOutput) {
     std::vector<Record> records = readIndex(readBytes(dir / "one" / "DIFONES2.IND"));
     std::vector<std::string> names;
     for (const Record& r : records) names.push_back(r.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN", "$PS"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"$A", "$ATIL", "$AW", "$AWTIL", "$K", "$KA", "$KATIL", "$NN",
+                                               "$PS"}));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.IND"), readBytes(dir / "two" / "DIFONES2.IND"));
     EXPECT_EQ(readBytes(dir / "one" / "DIFONES2.DIF"), readBytes(dir / "two" / "DIFONES2.DIF"));
     fs::remove_all(dir);

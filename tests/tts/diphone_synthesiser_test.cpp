@@ -90,25 +90,40 @@ TEST_F(Synth, CutEndsFadeToSilenceWhenAskedWithoutChangingLengths) {
 }
 
 TEST_F(Synth, TokensSplitIntoUnits) {
-    use({{"$P", {100, 1}},     {"$RA", {100, 2}},   {"$RRA", {100, 3}}, {"$KA", {100, 4}},  {"$RR", {100, 5}},
-         {"$PA", {100, 6}},    {"$AY", {100, 7}},   {"$MACIRC", {100, 8}}, {"$AWTIL", {100, 9}}, {"$A", {100, 10}},
-         {"$S", {100, 11}},    {"$TCHI", {100, 12}}, {"$DJA", {100, 13}}, {"$KWA", {100, 14}}, {"$R", {100, 15}},
-         {"$TACIRC", {100, 16}}, {"$PO", {100, 17}}, {"$NHA", {100, 18}}, {"$KSA", {100, 19}}});
+    use({{"$P", {100, 1}},
+         {"$RA", {100, 2}},
+         {"$RRA", {100, 3}},
+         {"$KA", {100, 4}},
+         {"$RR", {100, 5}},
+         {"$PA", {100, 6}},
+         {"$AY", {100, 7}},
+         {"$MACIRC", {100, 8}},
+         {"$AWTIL", {100, 9}},
+         {"$A", {100, 10}},
+         {"$S", {100, 11}},
+         {"$TCHI", {100, 12}},
+         {"$DJA", {100, 13}},
+         {"$KWA", {100, 14}},
+         {"$R", {100, 15}},
+         {"$TACIRC", {100, 16}},
+         {"$PO", {100, 17}},
+         {"$NHA", {100, 18}},
+         {"$KSA", {100, 19}}});
     auto names = [&](const std::string& phonetic) {
         say(phonetic);
         std::string all;
         for (const std::string& l : looked_) all += l.substr(0, l.find(' ')) + " ";
         return all;
     };
-    EXPECT_EQ(names("[pra]"), "$P $RA ");              // a cluster's first letter alone
-    EXPECT_EQ(names("[rra]"), "$RRA ");                // rr, nh, ks, dj and tch are onsets
+    EXPECT_EQ(names("[pra]"), "$P $RA ");  // a cluster's first letter alone
+    EXPECT_EQ(names("[rra]"), "$RRA ");    // rr, nh, ks, dj and tch are onsets
     EXPECT_EQ(names("[nha][ksa][dja][tchi]"), "$NHA $KSA $DJA $TCHI ");
-    EXPECT_EQ(names("[kwa]"), "$KWA ");                // w is no consonant
-    EXPECT_EQ(names("[karr]"), "$KA $RR ");            // a final rr
-    EXPECT_EQ(names("[kas]"), "$KA $S ");              // a final consonant
-    EXPECT_EQ(names("[as]"), "$A $S ");                // a final s
-    EXPECT_EQ(names("[pay]"), "$PA $AY ");             // vowel and glide
-    EXPECT_EQ(names("[ma~w]"), "$MACIRC $AWTIL ");     // vowel, mark, glide
+    EXPECT_EQ(names("[kwa]"), "$KWA ");                     // w is no consonant
+    EXPECT_EQ(names("[karr]"), "$KA $RR ");                 // a final rr
+    EXPECT_EQ(names("[kas]"), "$KA $S ");                   // a final consonant
+    EXPECT_EQ(names("[as]"), "$A $S ");                     // a final s
+    EXPECT_EQ(names("[pay]"), "$PA $AY ");                  // vowel and glide
+    EXPECT_EQ(names("[ma~w]"), "$MACIRC $AWTIL ");          // vowel, mark, glide
     EXPECT_EQ(names("[p/o /r/t/a^ ]"), "$PO $R $TACIRC ");  // a coda joins the next syllable
 
     // The factors: the part before a glide at 0.6, before a final s at 0.7, the glide and the s
@@ -119,12 +134,16 @@ TEST_F(Synth, TokensSplitIntoUnits) {
 
     // "/" is dropped inside a token of up to 8 characters and ends a longer one.
     EXPECT_EQ(names("[k/a/s/a]"), "$KASA $KAS $A ");
-    EXPECT_EQ(names("[aaaaaaaaa/ka]"), "$AAAAAAAAA $AAAAAAAA $AAAAAAA $AAAAAA $AAAAA $AAAA $AAA $AA $A $A $A $A $A "
-                                       "$A $A $A $A $KA ");
+    EXPECT_EQ(names("[aaaaaaaaa/ka]"),
+              "$AAAAAAAAA $AAAAAAAA $AAAAAAA $AAAAAA $AAAAA $AAAA $AAA $AA $A $A $A $A $A "
+              "$A $A $A $A $KA ");
 }
 
 TEST_F(Synth, MarkedNamesFallBackToCircAndTheNasalMurmur) {
-    use({{"$KACIRC", {1000, 10}}, {"$NN", {500, 20}}, {"$KI", {1000, 30}}, {"$K", {200, 40}},
+    use({{"$KACIRC", {1000, 10}},
+         {"$NN", {500, 20}},
+         {"$KI", {1000, 30}},
+         {"$K", {200, 40}},
          {"$ACIRC", {300, 50}}},
         300, 0);
     // $KATIL: $KACIRC at 0.9 and uncut, then $NN at 0.9 and cut.
@@ -181,9 +200,9 @@ TEST_F(Synth, ALongTextIsPlayedInPiecesWithoutLoss) {
         EXPECT_EQ(head, "RIFF");
         const size_t dataSize = image[40] | image[41] << 8 | image[42] << 16 | image[43] << 24;
         EXPECT_EQ(dataSize, image.size() - DiphoneSynthesiser::kHeaderSize);
-        EXPECT_EQ(image[22], 1);                        // mono
-        EXPECT_EQ(image[24] | image[25] << 8, 11025);   // rate
-        EXPECT_EQ(image[34], 8);                        // bits
+        EXPECT_EQ(image[22], 1);                       // mono
+        EXPECT_EQ(image[24] | image[25] << 8, 11025);  // rate
+        EXPECT_EQ(image[34], 8);                       // bits
         total += dataSize;
     }
     EXPECT_EQ(total, 40u * (3000 + 2000 + 100));
@@ -202,7 +221,8 @@ TEST_F(Synth, ALongTextIsPlayedInPiecesWithoutLoss) {
     looked_.clear();
     EXPECT_TRUE(synth_.synthesise("[ka /sa /bo ]"));
     EXPECT_TRUE(sink_.images.empty());
-    EXPECT_EQ(looked_, (std::vector<std::string>{"$KA Found", "$SA Found", "$BO Decomposed", "$B Noise", "$O Noise"}));
+    EXPECT_EQ(looked_,
+              (std::vector<std::string>{"$KA Found", "$SA Found", "$BO Decomposed", "$B Noise", "$O Noise"}));
 }
 
 TEST_F(Synth, StrangeInputEndsWithoutHarm) {
@@ -231,7 +251,9 @@ double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
     std::vector<size_t> ups;
     for (size_t i = from + 1; i < to && i < s.size(); ++i)
         if (s[i - 1] < 128 && s[i] >= 128) ups.push_back(i);
-    return ups.size() < 2 ? 0 : static_cast<double>(ups.back() - ups.front()) / static_cast<double>(ups.size() - 1);
+    return ups.size() < 2
+               ? 0
+               : static_cast<double>(ups.back() - ups.front()) / static_cast<double>(ups.size() - 1);
 }
 
 // With its melody the voice says an unstressed unit shorter and lower than a stressed one, and

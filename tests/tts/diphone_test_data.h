@@ -21,7 +21,8 @@ struct TinyDiphone {
 };
 
 // Writes DIFONES2.IND and DIFONES2.DIF into `folder`, the index sorted by name.
-inline void writeTinyDatabase(const std::filesystem::path& folder, const std::map<std::string, TinyDiphone>& units) {
+inline void writeTinyDatabase(const std::filesystem::path& folder,
+                              const std::map<std::string, TinyDiphone>& units) {
     std::filesystem::create_directories(folder);
     std::string index, samples;
     for (const auto& [name, unit] : units) {  // a std::map is in byte order already
@@ -51,8 +52,10 @@ public:
     std::vector<std::pair<int, size_t>> runs() const {
         std::vector<std::pair<int, size_t>> r;
         for (uint8_t s : samples) {
-            if (!r.empty() && r.back().first == s) ++r.back().second;
-            else r.push_back({s, 1});
+            if (!r.empty() && r.back().first == s)
+                ++r.back().second;
+            else
+                r.push_back({s, 1});
         }
         return r;
     }

@@ -21,7 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kSentence = "Bom dia, ouvintes da r\xE1" "dio brasileira.";
+const char* kSentence =
+    "Bom dia, ouvintes da r\xE1"
+    "dio brasileira.";
 
 // Every piece the engine played, one after the other.
 std::vector<uint8_t> allSamples(const FakeWavePlayer& player) {
@@ -153,9 +155,10 @@ protected:
         uintmax_t fileSize;
     };
     std::vector<Sound> run(const std::string& environment, std::string& log) {
-        std::string command = "cd " + folder_.string() + " && " + environment + " " + PARLENDO_BINARY_DIR +
-                              "/parlendo --headless --audio dir:out --speech-log fala.txt --settings oralix.ini"
-                              " s.plo >saida.txt 2>&1";
+        std::string command =
+            "cd " + folder_.string() + " && " + environment + " " + PARLENDO_BINARY_DIR +
+            "/parlendo --headless --audio dir:out --speech-log fala.txt --settings oralix.ini"
+            " s.plo >saida.txt 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0);
         std::ifstream in(folder_ / "fala.txt");
         std::stringstream ss;
@@ -169,8 +172,11 @@ protected:
         for (const fs::path& f : files) {
             uint8_t h[44] = {};
             std::ifstream(f, std::ios::binary).read(reinterpret_cast<char*>(h), sizeof h);
-            auto u32 = [&](int at) { return h[at] | h[at + 1] << 8 | h[at + 2] << 16 | uint32_t(h[at + 3]) << 24; };
-            sounds.push_back({int(u32(24)), h[22] | h[23] << 8, h[34] | h[35] << 8, u32(40), fs::file_size(f)});
+            auto u32 = [&](int at) {
+                return h[at] | h[at + 1] << 8 | h[at + 2] << 16 | uint32_t(h[at + 3]) << 24;
+            };
+            sounds.push_back(
+                {int(u32(24)), h[22] | h[23] << 8, h[34] | h[35] << 8, u32(40), fs::file_size(f)});
         }
         return sounds;
     }
@@ -199,8 +205,9 @@ TEST_F(EspeakRun, WithoutItsDataTheBuiltInVoiceSpeaksAndSaysWhy) {
     fs::create_directories(folder_ / "vazio");
     std::string log;
     std::vector<Sound> sounds = run("ESPEAK_DATA_PATH=" + (folder_ / "vazio").string(), log);
-    EXPECT_NE(log.find("Voz espeak-ng indispon\xC3\xADvel: dados n\xC3\xA3o encontrados; usando a voz interna."),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("Voz espeak-ng indispon\xC3\xADvel: dados n\xC3\xA3o encontrados; usando a voz interna."),
+        std::string::npos)
         << log;
     EXPECT_NE(log.find("Bom dia"), std::string::npos) << log;
     ASSERT_FALSE(sounds.empty());
@@ -208,7 +215,8 @@ TEST_F(EspeakRun, WithoutItsDataTheBuiltInVoiceSpeaksAndSaysWhy) {
     std::ifstream out(folder_ / "saida.txt");
     std::stringstream ss;
     ss << out.rdbuf();
-    EXPECT_EQ(ss.str().find("phontab"), std::string::npos) << "espeak-ng's own complaint stays off the console";
+    EXPECT_EQ(ss.str().find("phontab"), std::string::npos)
+        << "espeak-ng's own complaint stays off the console";
 }
 
 }  // namespace

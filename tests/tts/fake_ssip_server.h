@@ -27,13 +27,14 @@ public:
     };
     struct Options {
         std::vector<Voice> voices;
-        int endAfterMs = 0;        // a text ends this long after it is queued; < 0: never
+        int endAfterMs = 0;          // a text ends this long after it is queued; < 0: never
         bool answerNothing = false;  // no answer at all, not even to the client's name
         bool hangAtSpeak = false;    // the opening is answered, nothing from the first SPEAK on
     };
     using Time = std::chrono::steady_clock::time_point;
 
-    FakeSsipServer(const std::string& socketPath, Options options) : path_(socketPath), options_(std::move(options)) {
+    FakeSsipServer(const std::string& socketPath, Options options)
+        : path_(socketPath), options_(std::move(options)) {
         ::unlink(path_.c_str());
         listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_un a{};
@@ -122,12 +123,16 @@ private:
     };
 
     void poke() {
-        if (wake_[1] >= 0) [[maybe_unused]] auto n = ::write(wake_[1], "x", 1);
+        if (wake_[1] >= 0) [[maybe_unused]]
+            auto n = ::write(wake_[1], "x", 1);
     }
-    static void send(int fd, const std::string& s) { [[maybe_unused]] auto n = ::send(fd, s.data(), s.size(), MSG_NOSIGNAL); }
+    static void send(int fd, const std::string& s) {
+        [[maybe_unused]] auto n = ::send(fd, s.data(), s.size(), MSG_NOSIGNAL);
+    }
     static std::string event(int code, long message, long client, const char* word) {
         std::string c = std::to_string(code);
-        return c + "-" + std::to_string(message) + "\r\n" + c + "-" + std::to_string(client) + "\r\n" + c + " " + word + "\r\n";
+        return c + "-" + std::to_string(message) + "\r\n" + c + "-" + std::to_string(client) + "\r\n" + c +
+               " " + word + "\r\n";
     }
     static std::string upper(std::string s) {
         for (char& ch : s)
@@ -147,7 +152,10 @@ private:
             int timeout = 50;
             auto now = std::chrono::steady_clock::now();
             for (const Pending& p : pending_)
-                timeout = std::min<int>(timeout, std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(p.due - now).count()));
+                timeout = std::min<int>(
+                    timeout,
+                    std::max<long>(
+                        0, std::chrono::duration_cast<std::chrono::milliseconds>(p.due - now).count()));
             ::poll(fds.data(), fds.size(), timeout);
             if (fds[1].revents & POLLIN) {
                 char b[64];
@@ -206,9 +214,12 @@ private:
                 std::lock_guard<std::mutex> lock(m_);
                 texts_.push_back(text);
             }
-            send(c.fd, "225-" + std::to_string(message) + "\r\n225 OK MESSAGE QUEUED\r\n" + event(701, message, c.id, "BEGIN"));
+            send(c.fd, "225-" + std::to_string(message) + "\r\n225 OK MESSAGE QUEUED\r\n" +
+                           event(701, message, c.id, "BEGIN"));
             if (options_.endAfterMs >= 0)
-                pending_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endAfterMs), c.fd, c.id, message});
+                pending_.push_back(
+                    {std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.endAfterMs), c.fd,
+                     c.id, message});
             return;
         }
         const std::string u = upper(line);
@@ -223,15 +234,23 @@ private:
         if (options_.answerNothing || c.hung) return;
         auto starts = [&](const char* p) { return u.compare(0, std::char_traits<char>::length(p), p) == 0; };
         std::string reply;
-        if (starts("SET SELF CLIENT_NAME")) reply = "208 OK CLIENT NAME SET\r\n";
-        else if (starts("HISTORY GET CLIENT_ID")) reply = "245-" + std::to_string(c.id) + "\r\n245 OK CLIENT ID SENT\r\n";
-        else if (starts("SET SELF NOTIFICATION")) reply = "220 OK NOTIFICATION SET\r\n";
-        else if (starts("SET SELF LANGUAGE")) reply = "201 OK LANGUAGE SET\r\n";
-        else if (starts("SET SELF SYNTHESIS_VOICE")) reply = "209 OK VOICE SET\r\n";
-        else if (starts("SET SELF RATE")) reply = "203 OK RATE SET\r\n";
-        else if (starts("SET SELF PRIORITY")) reply = "202 OK PRIORITY SET\r\n";
+        if (starts("SET SELF CLIENT_NAME"))
+            reply = "208 OK CLIENT NAME SET\r\n";
+        else if (starts("HISTORY GET CLIENT_ID"))
+            reply = "245-" + std::to_string(c.id) + "\r\n245 OK CLIENT ID SENT\r\n";
+        else if (starts("SET SELF NOTIFICATION"))
+            reply = "220 OK NOTIFICATION SET\r\n";
+        else if (starts("SET SELF LANGUAGE"))
+            reply = "201 OK LANGUAGE SET\r\n";
+        else if (starts("SET SELF SYNTHESIS_VOICE"))
+            reply = "209 OK VOICE SET\r\n";
+        else if (starts("SET SELF RATE"))
+            reply = "203 OK RATE SET\r\n";
+        else if (starts("SET SELF PRIORITY"))
+            reply = "202 OK PRIORITY SET\r\n";
         else if (starts("LIST SYNTHESIS_VOICES")) {
-            for (const Voice& v : options_.voices) reply += "249-" + v.name + "\t" + v.language + "\t" + v.variant + "\r\n";
+            for (const Voice& v : options_.voices)
+                reply += "249-" + v.name + "\t" + v.language + "\t" + v.variant + "\r\n";
             reply += "249 OK VOICE LIST SENT\r\n";
         } else if (starts("SPEAK")) {
             if (options_.hangAtSpeak) {

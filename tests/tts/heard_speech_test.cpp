@@ -3,6 +3,7 @@
 // the recording's own samples); words from the built-in voice's diphones (8-bit mono 11025 Hz,
 // long enough to be speech, and not silence).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -12,8 +13,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace parlendo {
 namespace {
@@ -49,7 +48,8 @@ class HeardSpeech : public ::testing::Test {
 protected:
     void SetUp() override {
         letters_ = fs::path(PARLENDO_BINARY_DIR) / "share/oralix/letras";
-        if (!fs::exists(letters_ / "_doze.wav")) GTEST_SKIP() << "the build made no recordings in " << letters_;
+        if (!fs::exists(letters_ / "_doze.wav"))
+            GTEST_SKIP() << "the build made no recordings in " << letters_;
         const fs::path difones = fs::path(PARLENDO_BINARY_DIR) / "share/oralix/difones";
         if (!fs::exists(difones / "DIFONES2.IND") || !fs::exists(difones / "regras.rgr"))
             GTEST_SKIP() << "the build made no diphone database and rules in " << difones
@@ -66,8 +66,9 @@ protected:
     // Runs a script and gives the sounds it played, in order.
     std::vector<Heard> run(const std::string& script) {
         std::ofstream(folder_ / "s.plo") << script;
-        std::string command = "cd " + folder_.string() + " && " + PARLENDO_BINARY_DIR +
-                              "/parlendo --headless --audio dir:out --settings vazio.ini s.plo >/dev/null 2>&1";
+        std::string command =
+            "cd " + folder_.string() + " && " + PARLENDO_BINARY_DIR +
+            "/parlendo --headless --audio dir:out --settings vazio.ini s.plo >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::vector<fs::path> files;
         for (const auto& e : fs::directory_iterator(folder_ / "out")) files.push_back(e.path());
@@ -92,7 +93,9 @@ TEST_F(HeardSpeech, NumbersComeFromTheRecordingsAndWordsFromTheDiphoneVoice) {
 
     fs::remove_all(folder_ / "out");
     fs::create_directories(folder_ / "out");
-    heard = run("escreve \"Bom dia a todos os ouvintes da r\xC3\xA1" "dio\"\ntermina mudo\n");
+    heard =
+        run("escreve \"Bom dia a todos os ouvintes da r\xC3\xA1"
+            "dio\"\ntermina mudo\n");
     ASSERT_FALSE(heard.empty());
     size_t bytes = 0, loud = 0;
     for (const Heard& h : heard) {

@@ -59,32 +59,32 @@ protected:
 
 TEST_F(PortugueseRules, CharacteristicWordsGiveTheirUnits) {
     struct Case {
-        const char* word;  // Windows-1252
-        const char* units; // stress marks aside
+        const char* word;   // Windows-1252
+        const char* units;  // stress marks aside
     };
     const Case cases[] = {
-        {"casa", "[k/a /z/a^ ]"},            // open a, s between vowels, final a
-        {"carro", "[k/a /rr/u ]"},           // strong rr, final o
-        {"chave", "[x/a /v/i ]"},            // ch, final e
-        {"filho", "[f/i /lh/u ]"},           // lh
-        {"ninho", "[n/i /nh/u ]"},           // nh
-        {"tia", "[tch/i /a^ ]"},             // t before i
-        {"dia", "[dj/i /a^ ]"},              // d before i
-        {"cidade", "[s/i /d/a /dj/i ]"},     // soft c, final de
-        {"m\xE3o", "[m/a~w ]"},              // nasal diphthong
-        {"m\xE3\x65", "[m/a~y ]"},           // mãe
-        {"bem", "[b/e~y ]"},                 // final em
-        {"sol", "[s/ow ]"},                  // coda l
-        {"porta", "[p/o /r/t/a^ ]"},         // open o, coda r joins the next syllable
-        {"quando", "[kw/a~ /d/u ]"},         // qu before a, an before a consonant
-        {"\xE1gua", "[a /gw/a^ ]"},          // gu before a
-        {"exame", "[e^ /z/a~ /m/i ]"},       // initial ex before a vowel; stressed a before m
-        {"caixa", "[k/ay /x/a^ ]"},          // diphthong, x after ai
-        {"t\xE1xi", "[t/a /k/s/i ]"},        // x as ks, from the exceptions
-        {"muito", "[m/u~y /t/u ]"},          // nasal, from the exceptions
-        {"hoje", "[/o^ /j/i ]"},             // silent h
-        {"ainda", "[a /i~ /d/a^ ]"},         // hiatus before a nasal
-        {"que", "[k/i ]"},                   // reduced monosyllable
+        {"casa", "[k/a /z/a^ ]"},         // open a, s between vowels, final a
+        {"carro", "[k/a /rr/u ]"},        // strong rr, final o
+        {"chave", "[x/a /v/i ]"},         // ch, final e
+        {"filho", "[f/i /lh/u ]"},        // lh
+        {"ninho", "[n/i /nh/u ]"},        // nh
+        {"tia", "[tch/i /a^ ]"},          // t before i
+        {"dia", "[dj/i /a^ ]"},           // d before i
+        {"cidade", "[s/i /d/a /dj/i ]"},  // soft c, final de
+        {"m\xE3o", "[m/a~w ]"},           // nasal diphthong
+        {"m\xE3\x65", "[m/a~y ]"},        // mãe
+        {"bem", "[b/e~y ]"},              // final em
+        {"sol", "[s/ow ]"},               // coda l
+        {"porta", "[p/o /r/t/a^ ]"},      // open o, coda r joins the next syllable
+        {"quando", "[kw/a~ /d/u ]"},      // qu before a, an before a consonant
+        {"\xE1gua", "[a /gw/a^ ]"},       // gu before a
+        {"exame", "[e^ /z/a~ /m/i ]"},    // initial ex before a vowel; stressed a before m
+        {"caixa", "[k/ay /x/a^ ]"},       // diphthong, x after ai
+        {"t\xE1xi", "[t/a /k/s/i ]"},     // x as ks, from the exceptions
+        {"muito", "[m/u~y /t/u ]"},       // nasal, from the exceptions
+        {"hoje", "[/o^ /j/i ]"},          // silent h
+        {"ainda", "[a /i~ /d/a^ ]"},      // hiatus before a nasal
+        {"que", "[k/i ]"},                // reduced monosyllable
     };
     for (const Case& c : cases) {
         std::string phonetic = translator_.translateText(c.word);
@@ -121,7 +121,7 @@ TEST_F(PortugueseRules, BrazilianVowelsOfTheTunersWords) {
         {"acontece", "[a /k/o~ /t/E /s/i ]"},
         {"sucesso", "[s/u /s/E /s/u ]"},
         {"qualquer", "[kw/aw /k/E /r]"},
-        {"cabe\xE7\x61", "[k/a /b/E^ /s/a^ ]"},   // the closed one stays closed
+        {"cabe\xE7\x61", "[k/a /b/E^ /s/a^ ]"},  // the closed one stays closed
         // the unaccented -vel ending is closed; a stressed final -el stays open
         {"am\xE1vel", "[a^ /m/A /v/e^w ]"},
         {"papel", "[p/a /p/Ew ]"},
@@ -140,7 +140,7 @@ TEST_F(PortugueseRules, BrazilianVowelsOfTheTunersWords) {
         {"toque", "[t/O /k/i ]"},
         {"pegue", "[p/E^ /g/i ]"},
         {"ruim", "[rr/u /I~ ]"},
-        {"\xE1gua", "[A /gw/a^ ]"},   // a u before a is no silent u
+        {"\xE1gua", "[A /gw/a^ ]"},  // a u before a is no silent u
     };
     for (const Case& c : cases) {
         std::string phonetic = translator_.translateText(c.word);

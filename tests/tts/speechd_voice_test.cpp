@@ -2,6 +2,7 @@
 // open, say and stop, and servers that never end a text, never answer or go away, which must
 // give the engine up in about the time allowed, and never hold the caller.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <unistd.h>
 
 #include "fake_ssip_server.h"
 #include "tts/system_voices.h"
@@ -60,8 +59,10 @@ protected:
     static bool idle(SpeechOutput& e, int ms) {
         auto t = std::chrono::steady_clock::now();
         while (e.isBusy())
-            if (msSince(t) > ms) return false;
-            else std::this_thread::sleep_for(Ms(5));
+            if (msSince(t) > ms)
+                return false;
+            else
+                std::this_thread::sleep_for(Ms(5));
         return true;
     }
     // The index of the first command that starts with the prefix (any letter case), or -1.
@@ -78,7 +79,10 @@ protected:
 
 TEST_F(SpeechDispatcher, OpenSayAndStopReachTheServer) {
     FakeSsipServer::Options o;
-    o.voices = {{"Alpha", "en-US", "none"}, {"Brisa", "pt-BR", "none"}, {"Clara", "PT-br", "f"}, {"Duda", "pt-BR", "m"}};
+    o.voices = {{"Alpha", "en-US", "none"},
+                {"Brisa", "pt-BR", "none"},
+                {"Clara", "PT-br", "f"},
+                {"Duda", "pt-BR", "m"}};
     o.endAfterMs = 400;
     auto server = serve(o);
     {
@@ -242,15 +246,17 @@ protected:
         if (!fs::exists(letters / "_doze.wav") || !fs::exists(difones / "DIFONES2.IND"))
             GTEST_SKIP() << "the build made no voice data: the built-in voice cannot start";
         fs::create_directories(folder_ / "out");
-        std::ofstream(folder_ / "oralix.ini") << "[TRADUTOR]\r\nSAPI=Sim\r\n[SERVFALA]\r\nTIPOSAPI=5\r\nVOZ=1\r\n";
+        std::ofstream(folder_ / "oralix.ini")
+            << "[TRADUTOR]\r\nSAPI=Sim\r\n[SERVFALA]\r\nTIPOSAPI=5\r\nVOZ=1\r\n";
         std::ofstream(folder_ / "s.plo") << "escreve \"bom dia\"\n";
     }
     // Runs the script; the speech log's lines.
     std::vector<std::string> run(const FakeSsipServer& server) {
-        std::string command = "cd " + folder_.string() + " && SPEECHD_ADDRESS=" + server.address() + " timeout 20 " +
-                              PARLENDO_BINARY_DIR +
-                              "/parlendo --headless --audio dir:out --speech-log fala.log --settings oralix.ini s.plo "
-                              ">/dev/null 2>&1";
+        std::string command =
+            "cd " + folder_.string() + " && SPEECHD_ADDRESS=" + server.address() + " timeout 20 " +
+            PARLENDO_BINARY_DIR +
+            "/parlendo --headless --audio dir:out --speech-log fala.log --settings oralix.ini s.plo "
+            ">/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         std::ifstream in(folder_ / "fala.log", std::ios::binary);
         std::vector<std::string> lines;
@@ -258,7 +264,8 @@ protected:
         return lines;
     }
     size_t sounds() {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(folder_ / "out"), fs::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(folder_ / "out"), fs::directory_iterator()));
     }
 };
 
@@ -282,7 +289,8 @@ TEST_F(SpeechDispatcherRun, TheTextGoesToTheServerAndASilentOneGivesWayToTheBuil
     EXPECT_LT(msSince(t), 8000) << "the run ends soon after the server's 2 s";
     std::string all;
     for (const auto& l : log) all += l + "\n";
-    const std::string logged = "Servidor de fala n\xc3\xa3o respondeu; usando a voz interna.";  // the log is UTF-8
+    const std::string logged =
+        "Servidor de fala n\xc3\xa3o respondeu; usando a voz interna.";  // the log is UTF-8
     EXPECT_EQ(std::count(log.begin(), log.end(), logged), 1) << "the message is said once; log:\n" << all;
     EXPECT_GT(sounds(), 0u) << "the built-in voice spoke it";
 }

@@ -3,13 +3,12 @@
 #include "tts/translator.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 namespace parlendo {
 namespace {
@@ -57,24 +56,25 @@ std::string stressed(std::string word) {
 }
 
 TEST(TranslatorStress, MarksTheStressedVowelOfEachWordShape) {
-    EXPECT_EQ(stressed("casa"), "cAsa");      // final a: the vowel before it
-    EXPECT_EQ(stressed("amor"), "amOr");      // final r: its own syllable
-    EXPECT_EQ(stressed("papel"), "papEl");    // final l
-    EXPECT_EQ(stressed("falam"), "fAlam");    // final m after a
-    EXPECT_EQ(stressed("maria"), "marIa");    // consonant before i a
-    EXPECT_EQ(stressed("ainda"), "aInda");    // i before n + consonant, the mark two places right of the boundary
+    EXPECT_EQ(stressed("casa"), "cAsa");    // final a: the vowel before it
+    EXPECT_EQ(stressed("amor"), "amOr");    // final r: its own syllable
+    EXPECT_EQ(stressed("papel"), "papEl");  // final l
+    EXPECT_EQ(stressed("falam"), "fAlam");  // final m after a
+    EXPECT_EQ(stressed("maria"), "marIa");  // consonant before i a
+    EXPECT_EQ(stressed("ainda"),
+              "aInda");  // i before n + consonant, the mark two places right of the boundary
     EXPECT_EQ(stressed("rainha"), "raInha");  // i before nh
     EXPECT_EQ(stressed("baixo"), "bAixo");    // falling diphthong
     EXPECT_EQ(stressed("ideia"), "idEia");
-    EXPECT_EQ(stressed("aqui"), "aquI");      // qu: the u is no vowel of its own
+    EXPECT_EQ(stressed("aqui"), "aquI");  // qu: the u is no vowel of its own
     EXPECT_EQ(stressed("batom"), "batOm");
-    EXPECT_EQ(stressed("sol"), "sOl");        // one vowel, but a final l
+    EXPECT_EQ(stressed("sol"), "sOl");  // one vowel, but a final l
 }
 
 TEST(TranslatorStress, LeavesWordsUnmarkedWhenTheStressIsOnTheFirstLetterOrThereIsNoChoice) {
     EXPECT_EQ(stressed("ontem"), "ontem");  // the scan stops before marking position 1
     EXPECT_EQ(stressed("uva"), "uva");
-    EXPECT_EQ(stressed("mar"), "mar");      // one vowel, no final l
+    EXPECT_EQ(stressed("mar"), "mar");  // one vowel, no final l
     EXPECT_EQ(stressed("rx"), "rx");
     std::string empty;
     markTranslatorStress(empty, 0);
@@ -104,7 +104,9 @@ TEST(TranslatorPremap, MapsLettersAccentsAndControlBytes) {
     EXPECT_EQ(premapTranslatorText("\xE3o \xCA \xEB \xF1 \xFC \xFF \xFE"), "a~o e^ e\" nh u y th");
     EXPECT_EQ(premapTranslatorText("a\tb"), "a \0 b"s);
     EXPECT_EQ(premapTranslatorText("\x81\xAD\xF0"), " \0  \0  \0 "s);  // bytes that expand to nothing
-    EXPECT_EQ(premapTranslatorText("1\xA0" "2"), "1 2");                // no-break space
+    EXPECT_EQ(premapTranslatorText("1\xA0"
+                                   "2"),
+              "1 2");                                                                 // no-break space
     EXPECT_EQ(premapTranslatorText("\x80\x93\xA7\xD7\xF7"), "\x80\x93\xA7\xD7\xF7");  // symbols stay
     EXPECT_EQ(premapTranslatorText(""), "");
 }
@@ -127,7 +129,7 @@ TEST(TranslatorExceptions, ReadsSortsAndLooksUpWithTheSuffixStripped) {
     ASSERT_EQ(t.exceptions().size(), 5u);
     EXPECT_EQ(t.exceptions().front().word, "casa");
     EXPECT_EQ(t.exceptions()[1].word, "fim");
-    EXPECT_EQ(t.exceptions()[2].word, "meu|");  // no "=": a word that never matches
+    EXPECT_EQ(t.exceptions()[2].word, "meu|");           // no "=": a word that never matches
     EXPECT_EQ(t.exceptions().back().word, "\xE1rvore");  // byte-wise: above every ASCII word
     EXPECT_EQ(t.exceptions().front().replacement, "kaza");
 
@@ -137,7 +139,7 @@ TEST(TranslatorExceptions, ReadsSortsAndLooksUpWithTheSuffixStripped) {
     EXPECT_EQ(t.applyExceptions("fim"), "fi~");
     EXPECT_EQ(t.applyExceptions("fi"), "fi");
     EXPECT_EQ(t.applyExceptions("casax"), "casax");
-    EXPECT_EQ(t.applyExceptions("xiss"), "shiss");     // a word ending in s found after stripping
+    EXPECT_EQ(t.applyExceptions("xiss"), "shiss");  // a word ending in s found after stripping
     EXPECT_EQ(t.applyExceptions("sss"), "sss");
     EXPECT_EQ(t.applyExceptions("meu"), "meu");
 
@@ -227,8 +229,8 @@ TEST(TranslatorRules, ContextSymbolsOnTheLeft) {
     const std::string vowels = "B#(C)=K2\n#(C)=K1\n(C)=K0\n";
     EXPECT_EQ(translate(vowels, "baac"), units("B A A K2"));  // "#" takes the whole vowel run
     EXPECT_EQ(translate(vowels, "dac"), units("D A K1"));
-    EXPECT_EQ(translate(vowels, "a'c"), units("A ' K1"));   // accent marks count
-    EXPECT_EQ(translate(vowels, "cad"), units("K0 A D"));   // not at the boundary
+    EXPECT_EQ(translate(vowels, "a'c"), units("A ' K1"));  // accent marks count
+    EXPECT_EQ(translate(vowels, "cad"), units("K0 A D"));  // not at the boundary
     EXPECT_EQ(translate(vowels, "adc"), units("A D K0"));
 
     const std::string boundary = "%(C)=K1\n(C)%=K2\n(C)=K0\n";

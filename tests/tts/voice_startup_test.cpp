@@ -28,8 +28,8 @@ protected:
     // Runs the script with DIRDIFONES at `data`; the exit status, and the screen in `screen`.
     int run(const fs::path& data, std::string& screen) {
         std::ofstream(folder_ / "oralix.ini", std::ios::binary)
-            << "[TRADUTOR]\r\ndirLetras=" << (folder_ / "letras").string() << "\r\nDIRDIFONES=" << data.string()
-            << "\r\n";
+            << "[TRADUTOR]\r\ndirLetras=" << (folder_ / "letras").string()
+            << "\r\nDIRDIFONES=" << data.string() << "\r\n";
         std::string command = std::string("cd ") + folder_.string() + " && " + PARLENDO_BINARY_DIR +
                               "/parlendo --headless --keys '{#13}' --audio dir:out --dump-screen tela.txt"
                               " --settings oralix.ini s.plo >saida.txt 2>&1";

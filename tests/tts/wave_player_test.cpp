@@ -399,8 +399,8 @@ TEST(SystemDevice, NoSoundCardFallsBackToSilence) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     KeyQueue keys;
     std::vector<std::string> warnings;
-    auto player = createWavePlayer("system", "", keys, nullptr,
-                                   [&](const std::string& w) { warnings.push_back(w); });
+    auto player =
+        createWavePlayer("system", "", keys, nullptr, [&](const std::string& w) { warnings.push_back(w); });
     // The card is looked for at the first sound, not before; the warning comes once.
     EXPECT_TRUE(warnings.empty());
     Bytes sound(1000, 150);
@@ -419,7 +419,8 @@ TEST(SystemDevice, NoSoundCardFallsBackToSilence) {
 TEST(SystemDevice, AnUnknownDeviceIsToldAtOnce) {
     KeyQueue keys;
     std::vector<std::string> warnings;
-    auto player = createWavePlayer("speakers", "", keys, nullptr, [&](const std::string& w) { warnings.push_back(w); });
+    auto player =
+        createWavePlayer("speakers", "", keys, nullptr, [&](const std::string& w) { warnings.push_back(w); });
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0], "Dispositivo de som desconhecido: speakers; o programa segue sem som.");
     Bytes sound(1000, 150);
