@@ -47,12 +47,13 @@ int bioPuts(BIO* bio, const char* text) {
 // The fd is kept in the BIO's number; the socket stays the connection layer's to close.
 long bioCtrl(BIO* bio, int command, long number, void* pointer) {
     switch (command) {
-        case BIO_C_SET_FD:
+        case BIO_C_SET_FD: {
             // The BIO keeps the descriptor itself as its data.
-            BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(
-                                  *static_cast<int*>(pointer))));  // NOLINT(performance-no-int-to-ptr)
+            const intptr_t descriptor = *static_cast<int*>(pointer);
+            BIO_set_data(bio, reinterpret_cast<void*>(descriptor));  // NOLINT(performance-no-int-to-ptr)
             BIO_set_init(bio, 1);
             return 1;
+        }
         case BIO_C_GET_FD: {
             int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
             if (pointer) *static_cast<int*>(pointer) = fd;
