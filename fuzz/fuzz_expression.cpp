@@ -173,7 +173,8 @@ struct ExpectedExpression {
         }
         if (c == '$') {
             size_t n = 1;
-            while (n < s.size() && (letter(s[n]) || digit(s[n]))) ++n;
+            // A name: ASCII letters, digits and underscores.
+            while (n < s.size() && (letter(s[n]) || digit(s[n]) || s[n] == '_')) ++n;
             if (n == 1) return std::nullopt;
             std::string_view name = s.substr(1, n - 1);
             s.remove_prefix(n);
