@@ -58,7 +58,7 @@ struct NetConnection {
 };
 
 // How a read ended.
-enum class [[nodiscard]] NetRead{
+enum class NetRead {
     Ok,        // what was asked for arrived
     Closed,    // the peer ended the connection in order
     Failed,    // the connection broke (a reset, a receive or TLS error)
@@ -110,17 +110,17 @@ public:
     [[nodiscard]] bool sendLine(int socket, std::string_view text);
     // Buffered bytes, pending TLS bytes, or the socket readable within networkWait.
     [[nodiscard]] bool dataAvailable(NetConnection& conn);
-    NetRead readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline = kNoDeadline);
+    [[nodiscard]] NetRead readByte(NetConnection& conn, uint8_t& byte, NetDeadline deadline = kNoDeadline);
     // What is there, at least one byte and at most `size`, waiting only when nothing is: the
     // buffered bytes first; a large request on a plain socket is received straight into `out`.
-    NetRead readSome(NetConnection& conn, char* out, size_t size, size_t& got,
-                     NetDeadline deadline = kNoDeadline);
+    [[nodiscard]] NetRead readSome(NetConnection& conn, char* out, size_t size, size_t& got,
+                                   NetDeadline deadline = kNoDeadline);
     // A line ended by LF, one CR before it removed; the last unterminated text before the
     // peer's close counts as a line. A line longer than maxLength is given cut to
     // maxLength + 1 bytes and the rest of it skipped. Closed when nothing was left to read;
     // Failed when the connection broke, also in the middle of a line.
-    NetRead readLine(NetConnection& conn, std::string& line, size_t maxLength,
-                     NetDeadline deadline = kNoDeadline);
+    [[nodiscard]] NetRead readLine(NetConnection& conn, std::string& line, size_t maxLength,
+                                   NetDeadline deadline = kNoDeadline);
     // The deadline that far from now by the TEMPOLIMITEREDE setting last read.
     NetDeadline silenceDeadline() const;
     int networkWaitMicros() const { return networkWaitMicros_; }
@@ -143,9 +143,9 @@ private:
     // A connected socket that is not the Network's yet (TLS may still fail on it).
     UniqueFd openConnection(std::string_view host, int port);
     // Fills the connection's buffer from its socket.
-    NetRead fill(NetConnection& conn, NetDeadline deadline);
+    [[nodiscard]] NetRead fill(NetConnection& conn, NetDeadline deadline);
     // Receives from a plain socket into `out`, waiting for the first byte.
-    NetRead receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline);
+    [[nodiscard]] NetRead receive(int socket, char* out, size_t size, size_t& got, NetDeadline deadline);
     sock::Wait waitSocket(int fd, bool forWriting, NetDeadline deadline);
     bool tlsBound(int fd) const;
     void endTls();
