@@ -119,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (gotHead != wantHead) fail("a line of the head differs", gotHead.size());
 
     parlendo::Network net(settings(), nullptr);
-    parlendo::NetConnection conn(pair[0]);
+    // The connection owns its end of the pair and closes it when the run ends.
+    parlendo::NetConnection conn(parlendo::NetSocket(net, parlendo::UniqueFd(pair[0])));
     if (byBytes) {
         // readByte gives every byte once, in order, then the end.
         uint8_t b = 0;
@@ -127,7 +128,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (net.readByte(conn, b) != parlendo::NetRead::Ok || b != static_cast<uint8_t>(bytes[i]))
                 fail("a byte differs", i);
         if (net.readByte(conn, b) != parlendo::NetRead::Closed) fail("a byte past the end", bytes.size());
-        net.closeSocket(pair[0]);
         return 0;
     }
     std::vector<std::string> want = expectedLines(bytes, maxLength);
@@ -146,7 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (net.readLine(conn, line, maxLength) != parlendo::NetRead::Closed)
         fail("more than the data", want.size());
-    net.closeSocket(pair[0]);
     std::string shown = parlendo::formatGeneral3(amount, ',');
     if (shown.empty() || shown.size() > 10) fail("a number too long", 0);
     parlendo::text::percentEncode(bytes);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "console/settings_file.h"
 #include "interp/argument_reader.h"
@@ -96,34 +97,35 @@ std::vector<sock::Address> Network::resolve(std::string_view host, int port) {
     return sock::lookup(name, port);
 }
 
-int Network::connect(std::string_view host, int port) {
+UniqueFd Network::openConnection(std::string_view host, int port) {
     readTimeouts();
-    if (port <= 0 || port > 65535) return -1;
+    if (port <= 0 || port > 65535) return {};
     NetDeadline deadline = silenceDeadline();
     for (const sock::Address& address : resolve(host, port)) {
-        SysError error = 0;
         // A socket whose connection failed is closed at once, never left behind.
-        UniqueFd fd(sock::openStream(address, error));
+        UniqueFd fd = sock::openStream(address).fd;
         if (!fd.valid()) continue;
-        error = sock::startConnect(fd.get(), address);
-        if (error == 0) return fd.release();
+        SysError error = sock::startConnect(fd.get(), address);
+        if (error == 0) return fd;
         if (error == EINPROGRESS && waitSocket(fd.get(), true, deadline) == sock::Wait::Ready &&
             sock::connectOutcome(fd.get()) == 0)
-            return fd.release();
+            return fd;
         fd.reset();
         if (std::chrono::steady_clock::now() >= deadline) break;
     }
-    return -1;
+    return {};
 }
+
+NetSocket Network::connect(std::string_view host, int port) { return {*this, openConnection(host, port)}; }
 
 bool Network::tlsBound(int fd) const { return fd >= 0 && tls_->active() && tls_->boundSocket() == fd; }
 
 void Network::endTls() { tls_->end(); }
 
-int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut) {
+NetSocket Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut) {
     if (handshakeTimedOut) *handshakeTimedOut = false;
-    UniqueFd owned(connect(host, port));
-    if (!owned.valid()) return -1;
+    UniqueFd owned = openConnection(host, port);
+    if (!owned.valid()) return {};
     const int fd = owned.get();
     std::string verifySetting = settings_.readSetting("ORALIX", "VERIFICARCERTIFICADOS");
     bool verify = true;
@@ -134,12 +136,13 @@ int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut
     if (!tls_->begin(fd, name, verify)) {
         owned.reset();
         endTls();
-        return -1;
+        return {};
     }
     NetDeadline deadline = silenceDeadline();
     for (;;) {
-        int error = 0;
-        if (tls_->connectStep(error) == 1) break;
+        const TlsState::Step step = tls_->connectStep();
+        if (step.count == 1) break;
+        const int error = step.error;
         sock::Wait w = sock::Wait::Failed;
         if (error == TlsState::kWantRead)
             w = waitSocket(fd, false, deadline);
@@ -151,11 +154,11 @@ int Network::connectTls(std::string_view host, int port, bool* handshakeTimedOut
                 showMessage("Certificado do servidor não confere."_cp);
             owned.reset();
             endTls();
-            return -1;
+            return {};
         }
     }
     tls_->setActive();
-    return owned.release();
+    return {*this, std::move(owned)};
 }
 
 bool Network::sendText(int socket, std::string_view text) {
@@ -165,8 +168,7 @@ bool Network::sendText(int socket, std::string_view text) {
     while (sent < text.size()) {
         size_t piece = std::min<size_t>(text.size() - sent, size_t{1} << 30);
         if (tlsBound(socket)) {
-            int error = 0;
-            int n = tls_->writeStep(text.data() + sent, static_cast<int>(piece), error);
+            const auto [n, error] = tls_->writeStep(text.data() + sent, static_cast<int>(piece));
             if (n > 0) {
                 sent += static_cast<size_t>(n);
                 continue;
@@ -200,19 +202,18 @@ bool Network::sendLine(int socket, std::string_view text) {
 bool Network::dataAvailable(NetConnection& conn) {
     pump();
     if (conn.position < conn.count) return true;
-    if (tlsBound(conn.socket) && tls_->pending()) return true;
-    if (conn.socket < 0) return false;
+    if (tlsBound(conn.socket.get()) && tls_->pending()) return true;
+    if (conn.socket.get() < 0) return false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(networkWaitMicros_);
-    if (networkWaitMicros_ == 0) return sock::waitReadable(conn.socket, 0) == sock::Wait::Ready;
-    return waitSocket(conn.socket, false, deadline) == sock::Wait::Ready;
+    if (networkWaitMicros_ == 0) return sock::waitReadable(conn.socket.get(), 0) == sock::Wait::Ready;
+    return waitSocket(conn.socket.get(), false, deadline) == sock::Wait::Ready;
 }
 
 NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
-    if (conn.socket < 0) return NetRead::Closed;
+    if (conn.socket.get() < 0) return NetRead::Closed;
     for (;;) {
-        if (tlsBound(conn.socket)) {
-            int error = 0;
-            int n = tls_->readStep(conn.buffer, static_cast<int>(NetConnection::kBufferSize), error);
+        if (tlsBound(conn.socket.get())) {
+            const auto [n, error] = tls_->readStep(conn.buffer, static_cast<int>(NetConnection::kBufferSize));
             if (n > 0) {
                 conn.position = 0;
                 conn.count = static_cast<size_t>(n);
@@ -220,9 +221,9 @@ NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
             }
             sock::Wait w;
             if (error == TlsState::kWantRead) {
-                w = waitSocket(conn.socket, false, deadline);
+                w = waitSocket(conn.socket.get(), false, deadline);
             } else if (error == TlsState::kWantWrite) {
-                w = waitSocket(conn.socket, true, deadline);
+                w = waitSocket(conn.socket.get(), true, deadline);
             } else {
                 // The close notice, or a hang-up without one, ends the data in order; anything
                 // else (a reset under the session, a broken record) breaks the connection.
@@ -235,7 +236,7 @@ NetRead Network::fill(NetConnection& conn, NetDeadline deadline) {
             continue;
         }
         size_t got = 0;
-        NetRead r = receive(conn.socket, conn.buffer, NetConnection::kBufferSize, got, deadline);
+        NetRead r = receive(conn.socket.get(), conn.buffer, NetConnection::kBufferSize, got, deadline);
         if (r == NetRead::Ok) {
             conn.position = 0;
             conn.count = got;
@@ -265,8 +266,8 @@ NetRead Network::readSome(NetConnection& conn, char* out, size_t size, size_t& g
     got = 0;
     if (size == 0) return NetRead::Ok;
     if (conn.position >= conn.count) {
-        if (size >= NetConnection::kBufferSize && conn.socket >= 0 && !tlsBound(conn.socket))
-            return receive(conn.socket, out, size, got, deadline);
+        if (size >= NetConnection::kBufferSize && conn.socket.get() >= 0 && !tlsBound(conn.socket.get()))
+            return receive(conn.socket.get(), out, size, got, deadline);
         NetRead r = fill(conn, deadline);
         if (r != NetRead::Ok) return r;
     }
@@ -308,6 +309,19 @@ NetRead Network::readLine(NetConnection& conn, std::string& line, size_t maxLeng
     }
     if (!line.empty() && line.back() == '\r' && line.size() <= maxLength) line.pop_back();
     return NetRead::Ok;
+}
+
+NetSocket& NetSocket::operator=(NetSocket&& other) noexcept {
+    if (this != &other) {
+        reset();
+        net_ = other.net_;
+        fd_ = std::move(other.fd_);
+    }
+    return *this;
+}
+
+void NetSocket::reset() {
+    if (fd_.valid()) net_->closeSocket(fd_.release());
 }
 
 void Network::closeSocket(int socket) {

@@ -13,13 +13,13 @@ int ConnectionChannel::readLine(std::string& line, size_t maxLength) {
 }
 
 int ConnectionChannel::writeText(std::string_view text, bool endLine) {
-    bool sent = endLine ? net_.sendLine(connection_.socket, text) : net_.sendText(connection_.socket, text);
+    const int socket = connection_.socket.get();
+    bool sent = endLine ? net_.sendLine(socket, text) : net_.sendText(socket, text);
     return sent ? 0 : 1;
 }
 
 void ConnectionChannel::closeSocket() {
-    if (connection_.socket >= 0) net_.closeSocket(connection_.socket);
-    connection_.socket = -1;
+    connection_.socket.reset();
     connection_.position = connection_.count = 0;
 }
 

@@ -2,6 +2,8 @@
 // FECHA #n ends it; and the hook-up of the program's Network to an interpreter.
 #pragma once
 
+#include <utility>
+
 #include "commands/file_slots.h"
 #include "net/connection.h"
 
@@ -11,9 +13,10 @@ class Interpreter;
 
 class ConnectionChannel final : public Channel {
 public:
-    // Takes the socket (it may be -1: reads and writes then fail with status 1).
-    ConnectionChannel(Network& net, int socket) : net_(net), connection_(socket) {}
-    ~ConnectionChannel() override { closeSocket(); }
+    // Takes the socket (it may be empty: reads and writes then fail with status 1), which
+    // closes with the channel.
+    ConnectionChannel(Network& net, NetSocket socket) : net_(net), connection_(std::move(socket)) {}
+    ~ConnectionChannel() override = default;
     ConnectionChannel(const ConnectionChannel&) = delete;
     ConnectionChannel& operator=(const ConnectionChannel&) = delete;
 
@@ -26,7 +29,7 @@ public:
     SysError close() override;
 
     bool dataAvailable() { return net_.dataAvailable(connection_); }
-    int socket() const { return connection_.socket; }
+    int socket() const { return connection_.socket.get(); }
     // Closes the socket only (ATIVASSL replaces it).
     void closeSocket();
 

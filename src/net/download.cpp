@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "console/key_queue.h"
 #include "console/speech_front.h"
@@ -142,18 +143,14 @@ private:
     bool keyDuringBody();
     void report(std::string_view text) { in_.showMessage(text); }
     bool connect(const UrlParts& url);
-    void closeConnection() {
-        conn_.reset();
-        if (fd_ >= 0) net_.closeSocket(fd_);
-        fd_ = -1;
-    }
+    // The connection's socket closes with it.
+    void closeConnection() { conn_.reset(); }
 
     Interpreter& in_;
     Network& net_;
     const DownloadRequest& request_;
     std::string current_;
     OutputFile out_;
-    int fd_ = -1;
     std::unique_ptr<NetConnection> conn_;
     bool clicks_;
     int64_t resumeOffset_ = 0;
@@ -188,10 +185,11 @@ bool Downloader::connect(const UrlParts& url) {
     net_.start();
     if (!port) return false;
     bool handshakeTimedOut = false;
-    fd_ = url.https ? net_.connectTls(url.host, *port, &handshakeTimedOut) : net_.connect(url.host, *port);
+    NetSocket socket =
+        url.https ? net_.connectTls(url.host, *port, &handshakeTimedOut) : net_.connect(url.host, *port);
     if (handshakeTimedOut) report(kTlsSilent);
-    if (fd_ < 0) return false;
-    conn_ = std::make_unique<NetConnection>(fd_);
+    if (!socket.valid()) return false;
+    conn_ = std::make_unique<NetConnection>(std::move(socket));
     return true;
 }
 
@@ -220,7 +218,7 @@ Downloader::Outcome Downloader::fetch() {
     }
     if (!request_.cookie.empty()) head += "Cookie: " + request_.cookie + "\r\n";
     head += "\r\n";
-    if (!net_.sendText(fd_, head)) return Outcome::Failed;
+    if (!net_.sendText(conn_->socket.get(), head)) return Outcome::Failed;
 
     int status = 0;
     Outcome o = readHead(status);
@@ -463,7 +461,7 @@ bool Downloader::lineCopy() {
         head += "UA-CPU: x86\r\n";
         if (!request_.userAgent.empty()) head += "Cookie: " + request_.userAgent + "\r\n";
         head += "\r\n";
-        ok = net_.sendText(fd_, head);
+        ok = net_.sendText(conn_->socket.get(), head);
     }
     // The status line and the headers are read past, up to the empty line, within the limits
     // of a head.

@@ -23,7 +23,7 @@ struct DownloadRequest {
 };
 
 // Runs one download; true when the file holds what was asked for (the result "0").
-bool download(Interpreter& in, Network& net, const DownloadRequest& request);
+[[nodiscard]] bool download(Interpreter& in, Network& net, const DownloadRequest& request);
 
 // A URL cut into its parts: "HTTPS" at the start (any case) means TLS; the port is the text
 // after the first ":" (of the text after "://") up to the next "/", 80 or 443 when empty.

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/command_state.h"
@@ -34,9 +35,10 @@ bool nothingLeft(std::string_view rest) {
 }
 
 // Puts a new connection in a slot, closing whatever the slot held first.
-void bindConnection(Interpreter& in, int slot, int socket) {
+void bindConnection(Interpreter& in, int slot, NetSocket socket) {
     in.state->channels.close(slot);
-    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(*in.services.network, socket));
+    in.state->channels.bind(slot,
+                            std::make_unique<ConnectionChannel>(*in.services.network, std::move(socket)));
 }
 
 }  // namespace
@@ -108,9 +110,9 @@ bool cmdConecta(Interpreter& in, std::string_view args, int) {
         return false;
     }
     if (!net) return failed();
-    int socket = net->tlsRequested ? net->connectTls(host, *port) : net->connect(host, *port);
-    if (socket < 0) return failed();
-    bindConnection(in, slot, socket);
+    NetSocket socket = net->tlsRequested ? net->connectTls(host, *port) : net->connect(host, *port);
+    if (!socket.valid()) return failed();
+    bindConnection(in, slot, std::move(socket));
     if (quiet) in.ioStatus = 0;
     return true;
 }
@@ -124,8 +126,8 @@ bool cmdAtivaSsl(Interpreter& in, std::string_view args, int) {
         old->closeSocket();
     else
         in.state->channels.close(slot);
-    int socket = net.connectTls(net.lastHost, net.lastPort);
-    in.state->channels.bind(slot, std::make_unique<ConnectionChannel>(net, socket));
+    in.state->channels.bind(
+        slot, std::make_unique<ConnectionChannel>(net, net.connectTls(net.lastHost, net.lastPort)));
     return true;
 }
 
@@ -142,9 +144,8 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
         return false;
     }
     Network* net = in.services.network;
-    SysError error = 0;
-    UniqueFd listener(net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog, error)
-                                                          : -1);
+    UniqueFd listener =
+        net && *port >= 0 && *port <= 65535 ? sock::listenOn(*port, kListenBacklog).fd : UniqueFd();
     if (!listener.valid()) {
         in.showMessage(kConnectionError);
         return false;
@@ -153,11 +154,12 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     // the script.
     KeyQueue& keys = in.services.keys;
     std::vector<uint8_t> kept;
-    int client = -1;
+    UniqueFd client;
     bool cancelled = false;
     for (;;) {
-        client = sock::acceptClient(listener.get(), error);
-        if (client >= 0 || error != EAGAIN) break;
+        sock::OpenedSocket accepted = sock::acceptClient(listener.get());
+        client = std::move(accepted.fd);
+        if (client.valid() || accepted.error != EAGAIN) break;
         net->pump();
         while (keys.keyPressed()) {
             std::optional<uint8_t> key = keys.readKey();
@@ -174,11 +176,11 @@ bool cmdServe(Interpreter& in, std::string_view args, int) {
     }
     listener.reset();
     for (uint8_t k : kept) keys.pushKey(k);
-    if (client < 0) {
+    if (!client.valid()) {
         in.showMessage(kConnectionError);
         return false;
     }
-    bindConnection(in, slot, client);
+    bindConnection(in, slot, NetSocket(*net, std::move(client)));
     return true;
 }
 

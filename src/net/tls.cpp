@@ -135,41 +135,29 @@ bool TlsState::begin(int fd, const std::string& host, bool verify) {
     return true;
 }
 
-int TlsState::connectStep(int& error) {
+TlsState::Step TlsState::stepResult(int r) const {
+    if (r > 0) return {r, kNone};
+    return {0, SSL_get_error(session_.get(), r)};
+}
+
+TlsState::Step TlsState::connectStep() {
     ERR_clear_error();
-    int r = SSL_connect(session_.get());
-    if (r > 0) {
-        error = kNone;
-        return 1;
-    }
-    error = SSL_get_error(session_.get(), r);
-    return 0;
+    const int r = SSL_connect(session_.get());
+    return stepResult(r > 0 ? 1 : r);
 }
 
 bool TlsState::certificateRejected() const {
     return session_ && verify_ && SSL_get_verify_result(session_.get()) != X509_V_OK;
 }
 
-int TlsState::readStep(char* buffer, int size, int& error) {
+TlsState::Step TlsState::readStep(char* buffer, int size) {
     ERR_clear_error();
-    int r = SSL_read(session_.get(), buffer, size);
-    if (r > 0) {
-        error = kNone;
-        return r;
-    }
-    error = SSL_get_error(session_.get(), r);
-    return 0;
+    return stepResult(SSL_read(session_.get(), buffer, size));
 }
 
-int TlsState::writeStep(const char* data, int size, int& error) {
+TlsState::Step TlsState::writeStep(const char* data, int size) {
     ERR_clear_error();
-    int r = SSL_write(session_.get(), data, size);
-    if (r > 0) {
-        error = kNone;
-        return r;
-    }
-    error = SSL_get_error(session_.get(), r);
-    return 0;
+    return stepResult(SSL_write(session_.get(), data, size));
 }
 
 bool TlsState::pending() const { return active_ && session_ && SSL_pending(session_.get()) > 0; }

@@ -31,13 +31,18 @@ public:
     // is checked against the system's trust store and the host when `verify`. False when the
     // library cannot make a context or a session.
     [[nodiscard]] bool begin(int fd, const std::string& host, bool verify);
-    // One step of the handshake: 1 done, otherwise 0 with the code in `error`.
-    int connectStep(int& error);
+    // What one step did: above 0 the bytes moved (1 for a finished handshake); 0 with the code
+    // of what the library asks for next in `error`.
+    struct [[nodiscard]] Step {
+        int count = 0;
+        int error = kNone;
+    };
+    // One step of the handshake.
+    Step connectStep();
     // True when the handshake failed because the certificate did not check out.
     bool certificateRejected() const;
-    // Bytes read or written (above 0), or 0 with the code in `error`.
-    int readStep(char* buffer, int size, int& error);
-    int writeStep(const char* data, int size, int& error);
+    Step readStep(char* buffer, int size);
+    Step writeStep(const char* data, int size);
     bool pending() const;
     // Ends the session (a close notice is sent without waiting for the answer).
     void end();
@@ -47,6 +52,8 @@ public:
     int boundSocket() const { return fd_; }
 
 private:
+    // The step's result from the library's answer r.
+    Step stepResult(int r) const;
     struct FreeContext {
         void operator()(ssl_ctx_st* context) const;
     };

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace parlendo::sock {
 
@@ -87,17 +88,13 @@ std::vector<Address> lookup(const std::string& host, int port) {
     return out;
 }
 
-int openStream(const Address& address, SysError& error) {
+OpenedSocket openStream(const Address& address) {
     int fd = ::socket(raw(address)->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = errno;
-        return -1;
-    }
+    if (fd < 0) return {UniqueFd(), errno};
     // Lines of a conversation go out at once rather than waiting for more to join them.
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    error = 0;
-    return fd;
+    return {UniqueFd(fd), 0};
 }
 
 SysError startConnect(int fd, const Address& address) {
@@ -140,40 +137,30 @@ void closeSocket(int fd) {
     if (fd >= 0) ::close(fd);
 }
 
-int listenOn(int port, int backlog, SysError& error) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = errno;
-        return -1;
-    }
+OpenedSocket listenOn(int port, int backlog) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.valid()) return {UniqueFd(), errno};
     int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in in{};
     in.sin_family = AF_INET;
     in.sin_addr.s_addr = htonl(INADDR_ANY);
     in.sin_port = htons(static_cast<uint16_t>(port));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) != 0 || ::listen(fd, backlog) != 0) {
-        error = errno;
-        ::close(fd);
-        return -1;
-    }
-    error = 0;
-    return fd;
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&in), sizeof in) != 0 ||
+        ::listen(fd.get(), backlog) != 0)
+        return {UniqueFd(), errno};  // the socket closes as its owner goes
+    return {std::move(fd), 0};
 }
 
-int acceptClient(int listener, SysError& error) {
+OpenedSocket acceptClient(int listener) {
     int fd;
     do {
         fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = errno == EWOULDBLOCK ? EAGAIN : errno;
-        return -1;
-    }
+    if (fd < 0) return {UniqueFd(), errno == EWOULDBLOCK ? EAGAIN : errno};
     int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    error = 0;
-    return fd;
+    return {UniqueFd(fd), 0};
 }
 
 std::optional<std::string> localAddress(int fd) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/unique_fd.h"
 
 namespace parlendo::sock {
 
@@ -26,8 +27,15 @@ Address ipv4(const uint8_t octets[4], int port);
 // lookup fails.
 std::vector<Address> lookup(const std::string& host, int port);
 
-// A new non-blocking TCP socket for the address's family; -1 with the error.
-[[nodiscard]] int openStream(const Address& address, SysError& error);
+// A socket a call made, held by its owner, or (not valid) the error that kept it from being
+// made.
+struct [[nodiscard]] OpenedSocket {
+    UniqueFd fd;
+    SysError error = 0;
+};
+
+// A new non-blocking TCP socket for the address's family.
+OpenedSocket openStream(const Address& address);
 // Starts connecting: 0 connected at once, EINPROGRESS still connecting, any other value fails.
 [[nodiscard]] SysError startConnect(int fd, const Address& address);
 // The outcome of a connect that became writable (0 connected).
@@ -45,10 +53,10 @@ IoResult sendSome(int fd, const char* data, size_t size);
 
 void closeSocket(int fd);
 
-// A non-blocking socket listening on every local IPv4 address at the port; -1 with the error.
-[[nodiscard]] int listenOn(int port, int backlog, SysError& error);
-// A waiting client, made non-blocking; -1 (with EAGAIN when none waits yet).
-[[nodiscard]] int acceptClient(int listener, SysError& error);
+// A non-blocking socket listening on every local IPv4 address at the port.
+OpenedSocket listenOn(int port, int backlog);
+// A waiting client, made non-blocking; the error is EAGAIN when none waits yet.
+OpenedSocket acceptClient(int listener);
 
 // The socket's own address or its peer's, as text (dotted for IPv4, also for IPv4 mapped
 // into IPv6); nothing when the socket is not connected.

@@ -9,9 +9,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/host.h"
 
@@ -149,6 +152,39 @@ TEST(TunerFolder, TheTunerScriptFitsTheNamedVariables) {
     }
     EXPECT_GT(names.size(), 50u) << "the counting found the variables";
     EXPECT_LE(names.size(), 101u);
+}
+
+// Every routine the script calls says, in the comment block right above its label, what it takes
+// (Recebe), what it gives back (Deixa) and what it changes on its own (Usa): with every variable
+// global, that block is what tells a caller which variables survive the call.
+TEST(TunerFolder, EveryCalledRoutineSaysWhatItTakesAndGives) {
+    std::ifstream f(fs::path(PARLENDO_SOURCE_DIR) / "src" / "app" / "tuner.plo");
+    ASSERT_TRUE(f);
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::vector<std::string> lines;
+    std::map<std::string, size_t> labels;
+    std::set<std::string> called;
+    for (std::string line; std::getline(f, line);) {
+        if (line.starts_with("@")) labels.emplace(lower(line.substr(1)), lines.size());
+        const std::string low = lower(line);
+        for (size_t at = low.find("chama @"); at != std::string::npos; at = low.find("chama @", at + 1)) {
+            const size_t end = low.find(' ', at + 7);
+            called.insert(low.substr(at + 7, end == std::string::npos ? end : end - at - 7));
+        }
+        lines.push_back(line);
+    }
+    EXPECT_GT(called.size(), 40u) << "the reading found the calls";
+    for (const std::string& name : called) {
+        ASSERT_TRUE(labels.contains(name)) << "@" << name << " is called but has no label";
+        std::string head;
+        for (size_t i = labels[name]; i > 0 && lines[i - 1].starts_with("*"); --i)
+            head.insert(0, lines[i - 1]);
+        for (const char* word : {"Recebe:", "Deixa:", "Usa:"})
+            EXPECT_NE(head.find(word), std::string::npos) << "@" << name << " does not say " << word;
+    }
 }
 
 TEST(TunerFolder, HelpFileHasASectionPerScreen) {
