@@ -78,6 +78,7 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
     produced_ = 0;
     word_ = 0;
     accented_ = false;
+    stressSaid_ = false;
     words_ = static_cast<size_t>(std::count(text.begin(), text.end(), '['));
     const size_t n = text.size();
     size_t i = 0;
@@ -114,6 +115,8 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
             }
         }
         split(token, 1.0);
+        // The raised first accent is the whole of its stressed syllable and ends with its word.
+        if (ending == ']' || ending == ' ') accented_ = accented_ || stressSaid_;
         // The silence between words, in whole hundreds of samples.
         if (ending == ']' && wordGap_ > 0) appendFill(static_cast<size_t>(wordGap_ / 100) * 100, false);
     }
@@ -172,6 +175,9 @@ void DiphoneSynthesiser::split(std::string_view t, double f) {
 void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
     std::string name = "$";
     bool stressed = false;
+    // The units of a stressed syllable (its vowel, then the vowel with its glide) share its
+    // accent; the first unit without a stressed vowel after it ends it.
+    if (std::none_of(u.begin(), u.end(), isStressedVowel)) accented_ = accented_ || stressSaid_;
     for (size_t i = 0; i < u.size() && !stopped_; ++i) {
         const char c = u[i];
         if (c == '_') {
@@ -195,7 +201,7 @@ void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
     if (name != "$") emitName(name, mode_, f);
     if (stressed) {
         mode_ = 0;
-        accented_ = true;
+        stressSaid_ = true;
     }
 }
 

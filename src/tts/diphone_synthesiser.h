@@ -135,7 +135,8 @@ private:
     size_t words_ = 0;          // in the current text
     size_t word_ = 0;           // the number of the word being said, from 1
     size_t lastWordStart_ = 0;  // produced_ when the last word began
-    bool accented_ = false;     // the first stressed unit of the text has been said
+    bool accented_ = false;     // the first stressed syllable of the text has been said
+    bool stressSaid_ = false;   // a stressed unit of the text has been said
     std::vector<uint8_t> scratch_;
     std::vector<uint8_t> shaped_;
 
