@@ -164,7 +164,6 @@ Melody melodyOf(const std::vector<double>& s) {
     for (double f : pitchTrack(s))
         if (f > 0) voiced.push_back(12 * std::log2(f));
     Melody m;
-    if (getenv("TRACK")) { for (double f : pitchTrack(s)) std::printf("%.0f ", f); std::printf("\n"); }
     if (voiced.size() < 10) return m;
     m.range = percentile(voiced, 0.9) - percentile(voiced, 0.1);
     std::vector<double> tail(voiced.end() - std::min<long>(30, static_cast<long>(voiced.size()) / 3),

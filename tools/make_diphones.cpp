@@ -38,17 +38,19 @@ using parlendo::kVoiceRate;
 constexpr const char* kTool = "make_diphones";
 constexpr size_t kMaxName = 8;
 constexpr size_t kRecordSize = 15;
-constexpr double kTargetLoudness = 30;  // RMS of a unit's loudest 40 ms, in 8-bit steps
-constexpr double kMaxPeak = 124;        // keeps levelled units clear of clipping
-constexpr int kCrossingMs = 3;          // how far a cut moves to meet a zero crossing
-constexpr int kFadeOutMs = 2;           // the fade at a unit's end
-constexpr int kClosureMs = 100;         // the longest closure taken before a stop
-constexpr size_t kFrame = 132;          // 12 ms at the voice rate: more than a pitch period
-constexpr double kSteadyPart = 0.45;    // of a unit's loudness: where its vowel is steady
-constexpr int kAloneMaxMs = 70;         // a consonant alone is short
-constexpr int kRate = 175;              // words per minute: espeak-ng's usual
-constexpr double kVoicePitch = 89;      // Hz: the units' monotone pitch
-constexpr double kVoiceBarLevel = 3;    // 8-bit steps (RMS over 5 ms): below it a closure is silent
+constexpr double kTargetLoudness = 30;    // RMS of a unit's loudest 40 ms, in 8-bit steps
+constexpr double kMaxPeak = 124;          // keeps levelled units clear of clipping
+constexpr int kCrossingMs = 3;            // how far a cut moves to meet a zero crossing
+constexpr int kFadeOutMs = 2;             // the fade at a unit's end
+constexpr int kClosureMs = 100;           // the longest closure taken before a stop
+constexpr size_t kFrame = 132;            // 12 ms at the voice rate: more than a pitch period
+constexpr double kSteadyPart = 0.45;      // of a unit's loudness: where its vowel is steady
+constexpr double kSteadyStart = 0.7;      // the same where a unit starts in a vowel, which its
+                                          // carrier brings up from the start of speech
+constexpr int kAloneMaxMs = 70;           // a consonant alone is short
+constexpr int kRate = 175;                // words per minute: espeak-ng's usual
+constexpr double kVoicePitch = 89;        // Hz: the units' monotone pitch
+constexpr double kVoiceBarLevel = 3;      // 8-bit steps (RMS over 5 ms): below it a closure is silent
 constexpr double kVoiceBarAmplitude = 4;  // 8-bit steps: the voice bar's peak, 20 dB below a vowel
 
 // What the inventory's lines describe.
@@ -388,6 +390,7 @@ Spoken speakUnit(const std::string& name, const Unit& unit, int rate) {
     const std::string plain = plainPhonemes(unit.phonemes);
     std::vector<double> body(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last));
     const double steady = kSteadyPart * loudnessOf(body);
+    const double steadyStart = kSteadyStart * loudnessOf(body);
     // The cut then goes to the quietest point of the pitch period there, where one glottal pulse
     // has died away and the next is about to start: a unit ending there and one starting there
     // join with the period of the voice, where a cut anywhere else would leave a period without
@@ -395,7 +398,7 @@ Spoken speakUnit(const std::string& name, const Unit& unit, int rate) {
     const size_t period = static_cast<size_t>(std::lround(kVoiceRate / kVoicePitch));
     if (isVowelPhoneme(plain.front())) {
         const size_t limit = first + (last - first) / 2;
-        while (first < limit && frameRms(first) < steady) first += kFrame / 4;
+        while (first < limit && frameRms(first) < steadyStart) first += kFrame / 4;
         first = quietestNear(wide, first, first + period);
     }
     if (isVowelPhoneme(plain.back()) || std::strchr("~jwIU", plain.back())) {

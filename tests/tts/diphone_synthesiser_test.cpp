@@ -262,7 +262,7 @@ TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     const fs::path folder = fs::temp_directory_path() / ("synth_melody_" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::string index, samples;
-    for (const char* name : {"$PA", "$TA"}) {
+    for (const char* name : {"$AW", "$PA", "$TA"}) {
         std::string record(15, '\0');
         record[0] = 3;
         std::copy(name, name + 3, record.begin() + 1);
@@ -299,6 +299,17 @@ TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     EXPECT_GT(period(4), period(2) * 1.1) << "the last word falls";
     EXPECT_GT(period(5), period(3) * 1.1);
     EXPECT_GT(length(4), length(2)) << "the last word is slower";
+
+    // The raised accent is the whole stressed syllable, its vowel with its glide too, and no
+    // stressed unit after it, in the same word or the next, is raised again.
+    starts.clear();
+    sink.samples.clear();
+    ASSERT_TRUE(synth.synthesise("[pAw /ta][pA /ta]"));
+    ASSERT_EQ(starts.size(), 5u);  // $PA $AW $TA, $PA $TA
+    starts.push_back(sink.samples.size());
+    EXPECT_NEAR(period(0), 100 / raised, 1);
+    EXPECT_NEAR(period(1), 100 / raised, 1) << "the glide keeps its syllable's accent";
+    EXPECT_GT(period(3), period(1) * 1.05) << "the second word's stressed unit is not raised";
     fs::remove_all(folder);
 }
 
