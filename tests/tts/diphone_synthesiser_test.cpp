@@ -313,5 +313,53 @@ TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     fs::remove_all(folder);
 }
 
+// A unit shortened by the melody ends where its pitch period does, at the quietest point before
+// the next glottal pulse: the next unit's first pulse then comes one period after the last one,
+// never half a period or two. Each diphone here is pulses every 100 samples, decaying.
+TEST(SynthMelody, AShortenedUnitEndsWithItsPitchPeriod) {
+    const fs::path folder = fs::temp_directory_path() / ("synth_period_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::string index, samples;
+    for (const char* name : {"$PA", "$TA"}) {
+        std::string record(15, '\0');
+        record[0] = 3;
+        std::copy(name, name + 3, record.begin() + 1);
+        const uint32_t offset = static_cast<uint32_t>(samples.size());
+        record[9] = static_cast<char>(2000 & 0xFF);
+        record[10] = static_cast<char>(2000 >> 8);
+        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
+        index += record;
+        for (int i = 0; i < 2000; ++i)
+            samples += static_cast<char>(128 + std::lround(100 * std::exp(-(i % 100) / 12.0) *
+                                                           std::sin(2 * 3.14159265 * (i % 100) / 10)));
+    }
+    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
+    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+    DiphoneDatabase database;
+    ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
+    DiphoneSynthesiser synth(database);
+    testing::CollectingSink sink;
+    synth.setSink(&sink);
+    synth.setDiphoneTiming(0, 0, 0);
+    synth.setMelody(true);
+    ASSERT_TRUE(synth.synthesise("[pA /ta /ta /ta]"));
+    // Where each pulse starts: the first sample far from the middle after 40 quiet ones.
+    std::vector<size_t> pulses;
+    size_t quiet = 40;
+    for (size_t i = 0; i < sink.samples.size(); ++i) {
+        const bool loud = std::abs(sink.samples[i] - 128) > 30;
+        if (loud && quiet >= 40) pulses.push_back(i);
+        quiet = loud ? 0 : quiet + 1;
+    }
+    ASSERT_GT(pulses.size(), 50u);
+    // The periods said grow as the melody lowers the pitch; none is cut short or doubled.
+    for (size_t k = 1; k < pulses.size(); ++k) {
+        const size_t period = pulses[k] - pulses[k - 1];
+        EXPECT_GT(period, 80u) << "pulse " << k;
+        EXPECT_LT(period, 160u) << "pulse " << k;
+    }
+    fs::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace parlendo
