@@ -379,9 +379,13 @@ size_t DiphoneSynthesiser::quietEndNear(const std::vector<uint8_t>& s, size_t at
     size_t best = at;
     long bestEnergy = -1;
     size_t bestDistance = 0;
+    if (from >= to) return std::min(at, s.size());
+    // The energy of s[c - kHalf, c + kHalf), slid along one sample at a time.
+    auto square = [&](size_t k) { return (s[k] - 128L) * (s[k] - 128L); };
+    long energy = 0;
+    for (size_t k = from - kHalf; k < from + kHalf; ++k) energy += square(k);
     for (size_t c = from; c < to; ++c) {
-        long energy = 0;
-        for (size_t k = c - kHalf; k < c + kHalf; ++k) energy += (s[k] - 128L) * (s[k] - 128L);
+        if (c > from) energy += square(c + kHalf - 1) - square(c - kHalf - 1);
         const size_t d = c > at ? c - at : at - c;
         if (bestEnergy < 0 || energy < bestEnergy || (energy == bestEnergy && d < bestDistance)) {
             bestEnergy = energy;
