@@ -247,6 +247,26 @@ namespace {
 namespace fs = std::filesystem;
 
 // The mean distance between upward zero crossings of 8-bit samples s[from, to).
+// Writes a database of three-letter names, each `count` samples of wave(i), sorted as given.
+template <typename Wave>
+void writeWaveDatabase(const fs::path& folder, std::initializer_list<const char*> names, int count,
+                       Wave wave) {
+    std::string index, samples;
+    for (const char* name : names) {
+        std::string record(15, '\0');
+        record[0] = 3;
+        std::copy(name, name + 3, record.begin() + 1);
+        const uint32_t offset = static_cast<uint32_t>(samples.size());
+        record[9] = static_cast<char>(count & 0xFF);
+        record[10] = static_cast<char>(count >> 8);
+        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
+        index += record;
+        for (int i = 0; i < count; ++i) samples += static_cast<char>(wave(i));
+    }
+    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
+    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+}
+
 double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
     std::vector<size_t> ups;
     for (size_t i = from + 1; i < to && i < s.size(); ++i)
@@ -261,20 +281,7 @@ double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
 TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     const fs::path folder = fs::temp_directory_path() / ("synth_melody_" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    std::string index, samples;
-    for (const char* name : {"$AW", "$PA", "$TA"}) {
-        std::string record(15, '\0');
-        record[0] = 3;
-        std::copy(name, name + 3, record.begin() + 1);
-        const uint32_t offset = static_cast<uint32_t>(samples.size());
-        record[9] = static_cast<char>(2000 & 0xFF);
-        record[10] = static_cast<char>(2000 >> 8);
-        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
-        index += record;
-        for (int i = 0; i < 2000; ++i) samples += static_cast<char>(i % 100 < 50 ? 168 : 88);
-    }
-    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
-    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+    writeWaveDatabase(folder, {"$AW", "$PA", "$TA"}, 2000, [](int i) { return i % 100 < 50 ? 168 : 88; });
     DiphoneDatabase database;
     ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
     DiphoneSynthesiser synth(database);
@@ -319,22 +326,10 @@ TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
 TEST(SynthMelody, AShortenedUnitEndsWithItsPitchPeriod) {
     const fs::path folder = fs::temp_directory_path() / ("synth_period_" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    std::string index, samples;
-    for (const char* name : {"$PA", "$TA"}) {
-        std::string record(15, '\0');
-        record[0] = 3;
-        std::copy(name, name + 3, record.begin() + 1);
-        const uint32_t offset = static_cast<uint32_t>(samples.size());
-        record[9] = static_cast<char>(2000 & 0xFF);
-        record[10] = static_cast<char>(2000 >> 8);
-        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
-        index += record;
-        for (int i = 0; i < 2000; ++i)
-            samples += static_cast<char>(128 + std::lround(100 * std::exp(-(i % 100) / 12.0) *
-                                                           std::sin(2 * 3.14159265 * (i % 100) / 10)));
-    }
-    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
-    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+    writeWaveDatabase(folder, {"$PA", "$TA"}, 2000, [](int i) {
+        return 128 +
+               std::lround(100 * std::exp(-(i % 100) / 12.0) * std::sin(2 * 3.14159265 * (i % 100) / 10));
+    });
     DiphoneDatabase database;
     ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
     DiphoneSynthesiser synth(database);
