@@ -11,9 +11,9 @@
 //   - the mean length of stressed and unstressed units of the built-in voice.
 // The built-in voice runs with the default timing (no cut, no word gap) and its melody, as the
 // voice says it; --plain leaves the melody off, --database DIR takes another database (for
-// figures of an older one).
+// figures of an older one), --joins prints every vowel join's dip with its two units.
 //
-//   voice_prosody SENTENCES [--plain] [--database DIR]
+//   voice_prosody SENTENCES [--plain] [--database DIR] [--joins]
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -192,16 +192,18 @@ std::vector<std::string> wordsOf(const std::string& line) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: voice_prosody SENTENCES [--plain] [--database DIR]\n");
+        std::fprintf(stderr, "usage: voice_prosody SENTENCES [--plain] [--database DIR] [--joins]\n");
         return 2;
     }
-    bool plain = false;
+    bool plain = false, joins = false;
     std::string folder =
         (std::filesystem::canonical("/proc/self/exe").parent_path() / "share/oralix/difones/").string();
     std::string databaseFolder = folder;
     for (int i = 2; i < argc; ++i) {
         if (std::string(argv[i]) == "--plain")
             plain = true;
+        else if (std::string(argv[i]) == "--joins")
+            joins = true;
         else if (std::string(argv[i]) == "--database" && i + 1 < argc)
             databaseFolder = std::string(argv[++i]) + "/";
     }
@@ -274,6 +276,10 @@ int main(int argc, char** argv) {
                 double lowest = 100;
                 for (long q = p - ten; q <= p; q += ten / 10) lowest = std::min(lowest, rmsDb(s, q, q + ten));
                 dips.push_back(around - lowest);
+                if (joins)
+                    std::printf("  join %s + %s: %.1f dB (before %.1f, after %.1f, lowest %.1f)\n",
+                                pieces[k - 1].name.c_str(), pieces[k].name.c_str(), around - lowest,
+                                rmsDb(s, p - 2 * ten, p - ten), rmsDb(s, p + ten, p + 2 * ten), lowest);
             }
         }
         Melody ours = melodyOf(s), peer = melodyOf(peerSay(sentence, peerRate));

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <numbers>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -37,15 +38,20 @@ using parlendo::kVoiceRate;
 constexpr const char* kTool = "make_diphones";
 constexpr size_t kMaxName = 8;
 constexpr size_t kRecordSize = 15;
-constexpr double kTargetLoudness = 30;  // RMS of a unit's loudest 40 ms, in 8-bit steps
-constexpr double kMaxPeak = 124;        // keeps levelled units clear of clipping
-constexpr int kCrossingMs = 3;          // how far a cut moves to meet a zero crossing
-constexpr int kFadeOutMs = 2;           // the fade at a unit's end
-constexpr int kClosureMs = 100;         // the longest closure taken before a stop
-constexpr size_t kFrame = 132;          // 12 ms at the voice rate: more than a pitch period
-constexpr double kSteadyPart = 0.45;    // of a unit's loudness: where its vowel is steady
-constexpr int kAloneMaxMs = 70;         // a consonant alone is short
-constexpr int kRate = 175;              // words per minute: espeak-ng's usual
+constexpr double kTargetLoudness = 30;    // RMS of a unit's loudest 40 ms, in 8-bit steps
+constexpr double kMaxPeak = 124;          // keeps levelled units clear of clipping
+constexpr int kCrossingMs = 3;            // how far a cut moves to meet a zero crossing
+constexpr int kFadeOutMs = 2;             // the fade at a unit's end
+constexpr int kClosureMs = 100;           // the longest closure taken before a stop
+constexpr size_t kFrame = 132;            // 12 ms at the voice rate: more than a pitch period
+constexpr double kSteadyPart = 0.45;      // of a unit's loudness: where its vowel is steady
+constexpr double kSteadyStart = 0.7;      // the same where a unit starts in a vowel, which its
+                                          // carrier brings up from the start of speech
+constexpr int kAloneMaxMs = 70;           // a consonant alone is short
+constexpr int kRate = 175;                // words per minute: espeak-ng's usual
+constexpr double kVoicePitch = 89;        // Hz: the units' monotone pitch
+constexpr double kVoiceBarLevel = 3;      // 8-bit steps (RMS over 5 ms): below it a closure is silent
+constexpr double kVoiceBarAmplitude = 4;  // 8-bit steps: the voice bar's peak, 20 dB below a vowel
 
 // What the inventory's lines describe.
 struct Entry {
@@ -306,9 +312,32 @@ size_t zeroCrossingNear(const std::vector<double>& s, size_t at, size_t reach) {
     return std::min(best, s.size());
 }
 
-// A unit's sound at the voice rate, before levelling; empty (after a message) when espeak-ng
-// made no sound of it or did not say the phonemes asked for.
-std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rate) {
+// The sample in [from, to) around which 2 ms of the wave are quietest.
+size_t quietestNear(const std::vector<double>& s, size_t from, size_t to) {
+    const size_t half = kVoiceRate / 1000;
+    to = std::min(to, s.size() > half ? s.size() - half : 0);
+    size_t best = from;
+    double bestEnergy = -1;
+    for (size_t i = std::max(from, half); i < to; ++i) {
+        double energy = 0;
+        for (size_t k = i - half; k < i + half; ++k) energy += s[k] * s[k];
+        if (bestEnergy < 0 || energy < bestEnergy) {
+            bestEnergy = energy;
+            best = i;
+        }
+    }
+    return best;
+}
+
+// A unit's sound at the voice rate, before levelling, and the fade its end is to be given once
+// levelled; empty (after a message) when espeak-ng made no sound of it or did not say the
+// phonemes asked for.
+struct Spoken {
+    std::vector<double> sound;
+    size_t fadeOut = 0;
+};
+
+Spoken speakUnit(const std::string& name, const Unit& unit, int rate) {
     const Carrier carrier = carrierOf(unit);
     const std::string text = "[[" + carrier.before + unit.phonemes + carrier.after + "]]";
     voicegen::CapturedSpeech speech = voicegen::speak(text, true);
@@ -361,13 +390,21 @@ std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rat
     const std::string plain = plainPhonemes(unit.phonemes);
     std::vector<double> body(wide.begin() + static_cast<long>(first), wide.begin() + static_cast<long>(last));
     const double steady = kSteadyPart * loudnessOf(body);
+    const double steadyStart = kSteadyStart * loudnessOf(body);
+    // The cut then goes to the quietest point of the pitch period there, where one glottal pulse
+    // has died away and the next is about to start: a unit ending there and one starting there
+    // join with the period of the voice, where a cut anywhere else would leave a period without
+    // its pulse (a 10 ms dip of 15 dB) or a pulse twice.
+    const size_t period = static_cast<size_t>(std::lround(kVoiceRate / kVoicePitch));
     if (isVowelPhoneme(plain.front())) {
         const size_t limit = first + (last - first) / 2;
-        while (first < limit && frameRms(first) < steady) first += kFrame / 4;
+        while (first < limit && frameRms(first) < steadyStart) first += kFrame / 4;
+        first = quietestNear(wide, first, first + period);
     }
     if (isVowelPhoneme(plain.back()) || std::strchr("~jwIU", plain.back())) {
         const size_t limit = first + (last - first) / 2;
         while (last > limit + kFrame && frameRms(last - kFrame) < steady) last -= kFrame / 4;
+        if (last > first + 2 * period) last = quietestNear(wide, last - period, last);
     }
     const size_t reach = kVoiceRate * kCrossingMs / 1000;
     first = zeroCrossingNear(wide, first, reach);
@@ -383,9 +420,44 @@ std::vector<double> speakUnit(const std::string& name, const Unit& unit, int rat
         sound.resize(kVoiceRate * kAloneMaxMs / 1000);
         fadeOut = kVoiceRate * 15 / 1000;
     }
-    // The end of a unit may end a word: a short fade keeps it free of a click.
+    return {std::move(sound), fadeOut};
+}
+
+// The end of a unit may end a word: a short fade keeps it free of a click.
+void fadeEnd(std::vector<double>& sound, size_t fadeOut) {
+    fadeOut = std::min(fadeOut, sound.size());
     for (size_t i = 0; i < fadeOut; ++i) sound[sound.size() - 1 - i] *= static_cast<double>(i) / fadeOut;
-    return sound;
+}
+
+// Whether a unit starts with a voiced consonant whose closure or tap holds the voice through it
+// (b, d, g, the tap, dj, v, z, j, gw): one that espeak-ng renders with weak glottal pulses only.
+bool startsVoicedClosure(std::string_view plain) {
+    return !plain.empty() && std::strchr("bdg*vzZ", plain[0]) != nullptr;
+}
+
+// The voice bar of a voiced closure: a real voiced stop or tap keeps a low murmur at the pitch of
+// the voice through its closure, which espeak-ng gives as pulses a step or two high with whole
+// 8-bit zeros between them, heard (and measured) as a gap inside the word. Where the levelled
+// sound's 5 ms level falls below kVoiceBarLevel, a sine at the units' pitch is mixed in, the
+// more the weaker the sound, its weight smoothed over 5 ms so that it comes and goes without a
+// step; where the sound is louder it is left as it is.
+void addVoiceBar(std::vector<double>& sound) {
+    const size_t n = sound.size();
+    const size_t half = kVoiceRate * 5 / 1000 / 2;
+    std::vector<double> prefix(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + sound[i] * sound[i];
+    auto windowOf = [&](const std::vector<double>& sums, size_t i) {
+        const size_t from = i > half ? i - half : 0, to = std::min(n, i + half + 1);
+        return (sums[to] - sums[from]) / static_cast<double>(to - from);
+    };
+    std::vector<double> weight(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const double level = std::sqrt(windowOf(prefix, i));
+        weight[i + 1] = weight[i] + std::clamp(1 - level / kVoiceBarLevel, 0.0, 1.0);
+    }
+    for (size_t i = 0; i < n; ++i)
+        sound[i] += windowOf(weight, i) * kVoiceBarAmplitude *
+                    std::sin(2 * std::numbers::pi * kVoicePitch * static_cast<double>(i) / kVoiceRate);
 }
 
 // The RMS of the loudest 40 ms of a sound: how loud its vowel is heard.
@@ -477,17 +549,17 @@ int main(int argc, char** argv) {
     voicegen::setPitchRange(0);
     voicegen::setRate(kRate);
 
-    std::vector<std::pair<std::string, std::vector<double>>> sounds;
+    std::vector<std::pair<std::string, Spoken>> sounds;
     std::vector<double> gains;
     int failures = 0;
     for (const auto& [name, unit] : *units) {
-        std::vector<double> sound = speakUnit(name, unit, rate);
-        if (sound.empty()) {
+        Spoken spoken = speakUnit(name, unit, rate);
+        if (spoken.sound.empty()) {
             ++failures;
             continue;
         }
-        if (!unit.consonantOnly) gains.push_back(kTargetLoudness / std::max(1.0, loudnessOf(sound)));
-        sounds.emplace_back(name, std::move(sound));
+        if (!unit.consonantOnly) gains.push_back(kTargetLoudness / std::max(1.0, loudnessOf(spoken.sound)));
+        sounds.emplace_back(name, std::move(spoken));
     }
     voicegen::stopEspeak();
     if (failures > 0 || gains.empty()) return 1;
@@ -501,14 +573,20 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> data;
     size_t nextGain = 0;
     int limited = 0;
-    for (const auto& [name, sound] : sounds) {
-        double gain = (*units)[name].consonantOnly ? consonantGain : gains[nextGain++];
+    for (auto& [name, spoken] : sounds) {
+        const Unit& unit = (*units)[name];
+        double gain = unit.consonantOnly ? consonantGain : gains[nextGain++];
+        std::vector<double>& sound = spoken.sound;
         double peak = voicegen::peakOf(sound);
         if (peak * gain > kMaxPeak) {
             gain = kMaxPeak / peak;
             ++limited;
         }
-        std::vector<uint8_t> pcm = voicegen::toUnsigned8(sound, gain);
+        // The voice bar is mixed in at the levelled sound's own 8-bit steps.
+        for (double& x : sound) x *= gain;
+        if (startsVoicedClosure(plainPhonemes(unit.phonemes))) addVoiceBar(sound);
+        fadeEnd(sound, spoken.fadeOut);
+        std::vector<uint8_t> pcm = voicegen::toUnsigned8(sound, 1.0);
         if (pcm.size() > 0xFFFF) {
             std::fprintf(stderr, "%s: %s is longer than 65535 samples\n", kTool, name.c_str());
             return 1;

@@ -78,6 +78,7 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
     produced_ = 0;
     word_ = 0;
     accented_ = false;
+    stressSaid_ = false;
     words_ = static_cast<size_t>(std::count(text.begin(), text.end(), '['));
     const size_t n = text.size();
     size_t i = 0;
@@ -114,6 +115,8 @@ bool DiphoneSynthesiser::synthesise(std::string_view text) {
             }
         }
         split(token, 1.0);
+        // The raised first accent is the whole of its stressed syllable and ends with its word.
+        if (ending == ']' || ending == ' ') accented_ = accented_ || stressSaid_;
         // The silence between words, in whole hundreds of samples.
         if (ending == ']' && wordGap_ > 0) appendFill(static_cast<size_t>(wordGap_ / 100) * 100, false);
     }
@@ -172,6 +175,9 @@ void DiphoneSynthesiser::split(std::string_view t, double f) {
 void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
     std::string name = "$";
     bool stressed = false;
+    // The units of a stressed syllable (its vowel, then the vowel with its glide) share its
+    // accent; the first unit without a stressed vowel after it ends it.
+    if (std::none_of(u.begin(), u.end(), isStressedVowel)) accented_ = accented_ || stressSaid_;
     for (size_t i = 0; i < u.size() && !stopped_; ++i) {
         const char c = u[i];
         if (c == '_') {
@@ -195,7 +201,7 @@ void DiphoneSynthesiser::emitUnit(std::string_view u, double f) {
     if (name != "$") emitName(name, mode_, f);
     if (stressed) {
         mode_ = 0;
-        accented_ = true;
+        stressSaid_ = true;
     }
 }
 
@@ -336,23 +342,27 @@ size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ra
                            kFinalFallPerSecond * static_cast<double>(produced_ - lastWordStart_) / kRate)) /
                      12.0);
     const size_t wanted = static_cast<size_t>(static_cast<double>(got) * length);
-    // When the diphone is not used up by then, the output goes on to where its wave next crosses
-    // zero upwards (3 ms at most), so that the next diphone joins it without a click.
+    // When the diphone is not used up by then, the output ends at the quietest point of the pitch
+    // period there (within kJoinReach of `length`), where one glottal pulse has died away and the
+    // next is to come, and at the wave's upward crossing there: the next diphone, which starts at
+    // such a point, goes on with the period of the voice, where an end anywhere else in the period
+    // would leave a pulse out (a dip of 10 dB and more) or say one twice.
     shaped_.clear();
     double t = 0;
-    while (shaped_.size() < wanted + kCrossingReach) {
+    bool usedUp = false;
+    while (shaped_.size() < wanted + kJoinReach) {
         const size_t i = static_cast<size_t>(t);
-        if (i >= got) break;
+        if (i >= got) {
+            usedUp = true;
+            break;
+        }
         const double frac = t - static_cast<double>(i);
         const int next = scratch_[std::min(i + 1, got - 1)];
-        const uint8_t v = static_cast<uint8_t>(std::lround(scratch_[i] + frac * (next - scratch_[i])));
-        if (shaped_.size() >= wanted && !shaped_.empty() && shaped_.back() < 128 && v >= 128) break;
-        shaped_.push_back(v);
+        shaped_.push_back(static_cast<uint8_t>(std::lround(scratch_[i] + frac * (next - scratch_[i]))));
         t += ratio;
         if (falling && ratio > lowest) ratio = std::max(lowest, ratio * fallStep);
     }
-    // No crossing so near: the output is `length` of the diphone.
-    if (shaped_.size() == wanted + kCrossingReach) shaped_.resize(wanted);
+    if (!usedUp) shaped_.resize(quietEndNear(shaped_, wanted));
     size_t out = 0;
     appendPieces(shaped_.size(), [&](uint8_t* to, size_t take) {
         std::memcpy(to, shaped_.data() + out, take);
@@ -360,6 +370,42 @@ size_t DiphoneSynthesiser::appendShaped(uint64_t offset, size_t count, double ra
         return take;
     });
     return out;
+}
+
+size_t DiphoneSynthesiser::quietEndNear(const std::vector<uint8_t>& s, size_t at) {
+    constexpr size_t kHalf = 11;  // 2 ms of the wave around each candidate
+    const size_t from = std::max(at > kJoinReach ? at - kJoinReach : 0, kHalf);
+    const size_t to = std::min(at + kJoinReach, s.size() > kHalf ? s.size() - kHalf : 0);
+    size_t best = at;
+    long bestEnergy = -1;
+    size_t bestDistance = 0;
+    if (from >= to) return std::min(at, s.size());
+    // The energy of s[c - kHalf, c + kHalf), slid along one sample at a time.
+    auto square = [&](size_t k) { return (s[k] - 128L) * (s[k] - 128L); };
+    long energy = 0;
+    for (size_t k = from - kHalf; k < from + kHalf; ++k) energy += square(k);
+    for (size_t c = from; c < to; ++c) {
+        if (c > from) energy += square(c + kHalf - 1) - square(c - kHalf - 1);
+        const size_t d = c > at ? c - at : at - c;
+        if (bestEnergy < 0 || energy < bestEnergy || (energy == bestEnergy && d < bestDistance)) {
+            bestEnergy = energy;
+            best = c;
+            bestDistance = d;
+        }
+    }
+    // The upward crossing nearest to it, within those 2 ms.
+    size_t end = best;
+    for (size_t d = 0; d <= kHalf; ++d) {
+        if (best + d < s.size() && best + d >= 1 && s[best + d - 1] < 128 && s[best + d] >= 128) {
+            end = best + d;
+            break;
+        }
+        if (best >= d + 1 && s[best - d - 1] < 128 && s[best - d] >= 128) {
+            end = best - d;
+            break;
+        }
+    }
+    return std::min(end, s.size());
 }
 
 size_t DiphoneSynthesiser::zeroCrossingNear(uint64_t offset, size_t count, size_t at) {

@@ -73,8 +73,8 @@ public:
     void setMelody(bool on) { melody_ = on; }
     static constexpr double kUnstressedLength = 0.8;      // of a stressed unit's length
     static constexpr double kUnstressedSemitones = -1.5;  // below a stressed unit
-    static constexpr double kStepDownSemitones = -2.0;    // first word to last but one
-    static constexpr double kFirstStressSemitones = 1.5;  // the first stressed unit of a run, raised
+    static constexpr double kStepDownSemitones = -3.0;    // from the first word to the last
+    static constexpr double kFirstStressSemitones = 1.5;  // the first stressed syllable of a run, raised
     static constexpr double kFinalLength = 1.15;          // the last word, slower
     static constexpr double kFinalFallPerSecond = -12.0;  // semitones a second through the last word
     static constexpr double kFinalFallMost = -3.0;        // the fall's lowest point
@@ -114,6 +114,10 @@ private:
     // first at or above the middle after one below it; 0 when there is none.
     size_t zeroCrossingNear(uint64_t offset, size_t count, size_t at);
     static constexpr size_t kCrossingReach = 33;
+    // Where in s, within kJoinReach of `at`, a shaped diphone ends: the quietest 2 ms there, at
+    // the wave's upward crossing.
+    static size_t quietEndNear(const std::vector<uint8_t>& s, size_t at);
+    static constexpr size_t kJoinReach = 90;  // 8 ms: half a pitch period at 62 Hz
     void appendLetter(uint8_t code);
     void makeRoom(size_t count);
     void play();
@@ -135,7 +139,8 @@ private:
     size_t words_ = 0;          // in the current text
     size_t word_ = 0;           // the number of the word being said, from 1
     size_t lastWordStart_ = 0;  // produced_ when the last word began
-    bool accented_ = false;     // the first stressed unit of the text has been said
+    bool accented_ = false;     // the first stressed syllable of the text has been said
+    bool stressSaid_ = false;   // a stressed unit of the text has been said
     std::vector<uint8_t> scratch_;
     std::vector<uint8_t> shaped_;
 

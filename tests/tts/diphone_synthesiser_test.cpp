@@ -247,6 +247,26 @@ namespace {
 namespace fs = std::filesystem;
 
 // The mean distance between upward zero crossings of 8-bit samples s[from, to).
+// Writes a database of three-letter names, each `count` samples of wave(i), sorted as given.
+template <typename Wave>
+void writeWaveDatabase(const fs::path& folder, std::initializer_list<const char*> names, int count,
+                       Wave wave) {
+    std::string index, samples;
+    for (const char* name : names) {
+        std::string record(15, '\0');
+        record[0] = 3;
+        std::copy(name, name + 3, record.begin() + 1);
+        const uint32_t offset = static_cast<uint32_t>(samples.size());
+        record[9] = static_cast<char>(count & 0xFF);
+        record[10] = static_cast<char>(count >> 8);
+        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
+        index += record;
+        for (int i = 0; i < count; ++i) samples += static_cast<char>(wave(i));
+    }
+    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
+    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+}
+
 double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
     std::vector<size_t> ups;
     for (size_t i = from + 1; i < to && i < s.size(); ++i)
@@ -261,20 +281,7 @@ double meanPeriod(const std::vector<uint8_t>& s, size_t from, size_t to) {
 TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     const fs::path folder = fs::temp_directory_path() / ("synth_melody_" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    std::string index, samples;
-    for (const char* name : {"$PA", "$TA"}) {
-        std::string record(15, '\0');
-        record[0] = 3;
-        std::copy(name, name + 3, record.begin() + 1);
-        const uint32_t offset = static_cast<uint32_t>(samples.size());
-        record[9] = static_cast<char>(2000 & 0xFF);
-        record[10] = static_cast<char>(2000 >> 8);
-        for (int b = 0; b < 4; ++b) record[11 + b] = static_cast<char>((offset >> (8 * b)) & 0xFF);
-        index += record;
-        for (int i = 0; i < 2000; ++i) samples += static_cast<char>(i % 100 < 50 ? 168 : 88);
-    }
-    std::ofstream(folder / "DIFONES2.IND", std::ios::binary) << index;
-    std::ofstream(folder / "DIFONES2.DIF", std::ios::binary) << samples;
+    writeWaveDatabase(folder, {"$AW", "$PA", "$TA"}, 2000, [](int i) { return i % 100 < 50 ? 168 : 88; });
     DiphoneDatabase database;
     ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
     DiphoneSynthesiser synth(database);
@@ -299,6 +306,53 @@ TEST(SynthMelody, UnstressedUnitsAreShorterAndLowerAndTheLastWordFalls) {
     EXPECT_GT(period(4), period(2) * 1.1) << "the last word falls";
     EXPECT_GT(period(5), period(3) * 1.1);
     EXPECT_GT(length(4), length(2)) << "the last word is slower";
+
+    // The raised accent is the whole stressed syllable, its vowel with its glide too, and no
+    // stressed unit after it, in the same word or the next, is raised again.
+    starts.clear();
+    sink.samples.clear();
+    ASSERT_TRUE(synth.synthesise("[pAw /ta][pA /ta]"));
+    ASSERT_EQ(starts.size(), 5u);  // $PA $AW $TA, $PA $TA
+    starts.push_back(sink.samples.size());
+    EXPECT_NEAR(period(0), 100 / raised, 1);
+    EXPECT_NEAR(period(1), 100 / raised, 1) << "the glide keeps its syllable's accent";
+    EXPECT_GT(period(3), period(1) * 1.05) << "the second word's stressed unit is not raised";
+    fs::remove_all(folder);
+}
+
+// A unit shortened by the melody ends where its pitch period does, at the quietest point before
+// the next glottal pulse: the next unit's first pulse then comes one period after the last one,
+// never half a period or two. Each diphone here is pulses every 100 samples, decaying.
+TEST(SynthMelody, AShortenedUnitEndsWithItsPitchPeriod) {
+    const fs::path folder = fs::temp_directory_path() / ("synth_period_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    writeWaveDatabase(folder, {"$PA", "$TA"}, 2000, [](int i) {
+        return 128 +
+               std::lround(100 * std::exp(-(i % 100) / 12.0) * std::sin(2 * 3.14159265 * (i % 100) / 10));
+    });
+    DiphoneDatabase database;
+    ASSERT_TRUE(database.open((folder / "DIFONES2.IND").string(), (folder / "DIFONES2.DIF").string()));
+    DiphoneSynthesiser synth(database);
+    testing::CollectingSink sink;
+    synth.setSink(&sink);
+    synth.setDiphoneTiming(0, 0, 0);
+    synth.setMelody(true);
+    ASSERT_TRUE(synth.synthesise("[pA /ta /ta /ta]"));
+    // Where each pulse starts: the first sample far from the middle after 40 quiet ones.
+    std::vector<size_t> pulses;
+    size_t quiet = 40;
+    for (size_t i = 0; i < sink.samples.size(); ++i) {
+        const bool loud = std::abs(sink.samples[i] - 128) > 30;
+        if (loud && quiet >= 40) pulses.push_back(i);
+        quiet = loud ? 0 : quiet + 1;
+    }
+    ASSERT_GT(pulses.size(), 50u);
+    // The periods said grow as the melody lowers the pitch; none is cut short or doubled.
+    for (size_t k = 1; k < pulses.size(); ++k) {
+        const size_t period = pulses[k] - pulses[k - 1];
+        EXPECT_GT(period, 80u) << "pulse " << k;
+        EXPECT_LT(period, 160u) << "pulse " << k;
+    }
     fs::remove_all(folder);
 }
 
