@@ -238,12 +238,17 @@ std::string inGender(std::string word, Gender gender) {
 
 // The run of digits at p read as a number, a spelled telephone number or an ordinal; p moves past
 // what was read.
-std::string readNumberAt(std::string_view s, size_t& p) {
+// plainUntil: the end of a run of digits already known to hold no "-", so that a long run read
+// fifteen digits at a time is scanned once.
+std::string readNumberAt(std::string_view s, size_t& p, size_t& plainUntil) {
     size_t runEnd = p;
     bool dashed = false;
-    while (runEnd < s.size() && (text::isDigit(s[runEnd]) || s[runEnd] == '-')) {
-        dashed = dashed || s[runEnd] == '-';
-        ++runEnd;
+    if (p >= plainUntil) {
+        while (runEnd < s.size() && (text::isDigit(s[runEnd]) || s[runEnd] == '-')) {
+            dashed = dashed || s[runEnd] == '-';
+            ++runEnd;
+        }
+        if (!dashed) plainUntil = runEnd;
     }
     if (dashed) {
         std::string out;
@@ -426,6 +431,7 @@ std::string normalizeText(std::string_view input, const AbbreviationTable& abbre
     std::string out;
     out.reserve(s.size() * 2);
     size_t p = 0;
+    size_t plainUntil = 0;
     while (p < s.size()) {
         const unsigned char c = static_cast<unsigned char>(s[p]);
         if (c == '-' && p > 0 && s[p - 1] == ' ' && p + 1 < s.size() && s[p + 1] == ' ') {
@@ -436,12 +442,12 @@ std::string normalizeText(std::string_view input, const AbbreviationTable& abbre
             ++p;
         } else if (text::isDigit(static_cast<char>(c))) {
             out += ' ';
-            out += readNumberAt(s, p);
+            out += readNumberAt(s, p, plainUntil);
             out += ' ';
             while (p < s.size() && (s[p] == ',' || s[p] == '.') && isDigitAt(s, p + 1)) {
                 out += s[p] == ',' ? "vírgula "_cp : "ponto ";
                 ++p;
-                out += readNumberAt(s, p);
+                out += readNumberAt(s, p, plainUntil);
                 out += ' ';
             }
         } else if (isLetter(c)) {

@@ -38,7 +38,7 @@ bool forEachSectionLine(std::string_view contents, std::string_view header, Take
         }
         if (!line.empty() && line.front() == '[') return false;
         const std::string_view t = text::trim(line);
-        if (t.empty() || line.front() == '*' || line.front() == ';') return true;
+        if (t.empty() || t.front() == '*' || t.front() == ';') return true;
         ok = take(line);
         return ok;
     });
