@@ -376,8 +376,9 @@ std::string ordinalWords(uint64_t value, Gender gender) {
     for (int place = 0; place < 4 && value > 0; ++place, value /= 10) {
         const unsigned d = static_cast<unsigned>(value % 10);
         if (d == 0) continue;
-        const std::string word = inGender(place < 3 ? tables[place][d] : kThousandth, gender);
-        out = out.empty() ? word : word + " " + out;
+        std::string word = inGender(place < 3 ? tables[place][d] : kThousandth, gender);
+        if (!out.empty()) word += ' ';
+        out.insert(0, word);
     }
     return std::string(text::trim(out));
 }

@@ -303,7 +303,11 @@ std::vector<std::string> tokenize(std::string_view s, const ProsodyConfig& confi
             token = std::string(s.substr(start, p - start));
             klass = std::string(config.classOf(text::upperCase(token)));
         }
-        tokens.push_back("[" + klass + "]" + token);
+        std::string line = "[";
+        line += klass;
+        line += ']';
+        line += token;
+        tokens.push_back(std::move(line));
         if (token.front() == '!' || token.front() == '.' || token.front() == '?') tokens.emplace_back("[--]");
     }
     return tokens;
