@@ -294,6 +294,16 @@ std::string readNumberAt(std::string_view s, size_t& p, size_t& plainUntil) {
     return prefix + cardinalWords(value);
 }
 
+// The expansion of a word written with an ordinal indicator, as "nº" is, when the abbreviation
+// file has the word with its indicator; empty otherwise.
+std::string_view indicatorAbbreviation(std::string_view s, size_t p, std::string_view word,
+                                       const AbbreviationTable& abbreviations) {
+    if (p >= s.size() || (s[p] != '\xBA' && s[p] != '\xAA')) return {};  // º ª
+    std::string key(word);
+    key += s[p];
+    return abbreviations.findAbbreviation(key);
+}
+
 // The word of letters (hyphens inside kept) at p; a word of consonants alone is spelled unless it
 // is an abbreviation followed by a period.
 std::string readWordAt(std::string_view s, size_t& p, const AbbreviationTable& abbreviations) {
@@ -308,6 +318,7 @@ std::string readWordAt(std::string_view s, size_t& p, const AbbreviationTable& a
     if (!consonants) return std::string(word);
     if (p < s.size() && s[p] == '.' && !abbreviations.findAbbreviation(word).empty())
         return std::string(word);
+    if (!indicatorAbbreviation(s, p, word, abbreviations).empty()) return std::string(word);
     std::string spelled;
     for (char c : word) {
         spelled += ' ';
@@ -456,6 +467,8 @@ std::string normalizeText(std::string_view input, const AbbreviationTable& abbre
             std::string_view expansion;
             if (p + 1 < s.size() && s[p] == '.' && s[p + 1] == ' ')
                 expansion = abbreviations.findAbbreviation(word);
+            // "nº" is an abbreviation too, though no period follows it.
+            if (expansion.empty()) expansion = indicatorAbbreviation(s, p, word, abbreviations);
             if (!expansion.empty()) {
                 out += expansion;
                 ++p;

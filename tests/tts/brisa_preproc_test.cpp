@@ -113,6 +113,10 @@ TEST(BrisaAbbreviations, FileFormatLookupAndExpansion) {
     EXPECT_EQ(normal("a Dra. Ana", t), "a doutora Ana");
     EXPECT_EQ(normal("o Sr.", t), "o Sr.");  // at the very end it is not expanded
     EXPECT_EQ(normal("Sr.Silva", t), "Sr ponto Silva");
+    // A word with an ordinal indicator is looked up with it: "nº 5" with the entry "Nº=número".
+    t.readAbbreviations(cp("Nº=número\n"));
+    EXPECT_EQ(normal("nº 5", t), "número cinco");
+    EXPECT_EQ(normal("nª 5", t), "êne ordinal feminino cinco");
 
     std::string many;
     for (int i = 0; i < 2100; ++i) many += "K" + std::to_string(i) + "=x\n";
