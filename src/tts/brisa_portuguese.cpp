@@ -204,7 +204,9 @@ void applyRules(const RuleTable& rules, std::string_view word, size_t stress, Ph
     long p = 0;
     while (p < n) {
         const BrisaRule* applied = nullptr;
+        const unsigned char before = p > 0 ? w.letter(p - 1) : 0;
         for (const BrisaRule& r : rules.bucket(w.letter(p))) {
+            if (r.letterBefore != 0 && r.letterBefore != before) continue;
             if (matchFocus(w, p, r.focus) && matchLeft(w, p - 1, r.left) &&
                 matchRight(w, p + static_cast<long>(r.focus.size()), r.right)) {
                 applied = &r;

@@ -60,6 +60,11 @@ void RuleTable::readRules(std::string_view contents) {
         // A rule without focus would match without consuming anything (an empty line, a line
         // without "("): it could never let the scan advance, so it is not kept.
         if (rule.focus.empty()) return true;
+        if (!rule.left.empty()) {
+            const char last = rule.left.back();
+            if (last != '#' && last != '%' && last != ']' && last != '_' && last != '|')
+                rule.letterBefore = static_cast<unsigned char>(last);
+        }
         const unsigned char first = static_cast<unsigned char>(rule.focus.front());
         if (first < kFirstBucket) return true;
         buckets_[first - kFirstBucket].push_back(std::move(rule));

@@ -19,6 +19,9 @@ struct BrisaRule {
     std::string focus;                           // the letters consumed; never empty in a bucket
     std::string right;                           // matched from its first character rightwards
     std::string phonemes;                        // phoneme names separated by "&"
+    // The letter the left context wants right before the focus, when its last symbol is a plain
+    // letter (0 otherwise): most rules of a bucket fail on it, so it is checked first.
+    unsigned char letterBefore = 0;
 };
 
 class RuleTable {
