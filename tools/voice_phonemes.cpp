@@ -30,6 +30,14 @@
 // before a consonant is dropped (segmento: s e g m e~ t u), kept at the end (bem: b e~ j).
 // Words of one letter (espeak-ng names the letter) and without a vowel are left out.
 //
+// With --brisa FOLDER the Brisa voice's front end is measured instead of the translator, from the
+// data files FOLDER/portug.nrl, .exc, .abr, .pro and .dfn: the phonemes of its PhonemeString
+// (pauses left out, the glides it inserts for missing diphones kept) onto the set: a 6 e E i o O
+// u as they are; a~ e~ i~ o~ u~ -> 6~ e~ i~ o~ u~; y w y~ w~ -> j w j w; nh lh -> J L; s2 -> s;
+// r -> r; r2 -> R before a vowel, r at the end of the word or before a consonant (the common
+// set's r is the tap and the r that closes a syllable, as espeak-ng writes both); the rest are
+// themselves.
+//
 // --reference names a file of Brazilian readings ("word  p h o n e m e s" in the set above, "#"
 // starts a comment; the word matched with its ASCII letters lower-cased): for those words the
 // reading replaces espeak-ng's where Brazilian usage differs from it. Both rates are printed,
@@ -49,6 +57,7 @@
 #include <vector>
 
 #include "text/cp1252.h"
+#include "tts/brisa_front_end.h"
 #include "tts/translator.h"
 
 namespace {
@@ -156,6 +165,42 @@ Phonemes translatorPhonemes(const std::string& phonetic) {
         unit += c;
     }
     if (!letter) unitPhonemes(unit, out);
+    return out;
+}
+
+// The phonemes of a Brisa PhonemeString onto the set.
+Phonemes brisaPhonemes(const std::vector<std::string>& lines) {
+    Phonemes names;
+    for (const std::string& line : lines) {
+        if (line.empty() || line[0] == ';' || line[0] == '_') continue;
+        names.push_back(line.substr(0, line.find(' ')));
+    }
+    auto isVowelName = [](const std::string& p) {
+        return !p.empty() && std::string_view("a6eEioOuwy").find(p[0]) != std::string_view::npos;
+    };
+    Phonemes out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& p = names[i];
+        if (p == "a~")
+            out.push_back("6~");
+        else if (p == "y" || p == "y~")
+            out.push_back("j");
+        else if (p == "w" || p == "w~")
+            out.push_back("w");
+        else if (p == "nh")
+            out.push_back("J");
+        else if (p == "lh")
+            out.push_back("L");
+        else if (p == "s2")
+            out.push_back("s");
+        else if (p == "r2")
+            out.push_back(i + 1 < names.size() && isVowelName(names[i + 1]) && names[i + 1] != "w" &&
+                                  names[i + 1] != "y"
+                              ? "R"
+                              : "r");
+        else
+            out.push_back(p);
+    }
     return out;
 }
 
@@ -384,7 +429,7 @@ bool readReference(const std::string& path, std::map<std::string, Phonemes>& out
 }
 
 struct Options {
-    std::string rules, exceptions, words, reference;
+    std::string rules, exceptions, words, reference, brisa;
     std::vector<std::string> texts;
     long sample = 0;
     uint32_t seed = 1;
@@ -420,6 +465,8 @@ int main(int argc, char** argv) {
             o.rules = v;
         else if (a == "--exceptions")
             o.exceptions = v;
+        else if (a == "--brisa")
+            o.brisa = v;
         else if (a == "--text")
             o.texts.emplace_back(v);
         else if (a == "--words")
@@ -437,14 +484,26 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (o.rules.empty() || o.exceptions.empty() || (o.texts.empty() && o.words.empty())) {
-        std::fprintf(stderr,
-                     "usage: voice_phonemes --rules FILE --exceptions FILE [--text FILE]..."
-                     " [--sample N --seed S --words FILE] [--top N] [--diffs]\n");
+    if ((o.brisa.empty() && (o.rules.empty() || o.exceptions.empty())) ||
+        (o.texts.empty() && o.words.empty())) {
+        std::fprintf(
+            stderr,
+            "usage: voice_phonemes (--rules FILE --exceptions FILE | --brisa FOLDER) [--text FILE]..."
+            " [--sample N --seed S --words FILE] [--top N] [--diffs]\n");
         return 2;
     }
     parlendo::Translator translator;
-    if (!translator.loadTranslatorRules(o.rules) || !translator.loadTranslatorExceptions(o.exceptions)) {
+    parlendo::BrisaFrontEnd brisa;
+    if (!o.brisa.empty()) {
+        const std::string base = o.brisa + "/portug.";
+        if (!brisa.loadRules(base + "nrl") || !brisa.loadExceptions(base + "exc") ||
+            !brisa.loadAbbreviations(base + "abr") || !brisa.loadProsody(base + "pro") ||
+            !brisa.loadDiphones(base + "dfn")) {
+            std::fprintf(stderr, "voice_phonemes: cannot read the Brisa data files in %s\n", o.brisa.c_str());
+            return 2;
+        }
+    } else if (!translator.loadTranslatorRules(o.rules) ||
+               !translator.loadTranslatorExceptions(o.exceptions)) {
         std::fprintf(stderr, "voice_phonemes: cannot read %s or %s\n", o.rules.c_str(), o.exceptions.c_str());
         return 2;
     }
@@ -516,8 +575,17 @@ int main(int argc, char** argv) {
             if (piece) x += piece;
         }
         Phonemes ref = espeakPhonemes(x);
-        std::string phonetic = translator.translateText(cp);
-        Phonemes hyp = translatorPhonemes(phonetic);
+        std::string phonetic;
+        Phonemes hyp;
+        if (o.brisa.empty()) {
+            phonetic = translator.translateText(cp);
+            hyp = translatorPhonemes(phonetic);
+        } else {
+            const std::vector<std::string> lines = brisa.phonemeString(cp, 1.0, 1.0);
+            hyp = brisaPhonemes(lines);
+            for (const std::string& l : lines)
+                if (!l.empty() && l[0] != ';' && l[0] != '_') phonetic += l.substr(0, l.find(' ')) + " ";
+        }
         rawPhonemes += static_cast<long>(ref.size());
         rawErrors += static_cast<long>(align(ref, hyp).size());
         const std::string espeakReading = joined(ref);
