@@ -146,8 +146,10 @@ int main(int argc, char** argv) {
     espeak_Terminate();
     std::vector<Line> lines;
     for (size_t i = 0; i < events.size(); ++i) {
-        const double end = i + 1 < events.size() ? events[i + 1].position : espeakMs;
-        const double ms = std::max(0.0, end - events[i].position);
+        // espeak-ng's last events may come without a position: they end with its sound.
+        double end = i + 1 < events.size() ? events[i + 1].position : espeakMs;
+        if (end < events[i].position) end = espeakMs;
+        const double ms = std::clamp(end - events[i].position, 0.0, 5000.0);
         std::vector<std::string> names = brisaNames(events[i].name);
         if (names.empty()) {
             if (!lines.empty()) lines.back().ms += ms;

@@ -1,10 +1,18 @@
 // Fuzz target for the Brisa synthesizer's phoneme-line reader: arbitrary text split into lines,
-// each read and, when taken, synthesised over a small database of the real format.
+// each read and, when taken, synthesised over a small database of the real format; then the same
+// text through the library's entry points, written in pieces that cut lines anywhere, at the
+// output rate and sample type the first bytes choose.
+#include <stdlib.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "mbrola/mbrola.h"
 #include "mbrola/pho_line.h"
 #include "mbrola/psola.h"
 
@@ -35,9 +43,64 @@ brisa::VoiceDatabase smallDatabase() {
     return db;
 }
 
+// The small database as a file the library opens, in a folder removed at exit.
+const std::string& databaseFile() {
+    static const std::string* file = [] {
+        std::string folder = (std::filesystem::temp_directory_path() / "brisa-fuzz-XXXXXX").string();
+        if (!mkdtemp(folder.data())) fail("cannot make a temporary folder");
+        auto* path = new std::string(folder + "/db");
+        std::vector<uint8_t> image = brisa::serializeVoiceDatabase(smallDatabase());
+        std::FILE* f = std::fopen(path->c_str(), "wb");
+        if (!f || std::fwrite(image.data(), 1, image.size(), f) != image.size())
+            fail("cannot write the database");
+        std::fclose(f);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(std::filesystem::path(databaseFile()).parent_path(), ec);
+        });
+        return path;
+    }();
+    return *file;
+}
+
+void throughTheLibrary(const uint8_t* data, size_t size) {
+    static const bool opened = init_MBR(databaseFile().c_str()) == 0;
+    if (!opened) fail("the library does not open its database");
+    const uint8_t choice = size > 0 ? data[0] : 0;
+    const int rates[] = {16000, 8000, 22050, 44100};
+    setFreq_MBR(rates[choice & 3]);
+    setNoError_MBR(choice & 4 ? -63 : 0);
+    const int type = choice >> 3 & 3;
+    reset_MBR();
+    std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<uint8_t> out(2 * 97);
+    size_t produced = 0;
+    auto drain = [&] {
+        int n = 0;
+        while ((n = readtype_MBR(out.data(), 97, type)) > 0) produced += static_cast<size_t>(n);
+        if (n < 0) fail("read failed");
+    };
+    // Pieces of 1 to 64 bytes (C strings end at a NUL, as the callers' do).
+    size_t at = 0, piece = 1;
+    for (int pieces = 0; at < text.size() && pieces < 256; ++pieces) {
+        const std::string chunk = text.substr(at, piece);
+        at += chunk.size();
+        piece = piece % 64 + 7;
+        const int rc = write_MBR(chunk.c_str());
+        if (rc < kBrisaErrorMemory || rc > 0) fail("write_MBR gave an unknown result");
+        drain();
+    }
+    flush_MBR();
+    drain();
+    // Nothing more than 48 kHz of the longest durations the pieces can hold.
+    if (produced > 256u * 64 * 48 * 30000) fail("more samples than the lines ask for");
+    setFreq_MBR(16000);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    throughTheLibrary(data, size);
     static const brisa::VoiceDatabase db = smallDatabase();
     brisa::Synthesizer synth(db);
     std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -51,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!parsed) continue;
         if (parsed->kind == brisa::PhonemeLine::Kind::Flush) {
             synth.flush();
-            synth.ready().clear();
+            synth.consume(synth.ready().size());
             totalMs = 0;
         }
         if (parsed->kind != brisa::PhonemeLine::Kind::Phoneme) continue;

@@ -32,7 +32,7 @@ int init_MBR(const char* databasePath);
 int init_rename_MBR(const char* databasePath, const char* rename, const char* clone);
 // Takes text holding phoneme lines; a line is taken at its line feed (a trailing CR is dropped),
 // an unfinished one waits for the next write or the flush. 0, or a negative code for the first
-// bad line (the lines before it are taken).
+// bad line (the lines before it are taken, the text from it on is not).
 int write_MBR(const char* lines);
 // Ends the utterance: every phoneme written becomes samples.
 int flush_MBR(void);

@@ -136,16 +136,18 @@ uint8_t toAlaw(int sample) {
 // The next output samples at the session's rate and gain, as 16-bit values.
 int nextSamples(int16_t* out, int capacity) {
     Session& s = session();
-    std::deque<float>& ready = s.synthesizer->ready();
-    const double gain = 32768.0 * s.volume;
+    brisa::Synthesizer& synth = *s.synthesizer;
+    std::span<const float> ready = synth.ready();
+    const float gain = 32768.0F * s.volume;
     auto scaled = [gain](float v) {
-        return static_cast<int16_t>(std::clamp(std::lround(v * gain), -32768L, 32767L));
+        const float x = std::clamp(v * gain, -32768.0F, 32767.0F);
+        return static_cast<int16_t>(x < 0 ? x - 0.5F : x + 0.5F);
     };
     int n = 0;
     if (s.rate == kDatabaseRate) {
         n = static_cast<int>(std::min(ready.size(), static_cast<size_t>(capacity)));
         for (int i = 0; i < n; ++i) out[i] = scaled(ready[static_cast<size_t>(i)]);
-        ready.erase(ready.begin(), ready.begin() + n);
+        synth.consume(static_cast<size_t>(n));
         return n;
     }
     const double step = static_cast<double>(kDatabaseRate) / s.rate;
@@ -157,7 +159,7 @@ int nextSamples(int16_t* out, int capacity) {
         s.phase += step;
     }
     const size_t used = std::min(static_cast<size_t>(s.phase), ready.size());
-    ready.erase(ready.begin(), ready.begin() + static_cast<long>(used));
+    synth.consume(used);
     s.phase -= static_cast<double>(used);
     return n;
 }

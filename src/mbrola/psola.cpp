@@ -17,8 +17,10 @@ constexpr uint32_t kMinPeriod = 16;   // 1 ms
 constexpr uint32_t kMaxPeriod = 320;  // 20 ms: the widest half window
 // Samples this far behind the last phoneme synthesised get no more grains and are final.
 constexpr int64_t kSettled = kMaxPeriod + 2;
-// Phonemes held back waiting for a later pitch point, at most.
+// Phonemes held back waiting for a later pitch point, at most, and their longest duration: the
+// samples of a write stay few.
 constexpr size_t kMaxHeldBack = 64;
+constexpr double kMaxHeldBackMs = 2000;
 
 int64_t sampleAt(double ms) { return std::llround(ms * kSamplesPerMs); }
 
@@ -92,7 +94,9 @@ void Synthesizer::addPhoneme(int phoneme, double durationMs, const std::vector<P
     const double lastPoint = pitch_.empty() ? -1 : pitch_.back().first;
     for (size_t i = 0; i + 1 < pending_.size(); ++i)
         if (pending_[i].startMs + pending_[i].durationMs <= lastPoint) ready = i + 1;
-    if (pending_.size() > kMaxHeldBack) ready = pending_.size() - 1;
+    double heldMs = 0;
+    for (size_t i = ready; i + 1 < pending_.size(); ++i) heldMs += pending_[i].durationMs;
+    if (pending_.size() > kMaxHeldBack || heldMs > kMaxHeldBackMs) ready = pending_.size() - 1;
     if (ready > 0) synthesize(ready);
 }
 
@@ -107,9 +111,22 @@ void Synthesizer::flush() {
     pitch_.clear();
 }
 
+void Synthesizer::consume(size_t n) {
+    readAt_ = std::min(ready_.size(), readAt_ + n);
+    // The samples read are dropped once they are most of the queue.
+    if (readAt_ == ready_.size()) {
+        ready_.clear();
+        readAt_ = 0;
+    } else if (readAt_ > 65536 && readAt_ * 2 > ready_.size()) {
+        ready_.erase(ready_.begin(), ready_.begin() + static_cast<long>(readAt_));
+        readAt_ = 0;
+    }
+}
+
 void Synthesizer::reset() {
     pending_.clear();
     ready_.clear();
+    readAt_ = 0;
     acc_.clear();
     accBase_ = done_ = 0;
     nextMark_ = 0;
@@ -149,9 +166,9 @@ void Synthesizer::synthesize(size_t count) {
         }
         done_ = std::max(done_, t1);
         previous_ = p.phoneme;
+        release(done_ - kSettled);
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(count));
-    release(done_ - kSettled);
     // Pitch points behind what is made are needed no more, but for the last one (the contour
     // holds it until the next).
     const double doneMs = done_ / kSamplesPerMs;
@@ -200,20 +217,30 @@ void Synthesizer::addGrain(const Diphone& d, size_t mark, int64_t at) {
     if (first < accBase_) return;  // cannot happen: released samples lie behind every new grain
     const size_t need = static_cast<size_t>(at + half - accBase_);
     if (acc_.size() < need) acc_.resize(need, 0.0F);
-    const double pi = 3.14159265358979323846;
-    for (int k = -half; k < half; ++k) {
-        const int64_t source = static_cast<int64_t>(centre) + k;
-        if (source < 0 || source >= static_cast<int64_t>(d.samples.size())) continue;
-        const double w = 0.5 - 0.5 * std::cos(pi * (k + half) / half);
-        acc_[static_cast<size_t>(at + k - accBase_)] += static_cast<float>(w * d.samples[source] / 32768.0);
+    if (windows_.size() <= static_cast<size_t>(half)) windows_.resize(half + 1);
+    std::vector<float>& window = windows_[half];
+    if (window.empty()) {
+        const double pi = 3.14159265358979323846;
+        window.resize(2 * static_cast<size_t>(half));
+        for (int k = 0; k < 2 * half; ++k)
+            window[k] = static_cast<float>((0.5 - 0.5 * std::cos(pi * k / half)) / 32768.0);
     }
+    // The part of the window over samples the diphone has.
+    const int from = std::max(-half, -static_cast<int>(centre));
+    const int to = std::min(half, static_cast<int>(d.samples.size() - centre));
+    float* out = acc_.data() + (at - accBase_);
+    const int16_t* in = d.samples.data() + centre;
+    const float* w = window.data() + half;
+    for (int k = from; k < to; ++k) out[k] += w[k] * static_cast<float>(in[k]);
 }
 
 // Moves the samples before `upTo` to the ready queue (silence where no grain reached).
 void Synthesizer::release(int64_t upTo) {
     if (upTo <= accBase_) return;
     const size_t n = static_cast<size_t>(upTo - accBase_);
-    for (size_t i = 0; i < n; ++i) ready_.push_back(i < acc_.size() ? acc_[i] : 0.0F);
+    const size_t have = std::min(n, acc_.size());
+    ready_.insert(ready_.end(), acc_.begin(), acc_.begin() + static_cast<long>(have));
+    ready_.resize(ready_.size() + (n - have), 0.0F);
     acc_.erase(acc_.begin(), acc_.begin() + static_cast<long>(std::min(n, acc_.size())));
     accBase_ = upTo;
 }

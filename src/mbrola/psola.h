@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,7 +37,9 @@ public:
     void reset();
 
     // Finished samples waiting to be read, at the database's rate, full scale 1.0 = 32768.
-    std::deque<float>& ready() { return ready_; }
+    std::span<const float> ready() const { return {ready_.data() + readAt_, ready_.size() - readAt_}; }
+    // Takes the first `n` of them away.
+    void consume(size_t n);
 
     // The pitch of the voice when a whole utterance asks for none.
     double naturalPitch() const { return naturalPitch_; }
@@ -77,7 +79,9 @@ private:
     int64_t accBase_ = 0;  // the utterance sample acc_[0] stands for
     int64_t done_ = 0;     // samples up to here have all their grains
     double nextMark_ = 0;
-    std::deque<float> ready_;
+    std::vector<float> ready_;
+    size_t readAt_ = 0;
+    std::vector<std::vector<float>> windows_;  // Hann windows by half width, made when first needed
 };
 
 }  // namespace brisa

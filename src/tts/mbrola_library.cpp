@@ -56,7 +56,7 @@ std::optional<MbrolaLibrary> MbrolaLibrary::load(const std::vector<std::string>&
         ok = bind(*library, c.close_Phone, "close_Phone", error) && ok;
         ok = bind(*library, c.appendf0_Phone, "appendf0_Phone", error) && ok;
         if (!ok) {
-            error = path + ": " + error;
+            error.insert(0, ": ").insert(0, path);
             return std::nullopt;  // the library is released as it goes out of scope
         }
         return MbrolaLibrary(std::move(*library), c, path);

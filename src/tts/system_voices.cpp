@@ -6,7 +6,7 @@
 namespace parlendo {
 
 EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep,
-                                BrisaVoiceSetup brisa) {
+                                const BrisaVoiceSetup& brisa) {
     return [&player, &keys, sleep, brisa](int type) -> std::unique_ptr<SpeechOutput> {
         if (type == kEngineRuleBased) {
             if (!brisa.frontEnd) return nullptr;

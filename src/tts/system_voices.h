@@ -50,6 +50,6 @@ struct BrisaVoiceSetup {
 // The engine switch of a run: type 3 the Brisa voice, 4 espeak-ng, any other type
 // speech-dispatcher.
 EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep,
-                                BrisaVoiceSetup brisa = {});
+                                const BrisaVoiceSetup& brisa = {});
 
 }  // namespace parlendo

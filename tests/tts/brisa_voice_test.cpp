@@ -39,8 +39,8 @@ private:
 
 class BrisaVoiceTest : public ::testing::Test {
 protected:
-    std::unique_ptr<SpeechOutput> voice(std::string library = PARLENDO_BRISA_LIBRARY,
-                                        std::string database = PARLENDO_BRISA_DATABASE) {
+    std::unique_ptr<SpeechOutput> voice(const std::string& library = PARLENDO_BRISA_LIBRARY,
+                                        const std::string& database = PARLENDO_BRISA_DATABASE) {
         BrisaVoiceConfig config;
         config.folder = "/data/brisa/";
         return createBrisaVoice(
