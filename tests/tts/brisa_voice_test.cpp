@@ -5,11 +5,21 @@
 #include <gtest/gtest.h>
 
 #include "../console/fake_wave_player.h"
+#include "../interp/fixture.h"
 #include "console/key_queue.h"
+#include "console/settings_file.h"
 #include "tts/mbrola_library.h"
+#include "tts/system_voices.h"
+
+// The database the build made; none when the voice data are not built.
+#ifndef PARLENDO_BRISA_DATABASE
+#define PARLENDO_BRISA_DATABASE ""
+#endif
 
 namespace parlendo::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Asked {
     bool loadOk = true;
@@ -39,6 +49,10 @@ private:
 
 class BrisaVoiceTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        if (std::string_view(PARLENDO_BRISA_DATABASE).empty())
+            GTEST_SKIP() << "the Brisa database is not built (PARLENDO_VOICE_DATA is off)";
+    }
     std::unique_ptr<SpeechOutput> voice(const std::string& library = PARLENDO_BRISA_LIBRARY,
                                         const std::string& database = PARLENDO_BRISA_DATABASE) {
         BrisaVoiceConfig config;
@@ -121,6 +135,41 @@ TEST_F(BrisaVoiceTest, StartFailsWithoutItsPieces) {
     auto v = voice();
     EXPECT_FALSE(v->open(0, 0, 0, ""));
     EXPECT_EQ(v->fault(), "Erro no arquivo de prosodia");
+}
+
+TEST_F(BrisaVoiceTest, EngineTypeThreeFindsLibraryAndDatabaseBesideTheExecutable) {
+    // The build folder is laid out as the program finds its voice: the library beside the
+    // executables, the database in share/oralix/brisa.
+    BrisaVoiceSetup setup;
+    setup.executableFolder = PARLENDO_BINARY_DIR;
+    EXPECT_EQ(systemEngineSwitch(
+                  player, keys, [](int) {}, setup)(kEngineRuleBased),
+              nullptr);
+    setup.frontEnd = [this] { return std::make_unique<LinesFrontEnd>(asked); };
+    auto engine = systemEngineSwitch(
+        player, keys, [](int) {}, setup)(kEngineRuleBased);
+    ASSERT_NE(engine, nullptr);
+    ASSERT_TRUE(engine->open(0, 0, 0, ""));
+    asked.lines = {"_ 50", "a 200 50 120", "_ 50"};
+    engine->say("a");
+    EXPECT_EQ(bytesPlayed(), 300U * 32);
+    engine->close();
+
+    // The settings: defaults, then values of the section BRISATTS.
+    const fs::path folder = freshTempFolder("brisa-settings");
+    SettingsFile settings(tempSettings(folder));
+    BrisaVoiceConfig config = readBrisaVoiceConfig(settings, PARLENDO_BINARY_DIR);
+    EXPECT_EQ(config.database, "br4");
+    EXPECT_EQ(config.base, "portug");
+    EXPECT_EQ(config.folder, std::string(PARLENDO_BINARY_DIR) + "/share/oralix/brisa/");
+    settings.writeSetting("BRISATTS", "MBROLA_DB", "br5");
+    settings.writeSetting("BRISATTS", "DIR", "/opt/brisa");
+    settings.writeSetting("BRISATTS", "BASE", "outro");
+    config = readBrisaVoiceConfig(settings, PARLENDO_BINARY_DIR);
+    EXPECT_EQ(config.database, "br5");
+    EXPECT_EQ(config.folder, "/opt/brisa/");
+    EXPECT_EQ(config.base, "outro");
+    fs::remove_all(folder);
 }
 
 }  // namespace
