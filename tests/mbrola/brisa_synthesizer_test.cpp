@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,43 @@ TEST(BrisaVoiceDatabase, ReadsBackWhatIsWrittenAndRefusesDamagedImages) {
     EXPECT_TRUE(damaged([](brisa::VoiceDatabase& d) { d.phonemes[1] = "_"; }));
     EXPECT_TRUE(damaged([](brisa::VoiceDatabase& d) { d.diphones.push_back(d.diphones[0]); }));
     EXPECT_TRUE(damaged([](brisa::VoiceDatabase& d) { d.rate = 22050; }));
+}
+
+TEST(BrisaVoiceDatabase, TheBuiltDatabaseJoinsEveryPhonemeOfTheVoice) {
+    if (std::string_view(PARLENDO_BRISA_DATABASE).empty())
+        GTEST_SKIP() << "the Brisa database is not built (PARLENDO_VOICE_DATA is off)";
+    std::string error;
+    auto db = brisa::readVoiceDatabase(PARLENDO_BRISA_DATABASE, error);
+    ASSERT_TRUE(db) << error;
+    const std::vector<std::string> names = {"_",  "__", "a",  "6",  "e",  "E",  "i",  "o",  "O", "u",  "a~",
+                                            "e~", "i~", "o~", "u~", "w",  "y",  "w~", "y~", "p", "b",  "t",
+                                            "d",  "k",  "g",  "tS", "dZ", "f",  "v",  "s",  "z", "s2", "S",
+                                            "Z",  "m",  "n",  "nh", "l",  "lh", "r",  "r2"};
+    std::set<std::pair<std::string, std::string>> pairs;
+    size_t voicedVowels = 0, vowels = 0;
+    for (const brisa::Diphone& d : db->diphones) {
+        const std::string& left = db->phonemes[d.left];
+        const std::string& right = db->phonemes[d.right];
+        pairs.insert({left, right});
+        // A vowel's half is voiced: marks a pitch period apart (64 to 400 Hz).
+        if (right == "a" && left != "_" && left != "__") {
+            ++vowels;
+            size_t voiced = 0;
+            for (size_t m = 1; m < d.marks.size(); ++m)
+                if (d.marks[m].voiced && d.marks[m].position > d.boundary && d.marks[m].position < d.end) {
+                    const uint32_t period = d.marks[m].position - d.marks[m - 1].position;
+                    voiced += period >= 40 && period <= 250;
+                }
+            voicedVowels += voiced >= 2;
+        }
+    }
+    for (const std::string& a : names)
+        for (const std::string& b : names) {
+            const bool pause = a[0] == '_' && b[0] == '_';
+            EXPECT_EQ(pairs.count({a, b}), pause ? 0U : 1U) << a << "-" << b;
+        }
+    EXPECT_EQ(voicedVowels, vowels);
+    EXPECT_GT(vowels, 30U);
 }
 
 // The pitch of s[centre - 320, centre + 320) by normalised autocorrelation, 50 to 400 Hz; 0 when
@@ -264,6 +302,20 @@ TEST_F(BrisaLibrary, RateVolumeVersionAndDatabaseFacts) {
     ASSERT_EQ(quiet.size(), base.size());
     for (size_t i = 0; i < base.size(); i += 97) EXPECT_NEAR(quiet[i], base[i] / 2.0, 1.0);
     c_->setVolumeRatio_MBR(1);
+    // The other sample types: 8-bit around 128, and the companded codes of the same samples.
+    for (int type : {1, 2, 3}) {
+        c_->reset_MBR();
+        c_->write_MBR("_ 10\r\na 300 50 120\r\n");
+        c_->flush_MBR();
+        std::vector<uint8_t> bytes(10000);
+        const int n = c_->readtype_MBR(bytes.data(), 10000, type);
+        ASSERT_EQ(n, 4960) << type;
+        const uint8_t silence = type == 1 ? 128 : type == 2 ? 0xFF : 0xD5;
+        EXPECT_EQ(bytes[0], silence) << type;
+        EXPECT_GT(std::count_if(bytes.begin(), bytes.begin() + n, [&](uint8_t b) { return b != silence; }),
+                  n / 2);
+    }
+    EXPECT_LT(c_->readtype_MBR(text, 10, 7), 0);
     void* phone = c_->init_Phone("a", 100);
     ASSERT_NE(phone, nullptr);
     EXPECT_EQ(c_->appendf0_Phone(phone, 50, 120), 0);
