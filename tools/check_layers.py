@@ -5,6 +5,7 @@ The layers, lowest first: text; platform; interp; console, tts, net and commands
 app on top. The sources of the directory program (src/sources) stand beside the interpreter on
 text and platform, and only app includes them. Tests, fuzz targets, benchmarks and tools stand
 where the host stands (they build whole programs and hand them fakes), so they are not checked.
+The Brisa voice's synthesizer (src/mbrola), a library of its own, stands on text and platform.
 Usage: check_layers.py [ROOT]; prints each upward include as FILE:LINE: and exits 1 when any.
 """
 import pathlib
@@ -18,6 +19,8 @@ ALLOWED = {
     "platform": {"text", "platform"},
     "interp": {"text", "platform", "interp"},
     "sources": {"text", "platform", "sources"},
+    # The Brisa voice's synthesizer, a library of its own loaded at run time.
+    "mbrola": {"text", "platform", "mbrola"},
     "app": {"text", "platform", "interp", "sources", "app"} | SUBSYSTEMS,
 }
 for name in SUBSYSTEMS:

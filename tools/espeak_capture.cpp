@@ -78,7 +78,12 @@ bool findSound(const std::vector<short>& in, size_t& first, size_t& last, int di
 
 std::vector<double> resampleToVoiceRate(const std::vector<short>& in, size_t first, size_t last,
                                         int sourceRate) {
-    const double step = static_cast<double>(sourceRate) / kVoiceRate;
+    return resample(in, first, last, sourceRate, kVoiceRate);
+}
+
+std::vector<double> resample(const std::vector<short>& in, size_t first, size_t last, int sourceRate,
+                             int targetRate) {
+    const double step = static_cast<double>(sourceRate) / targetRate;
     const double cutoff = 0.45 / step;  // of the source rate: below the new Nyquist frequency
     const int taps = 16;
     const double pi = 3.14159265358979323846;

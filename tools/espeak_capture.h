@@ -39,8 +39,12 @@ CapturedSpeech speak(const std::string& text, bool phonemeInput);
 // False when nothing is louder.
 bool findSound(const std::vector<short>& in, size_t& first, size_t& last, int divisor);
 
-// The samples in[first, last) resampled from `sourceRate` to the voice rate with a windowed-sinc
+// The samples in[first, last) resampled from `sourceRate` to `targetRate` with a windowed-sinc
 // low-pass below the new Nyquist frequency.
+std::vector<double> resample(const std::vector<short>& in, size_t first, size_t last, int sourceRate,
+                             int targetRate);
+
+// The same to the built-in voice's rate.
 std::vector<double> resampleToVoiceRate(const std::vector<short>& in, size_t first, size_t last,
                                         int sourceRate);
 

@@ -327,8 +327,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         words = std::make_unique<BuiltinVoice>(*player, keys, settings,
                                                text::externalToCp1252(where.executableFolder), sleep);
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
+    // The Brisa voice's settings are read once, at start. FIXME: its front end (the text to its
+    // phoneme lines) plugs in as brisa.frontEnd; until then engine type 3 opens nothing.
+    BrisaVoiceSetup brisa;
+    brisa.executableFolder = where.executableFolder;
+    brisa.config = readBrisaVoiceConfig(settings, text::externalToCp1252(where.executableFolder));
     VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep,
-                        systemEngineSwitch(*player, keys, sleep),
+                        systemEngineSwitch(*player, keys, sleep, brisa),
                         text::externalToCp1252(where.executableFolder));
     // A system voice that cannot speak is said by the built-in voice and written where the
     // warnings go.

@@ -25,4 +25,29 @@ void* SharedLibrary::symbol(const char* name, std::string& error) const {
     return address;
 }
 
+std::optional<OwnedLibrary> OwnedLibrary::open(const std::string& path, std::string& error) {
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = ::dlerror();
+        error = reason ? reason : path;
+        return std::nullopt;
+    }
+    return OwnedLibrary(handle);
+}
+
+OwnedLibrary& OwnedLibrary::operator=(OwnedLibrary&& other) noexcept {
+    if (this != &other) {
+        if (handle_) ::dlclose(handle_);
+        handle_ = other.handle_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+OwnedLibrary::~OwnedLibrary() {
+    if (handle_) ::dlclose(handle_);
+}
+
+void* OwnedLibrary::symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
+
 }  // namespace parlendo

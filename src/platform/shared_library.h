@@ -33,4 +33,25 @@ private:
     void* handle_;
 };
 
+// A library loaded from a file for as long as its owner keeps it, then released: a library that
+// can be replaced while the program runs (the Brisa voice's synthesizer, reloaded after a fault).
+class OwnedLibrary {
+public:
+    // Loads the file (a path, or a name the loader searches for); nothing, with the loader's
+    // reason in `error`, when it cannot.
+    static std::optional<OwnedLibrary> open(const std::string& path, std::string& error);
+    OwnedLibrary(OwnedLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    OwnedLibrary& operator=(OwnedLibrary&& other) noexcept;
+    OwnedLibrary(const OwnedLibrary&) = delete;
+    OwnedLibrary& operator=(const OwnedLibrary&) = delete;
+    ~OwnedLibrary();
+
+    // The address of the named symbol, or null.
+    void* symbol(const char* name) const;
+
+private:
+    explicit OwnedLibrary(void* handle) : handle_(handle) {}
+    void* handle_;
+};
+
 }  // namespace parlendo

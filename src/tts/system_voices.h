@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "console/speech_output.h"
+#include "tts/brisa_voice.h"
 
 namespace parlendo {
 
@@ -38,8 +39,17 @@ struct SpeechDispatcherLimits {
 // The same with other limits (the tests' servers, which answer late or never).
 std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type, const SpeechDispatcherLimits& limits);
 
-// The engine switch of a run: type 4 espeak-ng, 3 none (the rule-based voice is not built yet),
-// any other type speech-dispatcher.
-EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep);
+// What the switch needs for the Brisa voice (type 3): its settings, the executable's folder (where
+// the synthesizer library and the database are looked for first) and a maker of its front end.
+struct BrisaVoiceSetup {
+    BrisaVoiceConfig config;
+    std::string executableFolder;
+    std::function<std::unique_ptr<BrisaFrontEnd>()> frontEnd;  // empty: type 3 opens nothing
+};
+
+// The engine switch of a run: type 3 the Brisa voice, 4 espeak-ng, any other type
+// speech-dispatcher.
+EngineSwitch systemEngineSwitch(WavePlayer& player, KeyQueue& keys, const std::function<void(int)>& sleep,
+                                const BrisaVoiceSetup& brisa = {});
 
 }  // namespace parlendo

@@ -28,7 +28,7 @@ fail() {
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "cmake --install: $(cat "$work/install.log")"
 for f in bin/sintonix bin/parlendo bin/sintonix-fontes share/oralix/difones/DIFONES2.IND \
     share/man/man1/sintonix.1 share/man/man1/parlendo.1 share/man/man1/sintonix-fontes.1 \
-    share/applications/sintonix.desktop; do
+    share/applications/sintonix.desktop lib/sintonix/libbrisa-mbrola.so share/oralix/brisa/br4; do
     [[ -e $prefix/$f ]] || fail "$f is not installed"
 done
 
