@@ -1,11 +1,12 @@
 // Fuzz target for the braille code text of a console row: any row, from either state of the
 // parenthesis flag, gives a bounded text without capital letters or line breaks, the same each
-// time from the same state.
+// time from the same state, each cell standing for a character of the row in order.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/braille_text.h"
 
@@ -28,7 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string braille = first.toBrailleText(row);
     parlendo::BrailleTransliterator second;
     second.setParenthesisOpen(open);
-    if (second.toBrailleText(row) != braille) fail("the same row gave two texts");
+    std::vector<size_t> sourceOf;
+    if (second.toBrailleText(row, &sourceOf) != braille) fail("the same row gave two texts");
+    // Each cell stands for a character of the row, in the row's order.
+    if (sourceOf.size() != braille.size()) fail("cells without their character");
+    for (size_t i = 0; i < sourceOf.size(); ++i) {
+        if (sourceOf[i] >= row.size()) fail("a cell for a character past the row");
+        if (i > 0 && sourceOf[i] < sourceOf[i - 1]) fail("cells out of the row's order");
+    }
     if (second.parenthesisOpen() != first.parenthesisOpen()) fail("the same row left two states");
 
     // No form is longer than three cells for each character it stands for.
