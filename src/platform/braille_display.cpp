@@ -28,6 +28,8 @@ constexpr const char* kBrlapiLibrary = "libbrlapi.so.0.8";
 // More cells than any display has: a size past it is taken for a broken answer.
 constexpr unsigned kMostCells = 4096;
 constexpr int kPollMs = 40;
+// The display's size is asked again every this many rounds of kPollMs (about a second).
+constexpr int kSizeRounds = 25;
 
 #define PARLENDO_BRLAPI_CALLS(X)    \
     X(brlapi_getHandleSize)         \
@@ -154,15 +156,23 @@ public:
             close();
             return std::nullopt;
         }
-        unsigned x = 0, y = 0;
-        if (api_.brlapi__getDisplaySize(handle(), &x, &y) < 0) {
+        if (!querySize()) {
             close();
             return std::nullopt;
         }
-        size_ = x * std::max(y, 1U);
-        if (x > kMostCells || y > kMostCells || size_ > kMostCells) size_ = 0;
         return size_;
     }
+
+    // Asks the size again: a display can come to brltty after the connection, or change. False
+    // when the connection is lost.
+    bool querySize() {
+        unsigned x = 0, y = 0;
+        if (api_.brlapi__getDisplaySize(handle(), &x, &y) < 0) return false;
+        size_ = x * std::max(y, 1U);
+        if (x > kMostCells || y > kMostCells || size_ > kMostCells) size_ = 0;
+        return true;
+    }
+    unsigned size() const { return size_; }
 
     bool show(const std::vector<uint8_t>& dots) {
         if (size_ == 0) return true;
@@ -222,12 +232,18 @@ void serve(const std::shared_ptr<Shared>& s, const BrailleDisplayOptions& option
         s->cells = static_cast<int>(*size);
         ++s->connection;
         bool alive = true;
-        while (alive && !s->stop) {
+        for (int round = 1; alive && !s->stop; ++round) {
             std::optional<std::vector<uint8_t>> dots = std::exchange(s->pending, std::nullopt);
             lock.unlock();
             std::vector<BrailleKey> keys;
             alive = (!dots || c.show(*dots)) && c.readKeys(keys);
+            const unsigned before = c.size();
+            if (alive && round % kSizeRounds == 0) alive = c.querySize();
             lock.lock();
+            if (c.size() != before) {
+                s->cells = static_cast<int>(c.size());
+                ++s->connection;
+            }
             s->keys.insert(s->keys.end(), keys.begin(), keys.end());
         }
         s->cells = 0;

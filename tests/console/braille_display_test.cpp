@@ -102,6 +102,7 @@ public:
                                          "-L",   f + "/log",
                                          "-l",   "info"};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
