@@ -235,7 +235,7 @@ TEST(BrailleDisplay, CursorRowShownAndKeysTyped) {
     c.grid.write("\nFim");
     expected = dotsOf(c.tables, "{fim", 40);
     EXPECT_TRUE(display.waitForCells(same, [&] { c.pump(); }));
-    // An 81-character row is cut to the display's 40 cells.
+    // A row of 80 characters is cut to the display's 40 cells.
     c.grid.gotoXY(1, 5);
     c.grid.write(std::string(80, 'x'));
     c.grid.gotoXY(1, 5);
