@@ -12,9 +12,10 @@ cd "$(dirname "$0")"
 # own; an X server, xterm and the X utilities for the desktop tests (xset and xmodmap read Num Lock
 # and load dead keys); tcl, time, wbrazilian and the espeak-ng command for the benchmarks; groff,
 # man-db and desktop-file-utils for the install test's manual pages and desktop entry.
+# brltty, whose virtual display driver the braille display tests play.
 tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev clang-format clang-tidy python3 tmux sox \
   curl openssl xsel xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db \
-  desktop-file-utils
+  desktop-file-utils brltty
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"

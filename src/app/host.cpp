@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/option_messages.h"
+#include "console/braille_mirror.h"
+#include "console/braille_tables.h"
 #include "console/console_grid.h"
 #include "console/console_settings.h"
 #include "console/grid_console_port.h"
@@ -300,6 +302,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // are typed before the terminal's); otherwise what is written is echoed to standard output
     // and keys come from standard input a line at a time.
     TeletypeEcho echo;
+    std::unique_ptr<BrailleMirror> braille;
     if (fullScreen) terminal = TerminalRenderer::create(console, keys);
     if (terminal) {
         console.setObserver(terminal.get());
@@ -313,6 +316,15 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
             if (!terminal->keepsScreenBehind()) heldWarnings.hold(noSound);
         }
         if (!settingsProblem.empty() && !terminal->keepsScreenBehind()) heldWarnings.hold(settingsProblem);
+        // The cursor row on a braille display, when brltty has one; without it, nothing.
+        std::string error;
+        if (std::optional<BrailleTables> tables =
+                loadBrailleTables(shareDataFolder(where.executableFolder, "braille"), error)) {
+            braille = std::make_unique<BrailleMirror>(console, keys, *tables,
+                                                      openBrailleDisplay(BrailleDisplayOptions{}));
+            loop.add(braille.get());
+            terminal->whileWaiting([&braille] { braille->pump(); });
+        }
     } else if (!options.headless) {
         console.setObserver(&echo);
         keySource.add(&standardInput);

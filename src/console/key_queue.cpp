@@ -42,7 +42,17 @@ std::optional<uint8_t> KeyQueue::readKey() {
     Entry e = bytes_.front();
     bytes_.pop_front();
     lastModifiers_ = e.modifiers;
+    lastRouted_ = e.routed;
     return e.byte;
+}
+
+void KeyQueue::setRoutingWanted(bool wanted) {
+    routingWanted_ = wanted;
+    if (!wanted) std::erase_if(bytes_, [](const Entry& e) { return e.routed != 0; });
+}
+
+void KeyQueue::pushRouting(int column) {
+    if (routingWanted_ && column > 0 && bytes_.size() < kCapacity) bytes_.push_back(Entry{0, {}, column});
 }
 
 void KeyQueue::pushKey(uint8_t byte, Modifiers modifiers, size_t limit) {

@@ -67,6 +67,15 @@ public:
     }
     int pointerX() const { return pointerX_; }
     int pointerY() const { return pointerY_; }
+    // Routing keys of a braille display, for a reader that moves its cursor with them (the line
+    // editor). While one wants them, a routing key is queued as a 0 byte for which routedColumn()
+    // gives the 1-based column routed to; otherwise none is queued. Turning them off drops the
+    // routing bytes still queued, so that no reader takes them for keys.
+    void setRoutingWanted(bool wanted);
+    bool routingWanted() const { return routingWanted_; }
+    void pushRouting(int column);
+    // The column of the last byte read when it was a routing key; 0 otherwise.
+    int routedColumn() const { return lastRouted_; }
     // Set once a read found no key and no source to type one.
     bool exhausted() const { return exhausted_; }
 
@@ -74,6 +83,7 @@ private:
     struct Entry {
         uint8_t byte;
         Modifiers modifiers;
+        int routed = 0;
     };
     std::deque<Entry> bytes_;
     KeySource* source_ = nullptr;
@@ -82,6 +92,8 @@ private:
     int pointerX_ = 0;
     int pointerY_ = 0;
     bool exhausted_ = false;
+    bool routingWanted_ = false;
+    int lastRouted_ = 0;
 };
 
 // Parses the key notation of --keys (UTF-8): each character is a key; "{...}" holds a key-code

@@ -42,6 +42,7 @@ struct Key {
     bool extended = false;
     int code = 0;
     Modifiers held;
+    int routed = 0;  // a braille display's routing key: the 1-based column routed to
 };
 
 // What moving by word takes as one run: letters, digits, blanks, or a single other byte.
@@ -97,6 +98,7 @@ private:
     void previousWord();
     void deleteWord();
     void readNextItem();
+    void routeTo(int column);
     bool changeSpeed();
     void copy();
     void paste(bool firstKey);
@@ -131,6 +133,14 @@ LineEditor::LineEditor(Interpreter& in, std::string_view text, int column, int r
 
 EditExit LineEditor::run(std::string& out) {
     EditExit exit;
+    // The routing keys of a braille display move the cursor while the editor runs.
+    struct Routing {
+        KeyQueue& keys;
+        explicit Routing(KeyQueue& k) : keys(k) { keys.setRoutingWanted(true); }
+        ~Routing() { keys.setRoutingWanted(false); }
+        Routing(const Routing&) = delete;
+        Routing& operator=(const Routing&) = delete;
+    } routing(keys_);
     for (;;) {
         scroll();
         draw();
@@ -154,6 +164,10 @@ std::optional<Key> LineEditor::readEditorKey() {
         if (!b) return std::nullopt;
         speech_.stopSpeech();
         Key k{false, *b, keys_.modifiers()};
+        if (keys_.routedColumn() != 0) {
+            k.routed = keys_.routedColumn();
+            return k;
+        }
         if (*b != 0) return k;
         std::optional<uint8_t> code = keys_.readKey();
         if (!code) return std::nullopt;
@@ -165,6 +179,10 @@ std::optional<Key> LineEditor::readEditorKey() {
 }
 
 std::optional<EditExit> LineEditor::handle(const Key& k) {
+    if (k.routed != 0) {
+        routeTo(k.routed);
+        return std::nullopt;
+    }
     const bool paste = k.extended ? k.code == kShiftInsert : k.code == kCtrlV;
     const bool copyOrPaste = paste || (k.extended ? k.code == kCtrlInsert : k.code == kCtrlC);
     const bool first = firstKey_;
@@ -376,6 +394,13 @@ void LineEditor::insert(char c) {
     text_.pop_back();
     if (in_.speechEcho) speech_.playChar(static_cast<uint8_t>(c));
     ++cursor_;
+}
+
+// A routing key over a character of the field puts the cursor on it; past the text, after its
+// last character. Outside the field it does nothing.
+void LineEditor::routeTo(int column) {
+    if (column < column_ || column >= column_ + width_) return;
+    cursor_ = std::clamp(first_ + (column - column_), 1, std::min(max_, lastNonBlank()) + 1);
 }
 
 void LineEditor::deleteChar(int pos, bool announce) {

@@ -32,6 +32,8 @@ constexpr auto kStreamingInterval = std::chrono::milliseconds(40);
 constexpr auto kQuietInterval = std::chrono::milliseconds(50);
 // Keys typed ahead beyond this many are dropped.
 constexpr size_t kTypedAheadLimit = 4096;
+// How often the sources beside the terminal are looked at while a key is awaited.
+constexpr int kIdleStepMs = 50;
 // A character cell, in pixels, when the terminal does not say.
 constexpr int kDefaultCellWidth = 8;
 constexpr int kDefaultCellHeight = 16;
@@ -179,6 +181,7 @@ struct TerminalRenderer::Impl {
     TerminalKeyDecoder decoder;
     std::deque<TerminalInput> typed;
     std::function<bool()> hold;
+    std::function<void()> idle;
     bool inputEnded = false;
     bool suspended = false;  // the terminal is lent to another program
     Clock::time_point lastByte{};
@@ -562,8 +565,13 @@ struct TerminalRenderer::Impl {
                 auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
                 timeout = left > 0 ? static_cast<int>(left) + 1 : 0;
             }
+            if (idle) timeout = timeout < 0 ? kIdleStepMs : std::min(timeout, kIdleStepMs);
             if (term->wait(timeout) == RawTerminal::Wait::Resized) update(true);
             readInput();
+            if (idle && typed.empty()) {
+                idle();
+                if (keys.size() > 0) return TypedKey{};
+            }
         }
     }
 };
@@ -580,6 +588,8 @@ std::unique_ptr<TerminalRenderer> TerminalRenderer::create(ConsoleGrid& grid, Ke
 
 TerminalRenderer::TerminalRenderer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TerminalRenderer::~TerminalRenderer() = default;
+
+void TerminalRenderer::whileWaiting(std::function<void()> idle) { impl_->idle = std::move(idle); }
 
 void TerminalRenderer::holdKeysWhile(std::function<bool()> hold) { impl_->hold = std::move(hold); }
 

@@ -34,6 +34,9 @@ public:
 
     // Keys typed on the terminal wait while `hold` gives true: the harness's keys come first.
     void holdKeysWhile(std::function<bool()> hold);
+    // Called every few tens of milliseconds while waiting for a key typed on the terminal, for
+    // sources of keys beside it (a braille display): a key it queues ends the wait.
+    void whileWaiting(std::function<void()> idle);
     // Brings the terminal up to date with the grid now.
     void update();
     // A notice (Windows-1252) drawn in reverse video over the last rows in view, for everyone to

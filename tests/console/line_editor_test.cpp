@@ -470,3 +470,31 @@ TEST(LineEditor, CtrlAltF9ReviewsTheScreenAndComesBack) {
 
 }  // namespace
 }  // namespace parlendo::testing
+
+namespace parlendo::testing {
+namespace {
+
+TEST(LineEditor, BrailleRoutingKeysMoveTheCursor) {
+    // Each case: the column routed to before the second key, and the text after typing X.
+    struct Case {
+        int column;
+        const char* text;
+    };
+    for (Case c : {Case{3, "abXcdef"}, Case{1, "Xabcdef"}, Case{40, "abcdefX"}, Case{79, "abcdefX"}}) {
+        Desk d("{#0#79}X{#13}");
+        d.source.probe = [&](int typed) {
+            if (typed == 1) d.keys.pushRouting(c.column);
+        };
+        std::string t = "abcdef";
+        d.edit(t);
+        EXPECT_EQ(t, c.text) << "routed to column " << c.column;
+        EXPECT_FALSE(d.keys.routingWanted()) << "only while the editor runs";
+    }
+    // Outside the editor a routing key is not queued at all.
+    Desk d("");
+    d.keys.pushRouting(3);
+    EXPECT_EQ(d.keys.size(), 0U);
+}
+
+}  // namespace
+}  // namespace parlendo::testing
