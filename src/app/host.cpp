@@ -339,11 +339,12 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
         words = std::make_unique<BuiltinVoice>(*player, keys, settings,
                                                text::externalToCp1252(where.executableFolder), sleep);
     SpeechLog log(options.speechLog ? &speechLog : nullptr, /*keepLines=*/false);
-    // The Brisa voice's settings are read once, at start. FIXME: its front end (the text to its
-    // phoneme lines) plugs in as brisa.frontEnd; until then engine type 3 opens nothing.
+    // The Brisa voice's settings are read once, at start; its front end reads the five data files
+    // at every open.
     BrisaVoiceSetup brisa;
     brisa.executableFolder = where.executableFolder;
     brisa.config = readBrisaVoiceConfig(settings, text::externalToCp1252(where.executableFolder));
+    brisa.frontEnd = brisaRulesFrontEnd;
     VoicedSpeech speech(keys, *player, settings, clock, std::move(words), &log, sleep,
                         systemEngineSwitch(*player, keys, sleep, brisa),
                         text::externalToCp1252(where.executableFolder));

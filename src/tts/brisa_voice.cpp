@@ -10,6 +10,7 @@
 #include "console/settings_file.h"
 #include "text/cp1252.h"
 #include "text/cp1252_literal.h"
+#include "tts/brisa_front_end.h"
 #include "tts/mbrola_library.h"
 #include "tts/wave_player.h"
 
@@ -25,7 +26,7 @@ class BrisaVoice final : public SpeechOutput {
 public:
     BrisaVoice(WavePlayer& player, KeyQueue& keys, std::function<void(int)> sleep, BrisaVoiceConfig config,
                std::vector<std::string> libraryPaths, std::string databasePath,
-               std::unique_ptr<BrisaFrontEnd> frontEnd)
+               std::unique_ptr<BrisaPhonemeSource> frontEnd)
         : player_(player),
           keys_(keys),
           sleep_(std::move(sleep)),
@@ -160,7 +161,7 @@ private:
     BrisaVoiceConfig config_;
     std::vector<std::string> libraryPaths_;
     std::string databasePath_;
-    std::unique_ptr<BrisaFrontEnd> frontEnd_;
+    std::unique_ptr<BrisaPhonemeSource> frontEnd_;
     std::optional<MbrolaLibrary> library_;
     std::vector<short> staging_;
     double pitchFactor_ = 1.0, durationFactor_ = 1.0;
@@ -180,11 +181,47 @@ BrisaVoiceConfig readBrisaVoiceConfig(SettingsFile& settings, const std::string&
     return config;
 }
 
+namespace {
+
+class RulesFrontEnd final : public BrisaPhonemeSource {
+public:
+    bool load(const std::string& folder, const std::string& base, std::string& lastError) override {
+        const std::string stem = folder + base;
+        front_.freeRules();
+        front_.freeDiphones();
+        if (!front_.loadRules(stem + ".nrl") || !front_.loadExceptions(stem + ".exc")) {
+            lastError = "Erro na base de dados de português"_cp;
+            return false;
+        }
+        if (!front_.loadAbbreviations(stem + ".abr")) {
+            lastError = "Erro no arquivo de abreviaturas";
+            return false;
+        }
+        if (!front_.loadProsody(stem + ".pro") || !front_.loadDiphones(stem + ".dfn")) {
+            lastError = "Erro no arquivo de prosódia"_cp;
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<std::string> phonemeString(std::string_view text, double pitchFactor,
+                                           double durationFactor) override {
+        return front_.phonemeString(text, pitchFactor, durationFactor);
+    }
+
+private:
+    BrisaFrontEnd front_;
+};
+
+}  // namespace
+
+std::unique_ptr<BrisaPhonemeSource> brisaRulesFrontEnd() { return std::make_unique<RulesFrontEnd>(); }
+
 std::unique_ptr<SpeechOutput> createBrisaVoice(WavePlayer& player, KeyQueue& keys,
                                                std::function<void(int)> sleep, BrisaVoiceConfig config,
                                                std::vector<std::string> libraryPaths,
                                                std::string databasePath,
-                                               std::unique_ptr<BrisaFrontEnd> frontEnd) {
+                                               std::unique_ptr<BrisaPhonemeSource> frontEnd) {
     return std::make_unique<BrisaVoice>(player, keys, std::move(sleep), std::move(config),
                                         std::move(libraryPaths), std::move(databasePath),
                                         std::move(frontEnd));

@@ -30,9 +30,9 @@ struct BrisaVoiceConfig {
 BrisaVoiceConfig readBrisaVoiceConfig(SettingsFile& settings, const std::string& executableFolder);
 
 // The front end as the engine sees it.
-class BrisaFrontEnd {
+class BrisaPhonemeSource {
 public:
-    virtual ~BrisaFrontEnd() = default;
+    virtual ~BrisaPhonemeSource() = default;
     // Loads the data files folder + base + ".nrl", ".exc", ".abr", ".pro", ".dfn"; false with
     // the last-error text of the file that failed.
     virtual bool load(const std::string& folder, const std::string& base, std::string& lastError) = 0;
@@ -41,13 +41,18 @@ public:
                                                    double durationFactor) = 0;
 };
 
+// The front end of the five data files (brisa_front_end.h) as the engine's phoneme source. Its
+// load runs the start-up's steps in order: rules and exceptions, abbreviations, prosody and
+// diphones, each failure with its own last-error text.
+std::unique_ptr<BrisaPhonemeSource> brisaRulesFrontEnd();
+
 // The engine over the synthesizer found first in `libraryPaths` (MbrolaLibrary::searchPaths) and
 // the database `databasePath`; `sleep` waits the given milliseconds while pumping events.
 std::unique_ptr<SpeechOutput> createBrisaVoice(WavePlayer& player, KeyQueue& keys,
                                                std::function<void(int)> sleep, BrisaVoiceConfig config,
                                                std::vector<std::string> libraryPaths,
                                                std::string databasePath,
-                                               std::unique_ptr<BrisaFrontEnd> frontEnd);
+                                               std::unique_ptr<BrisaPhonemeSource> frontEnd);
 
 // The play buffer's threshold: a block is played once this many bytes (2 s) have gathered.
 constexpr size_t kBrisaBlockBytes = 64000;

@@ -44,7 +44,7 @@ std::unique_ptr<SpeechOutput> createSpeechDispatcherVoice(int type, const Speech
 struct BrisaVoiceSetup {
     BrisaVoiceConfig config;
     std::string executableFolder;
-    std::function<std::unique_ptr<BrisaFrontEnd>()> frontEnd;  // empty: type 3 opens nothing
+    std::function<std::unique_ptr<BrisaPhonemeSource>()> frontEnd;  // empty: type 3 opens nothing
 };
 
 // The engine switch of a run: type 3 the Brisa voice, 4 espeak-ng, any other type

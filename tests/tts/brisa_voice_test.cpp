@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "../console/fake_wave_player.h"
 #include "../interp/fixture.h"
 #include "console/key_queue.h"
@@ -28,7 +32,7 @@ struct Asked {
     std::vector<std::string> lines;
 };
 
-class LinesFrontEnd final : public BrisaFrontEnd {
+class LinesFrontEnd final : public BrisaPhonemeSource {
 public:
     explicit LinesFrontEnd(Asked& asked) : asked_(asked) {}
     bool load(const std::string& folder, const std::string& base, std::string& lastError) override {
@@ -169,6 +173,58 @@ TEST_F(BrisaVoiceTest, EngineTypeThreeFindsLibraryAndDatabaseBesideTheExecutable
     EXPECT_EQ(config.database, "br5");
     EXPECT_EQ(config.folder, "/opt/brisa/");
     EXPECT_EQ(config.base, "outro");
+    fs::remove_all(folder);
+}
+
+// parlendo with engine type 3 and the real front end: a sentence becomes 16 kHz 16-bit speech;
+// with a data file missing the built-in voice speaks and says why once.
+TEST_F(BrisaVoiceTest, ParlendoSpeaksWithTheBrisaVoiceAndFallsBackWithoutItsFiles) {
+    const fs::path folder = freshTempFolder("brisa-run");
+    std::ofstream(folder / "s.plo") << "escreve \"Bom dia, a lista foi salva\"\n";
+    std::ofstream(folder / "oralix.ini", std::ios::binary)
+        << "[TRADUTOR]\r\nSAPI=Sim\r\n[SERVFALA]\r\nTIPOSAPI=3\r\n";
+    auto run = [&](const std::string& out) {
+        const std::string command = "cd " + folder.string() + " && " + PARLENDO_BINARY_DIR +
+                                    "/parlendo --headless --audio dir:" + out + " --speech-log " + out +
+                                    ".txt --settings oralix.ini s.plo >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        std::vector<fs::path> files;
+        for (const auto& e : fs::directory_iterator(folder / out)) files.push_back(e.path());
+        std::sort(files.begin(), files.end());
+        std::ifstream log(folder / (out + ".txt"));
+        return std::make_pair(files, std::string(std::istreambuf_iterator<char>(log), {}));
+    };
+    auto header = [](const fs::path& f) {
+        std::vector<uint8_t> h(44);
+        std::ifstream(f, std::ios::binary).read(reinterpret_cast<char*>(h.data()), 44);
+        return h;
+    };
+
+    auto [files, log] = run("brisa");
+    ASSERT_FALSE(files.empty());
+    std::vector<uint8_t> h = header(files[0]);
+    EXPECT_EQ(h[24] | h[25] << 8, 16000);
+    EXPECT_EQ(h[22], 1);   // mono
+    EXPECT_EQ(h[34], 16);  // bits
+    const double seconds = (fs::file_size(files[0]) - 44) / 32000.0;
+    EXPECT_GT(seconds, 0.8);
+    EXPECT_LT(seconds, 5.0);
+    EXPECT_EQ(log.find("Erro"), std::string::npos) << log;
+
+    // The front end's files in a folder of their own, without the prosody file.
+    const fs::path data = folder / "dados";
+    fs::create_directories(data);
+    for (const char* ext : {".nrl", ".exc", ".abr", ".dfn"})
+        fs::copy_file(std::string(PARLENDO_BINARY_DIR) + "/share/oralix/brisa/portug" + ext,
+                      data / (std::string("portug") + ext));
+    std::ofstream(folder / "oralix.ini", std::ios::binary | std::ios::app)
+        << "[BRISATTS]\r\nDIR=" << data.string() << "\r\n";
+    std::tie(files, log) = run("interna");
+    ASSERT_FALSE(files.empty());
+    h = header(files[0]);
+    EXPECT_NE(h[24] | h[25] << 8, 16000) << "the built-in voice, not the Brisa voice";
+    EXPECT_NE(log.find("Erro no arquivo de prosódia"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Erro no arquivo de prosódia"), log.rfind("Erro no arquivo de prosódia")) << log;
     fs::remove_all(folder);
 }
 
