@@ -368,7 +368,14 @@ int main(int argc, char** argv) {
                 extra += static_cast<int>(mine.size() - theirs.size());
                 std::printf("  gaps in \"%s\": %zu (espeak-ng %zu) at", w.c_str(), mine.size(),
                             theirs.size());
-                for (double g : mine) std::printf(" %.0f ms", g);
+                // Each gap with the phoneme it starts in.
+                const std::vector<Line> lines = timeLine(u.lines);
+                for (double g : mine) {
+                    std::string in = "?";
+                    for (const Line& l : lines)
+                        if (g >= l.startMs && g < l.startMs + l.ms) in = l.name;
+                    std::printf(" %.0f ms (%s)", g, in.c_str());
+                }
                 std::printf("\n");
                 if (printLines)
                     for (const std::string& l : u.lines) std::printf("    %s\n", l.c_str());
@@ -386,6 +393,14 @@ int main(int argc, char** argv) {
         t0 = Clock::now();
         peerSay(textUtf8);
         peerSeconds = std::min(peerSeconds, std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    // The front end's share of it.
+    double frontSeconds = 1e9;
+    for (int run = 0; run < 3; ++run) {
+        const auto t0 = Clock::now();
+        const size_t n = front.phonemeString(textCp, kPitchFactor, kDurationFactor).size();
+        frontSeconds = std::min(frontSeconds, std::chrono::duration<double>(Clock::now() - t0).count());
+        if (n == 0) frontSeconds = 0;
     }
     const double peerAudio = static_cast<double>(g_peer.size()) / peerRate;
     const std::vector<Line> lines = timeLine(whole.lines);
@@ -433,9 +448,9 @@ int main(int argc, char** argv) {
         words, ours, peers, extra);
     std::printf(
         "speed: text of %zu words, %.1f s asked, %.1f s made (espeak-ng %.1f s); text to samples: Brisa "
-        "%.3f s, espeak-ng %.3f s; Brisa %.1fx faster   goal: 10x\n",
+        "%.3f s, espeak-ng %.3f s; Brisa %.1fx faster   goal: 10x; front end alone %.4f s\n",
         wordsInText, askedMs / 1000, static_cast<double>(whole.samples.size()) / kRate, peerAudio,
-        brisaSeconds, peerSeconds, peerSeconds / brisaSeconds);
+        brisaSeconds, peerSeconds, peerSeconds / brisaSeconds, frontSeconds);
     std::printf(
         "first samples of a sentence: median %.2f ms, longest %.2f ms over %zu sentences; of the whole "
         "text %.2f ms   goal: within 20\n",

@@ -141,7 +141,8 @@ int nextSamples(int16_t* out, int capacity) {
     const float gain = 32768.0F * s.volume;
     auto scaled = [gain](float v) {
         const float x = std::clamp(v * gain, -32768.0F, 32767.0F);
-        return static_cast<int16_t>(x < 0 ? x - 0.5F : x + 0.5F);
+        // Rounded half away from zero, without a branch (the loop below stays vectorised).
+        return static_cast<int16_t>(x + std::copysign(0.5F, x));
     };
     int n = 0;
     if (s.rate == kDatabaseRate) {
