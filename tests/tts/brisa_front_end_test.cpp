@@ -130,6 +130,12 @@ TEST_F(BrisaFrontEndTest, QuestionsRiseAndStatementsFall) {
     EXPECT_GT(qStress.hz, sStress.hz);
     EXPECT_LT(s.back().hz, s[s.size() - 3].hz);  // the statement ends low
     EXPECT_LT(s.back().hz, q.back().hz);
+    // A text without a mark of its own (a menu item) ends as a statement does, its stressed
+    // syllable no higher than the words before it.
+    const std::vector<Point> item = pointsOf(front.phonemeString(cp("Você gosta de música"), 1.0, 1.0));
+    ASSERT_EQ(item.size(), s.size());
+    EXPECT_EQ(item.back().hz, s.back().hz);
+    EXPECT_LE(sStress.hz, s[s.size() - 3].hz);
     // The pitch factor scales every point.
     const std::vector<Point> high = pointsOf(front.phonemeString(cp("Você gosta de música?"), 2.0, 1.0));
     ASSERT_EQ(high.size(), q.size());
