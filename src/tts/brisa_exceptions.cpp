@@ -20,7 +20,7 @@ bool ExceptionTable::loadExceptions(const std::string& path) {
 // ending in "|", which no word of a text can equal.
 void ExceptionTable::readExceptions(std::string_view contents) {
     entries_.clear();
-    forEachBrisaLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         if (entries_.size() >= kCapacity) return false;
         line = line.substr(0, kLineWidth);
         if (line.empty()) return true;

@@ -408,7 +408,7 @@ bool AbbreviationTable::loadAbbreviations(const std::string& path) {
 // Each line is key=expansion, both sides trimmed; ";" starts a comment line.
 void AbbreviationTable::readAbbreviations(std::string_view contents) {
     entries_.clear();
-    forEachBrisaLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         line = text::trim(line);
         if (line.empty() || line.front() == ';') return true;
         if (entries_.size() >= kCapacity) return false;

@@ -31,7 +31,7 @@ std::optional<int32_t> integerOf(std::string_view s) {
 template <typename Take>
 bool forEachSectionLine(std::string_view contents, std::string_view header, Take take) {
     bool inside = false, found = false, ok = true;
-    forEachBrisaLine(contents, [&](std::string_view line) {
+    text::forEachLine(contents, [&](std::string_view line) {
         if (!inside) {
             if (text::trim(line) == header) inside = found = true;
             return true;
@@ -255,7 +255,7 @@ bool DiphoneList::loadDiphones(const std::string& path) {
 // "*" and ";" begin comment lines.
 void DiphoneList::readDiphones(std::string_view contents) {
     freeDiphones();
-    forEachBrisaLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         line = text::trim(line);
         if (line.empty() || line.front() == '!' || line.front() == '*' || line.front() == ';') return true;
         size_t i = 0;

@@ -1,22 +1,12 @@
 // The Brisa voice's rule table: reading portug.nrl.
 #include "tts/brisa_rule_file.h"
 
+#include "text/data_lines.h"
 #include "tts/brisa_data_file.h"
 
 namespace parlendo {
 
 namespace {
-
-// The part of the line from `from` to the first `delimiter` (or to the end), cut to `width`;
-// `from` moves past the delimiter, or to npos when there was none (the later fields are empty).
-std::string cutField(std::string_view line, size_t& from, char delimiter, size_t width) {
-    if (from == std::string_view::npos) return {};
-    const size_t end = line.find(delimiter, from);
-    const std::string_view field =
-        line.substr(from, (end == std::string_view::npos ? line.size() : end) - from);
-    from = end == std::string_view::npos ? end : end + 1;
-    return std::string(field.substr(0, width));
-}
 
 const std::vector<BrisaRule> kNoRules;
 
@@ -49,14 +39,14 @@ bool RuleTable::loadRules(const std::string& path) {
 
 void RuleTable::readRules(std::string_view contents) {
     freeRules();
-    forEachBrisaLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         if (!line.empty() && line.front() == ';') return true;
         BrisaRule rule;
         size_t at = 0;
-        rule.left = cutField(line, at, '(', BrisaRule::kContextWidth);
-        rule.focus = cutField(line, at, ')', BrisaRule::kFocusWidth);
-        rule.right = cutField(line, at, '=', BrisaRule::kContextWidth);
-        rule.phonemes = cutField(line, at, '|', BrisaRule::kPhonemesWidth);
+        rule.left = text::cutField(line, at, '(', BrisaRule::kContextWidth);
+        rule.focus = text::cutField(line, at, ')', BrisaRule::kFocusWidth);
+        rule.right = text::cutField(line, at, '=', BrisaRule::kContextWidth);
+        rule.phonemes = text::cutField(line, at, '|', BrisaRule::kPhonemesWidth);
         // A rule without focus would match without consuming anything (an empty line, a line
         // without "("): it could never let the scan advance, so it is not kept.
         if (rule.focus.empty()) return true;

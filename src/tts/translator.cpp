@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/file.h"
+#include "text/data_lines.h"
 
 namespace parlendo {
 
@@ -216,30 +217,6 @@ bool readWholeFile(const std::string& path, std::string& contents) {
     return true;
 }
 
-// Calls take(line) for every line of a text file, without its CR LF or LF.
-template <typename Take>
-void forEachLine(std::string_view contents, Take take) {
-    size_t start = 0;
-    while (start < contents.size()) {
-        size_t end = contents.find('\n', start);
-        if (end == std::string_view::npos) end = contents.size();
-        std::string_view line = contents.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!take(line)) return;
-        start = end + 1;
-    }
-}
-
-// The part of `line` from `from` to the first `delimiter` (or to the end), cut to `width`;
-// `from` moves past the delimiter, or to npos when there was none (the later fields are empty).
-std::string cutField(std::string_view line, size_t& from, char delimiter, size_t width) {
-    if (from == std::string_view::npos) return {};
-    size_t end = line.find(delimiter, from);
-    std::string_view field = line.substr(from, (end == std::string_view::npos ? line.size() : end) - from);
-    from = end == std::string_view::npos ? end : end + 1;
-    return std::string(field.substr(0, width));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -270,14 +247,14 @@ bool Translator::loadTranslatorRules(const std::string& path) {
 // end at the first "(", then the next ")", then the next "=", then the next "|".
 void Translator::readTranslatorRules(std::string_view contents) {
     freeTranslatorRules();
-    forEachLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         if (!line.empty() && line.front() == ';') return true;
         TranslatorRule rule;
         size_t at = 0;
-        rule.left = cutField(line, at, '(', TranslatorRule::kContextWidth);
-        rule.focus = cutField(line, at, ')', TranslatorRule::kFocusWidth);
-        rule.right = cutField(line, at, '=', TranslatorRule::kContextWidth);
-        rule.output = cutField(line, at, '|', TranslatorRule::kOutputWidth);
+        rule.left = text::cutField(line, at, '(', TranslatorRule::kContextWidth);
+        rule.focus = text::cutField(line, at, ')', TranslatorRule::kFocusWidth);
+        rule.right = text::cutField(line, at, '=', TranslatorRule::kContextWidth);
+        rule.output = text::cutField(line, at, '|', TranslatorRule::kOutputWidth);
         // A rule without focus would match without consuming anything: it is never tried, and
         // neither is one whose focus starts outside the 64 buckets.
         if (rule.focus.empty()) return true;
@@ -301,7 +278,7 @@ bool Translator::loadTranslatorExceptions(const std::string& path) {
 // text can equal.
 void Translator::readTranslatorExceptions(std::string_view contents) {
     exceptions_.clear();
-    forEachLine(contents, [this](std::string_view line) {
+    text::forEachLine(contents, [this](std::string_view line) {
         if (exceptions_.size() >= kMaxExceptions) return false;
         line = line.substr(0, kExceptionLineWidth);
         if (line.empty()) return true;
