@@ -53,6 +53,20 @@ for name in "${targets[@]}"; do
     if [[ $name == fuzz_execute_line ]] && [[ -z $(ls -A "$corpus") ]]; then
         find "$root/tests" "$root/bench" -name '*.plo' -size -64k -exec cp {} "$corpus/" \; 2>/dev/null
     fi
+    # The data-file readers start from the shipped files: the braille tables whole, the Brisa
+    # front end from the head of each of its five files joined as the target splits its input
+    # (by a line "--"), then a sentence to say.
+    if [[ $name == fuzz_braille_tables ]] && [[ -z $(ls -A "$corpus") ]]; then
+        cp "$root"/data/braille/*.tab "$corpus/"
+    fi
+    if [[ $name == fuzz_brisa_front_end ]] && [[ -z $(ls -A "$corpus") ]]; then
+        for ext in abr nrl exc pro dfn; do
+            head -n 80 "$root/data/brisa/portug.$ext"
+            printf '\n--\n'
+        done >"$corpus/data_files"
+        printf 'Bem-vindo ao Sintonix, vers\343o 1.6! O Sr. Silva tem 1.234,5 reais; 2\252 p\341gina: 12-05? CPF...' \
+            >>"$corpus/data_files"
+    fi
     # Targets with seeds of their own (sample pages) start from them.
     if [[ -d $here/seeds/$name ]] && [[ -z $(ls -A "$corpus") ]]; then
         cp "$here/seeds/$name"/* "$corpus/"
