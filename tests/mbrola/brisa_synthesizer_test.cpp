@@ -340,14 +340,11 @@ TEST(BrisaLoading, MissingOrBrokenPiecesFailTheStart) {
         GTEST_SKIP() << "the Brisa database is not built (PARLENDO_VOICE_DATA is off)";
     const MbrolaCalls& c = library->calls();
     const fs::path folder = freshTempFolder("brisa-db");
+    // A database that cannot be read fails the start (the reader's refusals of damaged images
+    // are tested above, at its own level).
     EXPECT_LT(c.init_MBR((folder / "none").c_str()), 0);
     std::ofstream((folder / "junk").string()) << "BRISADB1 not really";
     EXPECT_LT(c.init_MBR((folder / "junk").c_str()), 0);
-    // A database cut short is refused as well.
-    std::ifstream whole(PARLENDO_BRISA_DATABASE, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
-    std::ofstream((folder / "cut").string(), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
-    EXPECT_LT(c.init_MBR((folder / "cut").c_str()), 0);
     EXPECT_LT(c.write_MBR("a 100\r\n"), 0);  // no database open
     EXPECT_EQ(c.init_MBR(PARLENDO_BRISA_DATABASE), 0);
     EXPECT_EQ(c.init_rename_MBR(PARLENDO_BRISA_DATABASE, "a A", "A B"), 0);
