@@ -1,6 +1,8 @@
 // Base64, quoted-printable and two-byte UTF-8 folding.
 #include "text/encodings.h"
 
+#include "text/cp1252.h"
+
 namespace parlendo::text {
 
 namespace {
@@ -115,6 +117,7 @@ std::string quotedPrintableDecode(std::string_view text) {
 }
 
 std::string foldTwoByteUtf8(std::string_view bytes) {
+    if (!isValidUtf8(bytes)) return std::string(bytes);
     std::string out;
     for (size_t i = 0; i < bytes.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);

@@ -15,8 +15,10 @@ std::string base64Decode(std::string_view text);
 std::string quotedPrintableEncode(std::string_view bytes);
 // A final "=" is removed; "=" and two hexadecimal digits become that byte.
 std::string quotedPrintableDecode(std::string_view text);
-// Each two-byte UTF-8 sequence (a lead byte 192-223 and a continuation byte) becomes one byte;
-// every other byte is copied.
+// In bytes that are well-formed UTF-8, each two-byte sequence (a lead byte 192-223 and a
+// continuation byte) becomes one byte and every other byte is copied. Bytes that are not UTF-8
+// are Windows-1252 already and come back unchanged: a capital accented letter before a curly
+// quote or an ellipsis ("JOSÉ”") looks like a two-byte sequence but is two characters.
 std::string foldTwoByteUtf8(std::string_view bytes);
 
 // Incremental Base64 encoder for files: feed bytes, take whole lines of 64 characters.

@@ -233,6 +233,11 @@ TEST(Conversions, InPlace) {
     m.set("V", "\xE2\x82\xAC");  // the euro sign needs three bytes: kept raw
     ASSERT_TRUE(m.exec("utf8paraansi v"));
     EXPECT_EQ(m.var("V"), "\xE2\x82\xAC");
+    // Windows-1252 (a list saved by the tuner): "SÃO JOSÉ” e PARÁ…" is not UTF-8 and is kept,
+    // though "É”" and "Á…" look like two-byte sequences.
+    m.set("V", "S\xC3O JOS\xC9\x94 e PAR\xC1\x85");
+    ASSERT_TRUE(m.exec("utf8paraansi v"));
+    EXPECT_EQ(m.var("V"), "S\xC3O JOS\xC9\x94 e PAR\xC1\x85");
     EXPECT_FALSE(m.exec("codbase64 \"abc\"")) << "the argument must be a variable";
 }
 
