@@ -287,6 +287,11 @@ TEST(Menu, StartPositionFromTheScript) {
     EXPECT_EQ(runFrom("$3"), "3") << "the integer conversion of the language";
     EXPECT_EQ(runFrom("6"), "6") << "just below the last item";
     EXPECT_EQ(m.var("T"), "");
+    // Far past the end the menu begins below the last item, with the items in view: Enter
+    // there gives back a position the menu has.
+    EXPECT_EQ(runFrom("99"), "6") << "far past the end: just below the last item";
+    EXPECT_EQ(m.var("T"), "");
+    EXPECT_EQ(m.row(5), "item 5") << "the rows drawn show the items";
     ASSERT_TRUE(m.exec("menu cria 1 1 20 10"));
     ASSERT_TRUE(m.exec("menu adiciona \"a\""));
     ASSERT_TRUE(m.exec("menu adiciona \"b\""));

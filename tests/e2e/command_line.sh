@@ -61,6 +61,17 @@ run missing "$parlendo" --headless "$work/não há.plo"
 [[ $status == 2 && $(cat "$work/missing.err") == "parlendo: não foi possível ler o script $work/não há.plo: não existe." ]] ||
     fail "a missing script: status $status, $(cat "$work/missing.err")"
 
+# A script too long for the store and a speech log that cannot be written are told in
+# Portuguese, as a bad command line.
+for ((i = 0; i < 5001; i++)); do echo "seja x 1"; done >"$work/longo.plo"
+run long "$parlendo" --headless --audio null --settings "$work/o.ini" "$work/longo.plo"
+[[ $status == 2 && $(cat "$work/long.err") == "parlendo: o script tem mais de 5000 linhas." ]] ||
+    fail "a script too long: status $status, $(cat "$work/long.err")"
+printf 'termina mudo\n' >"$work/curto.plo"
+run log "$parlendo" --headless --audio null --settings "$work/o.ini" --speech-log "$work/falta/fala.log" "$work/curto.plo"
+[[ $status == 2 && $(cat "$work/log.err") == "parlendo: não foi possível gravar o arquivo de --speech-log $work/falta/fala.log: não existe." ]] ||
+    fail "a speech log that cannot be written: status $status, $(cat "$work/log.err")"
+
 # A tuner folder that cannot be made (under a file) is told with its reason, with the status of
 # a folder that failed (4), not that of a bad command line.
 : >"$work/arquivo"

@@ -3,8 +3,8 @@
 
 It plays every site the tuner talks to, with pages of our own that carry the markers the
 tuner reads: the radio directory (search results and segment pages), the station player
-pages, the endless audio streams, the index and files of the downloadable station lists, and
-the news portal (index pages and articles).
+pages, the endless audio streams, the index and files of the downloadable station lists (and,
+under /vazio, an index that names none), and the news portal (index pages and articles).
 
     fixture_site.py --port-file FILE --mp3 FILE --log FILE
 
@@ -112,12 +112,12 @@ def player_page(slug, base):
     return f"<html><head><title>{slug}</title></head><body>\n{body}\n</body></html>\n"
 
 
-def list_index():
+def list_index(names=None):
     lines = ["<html>", "<head><title>Index of /programas/sintonix/listas</title></head>", "<body>",
              "<h1>Index of /programas/sintonix/listas</h1>",
              "<pre><a href=\"?C=N;O=D\">Name</a>  <a href=\"?C=M;O=A\">Last modified</a>", "<hr>",
              "<a href=\"/programas/sintonix/\">Parent Directory</a>"]
-    for name in LISTS:
+    for name in LISTS if names is None else names:
         # The escapes of the letters in lower case, as the site writes them.
         quoted = re.sub(r"%[0-9A-F]{2}", lambda e: e.group(0).lower(),
                         urllib.parse.quote(name.encode("utf-8"), safe=""))
@@ -233,6 +233,8 @@ class Site(BaseHTTPRequestHandler):
             return self.stream()
         if path.rstrip("/") == "/programas/sintonix/listas":
             return self.send_text(list_index())
+        if path.rstrip("/") == "/vazio/programas/sintonix/listas":
+            return self.send_text(list_index(()))
         m = re.fullmatch(r"/programas/sintonix/listas/(.+)", path)
         if m:
             wanted = urllib.parse.unquote(m.group(1)).upper()

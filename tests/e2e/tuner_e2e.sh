@@ -348,6 +348,13 @@ EOF
     expect_status 0
     speech_in_order "Não foi possível carregar a página. Verifique sua conexão com a internet." "Listas de rádios" \
         "Até logo!" || fail "lists: an index that did not come"
+    # An index that came but names no list gives no empty menu either.
+    sed -i "s|^SITE_LISTAS=.*|SITE_LISTAS=$base/vazio|" "$sx/sintonix.cfg"
+    run "l{#0#80}{#13}{#27}{#27}s"
+    expect_status 0
+    speech_in_order "A página das listas prontas não trouxe nenhuma lista." "Listas de rádios" \
+        "Até logo!" || fail "lists: an index without lists"
+    sed -i "s|^SITE_LISTAS=.*|SITE_LISTAS=$base/nada|" "$sx/sintonix.cfg"
 
     # Without EDITOR the list is edited in the tuner: d moves a station down, r renames it, a
     # and s delete another. A list a text editor saved in UTF-8 reads as the tuner's own and is
