@@ -183,7 +183,9 @@ std::vector<PitchMark> pitchMarks(const std::vector<double>& s, size_t from, siz
         const size_t centre = from + f * kHop;
         if (centre < kWindow / 2 || centre + kWindow / 2 + kMaxLag > s.size()) continue;
         const size_t a = centre - kWindow / 2;
-        if (rmsAt(s, a, kWindow) < peak / 40) continue;
+        // Weak voicing is voicing too (a tap, a voice bar): marked unvoiced, it is laid on the
+        // 5 ms grid instead of the periods asked for, and its dips between pulses become gaps.
+        if (rmsAt(s, a, kWindow) < peak / 100) continue;
         double best = 0;
         size_t bestLag = 0;
         double e0 = 0;
