@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "espeak_capture.h"
@@ -29,15 +30,19 @@ using brisa::kDatabaseRate;
 using brisa::PitchMark;
 
 constexpr const char* kTool = "make_brisa_voice";
-constexpr int kRate = 175;                     // words per minute: espeak-ng's usual
-constexpr size_t kMargin = 330;                // samples kept around a diphone for the windows (> 20 ms)
-constexpr size_t kMaxClosure = 960;            // 60 ms: the longest closure taken before a stop
-constexpr size_t kTail = 480;                  // 30 ms of a phoneme's fading kept before a pause
-constexpr size_t kHop = 80;                    // 5 ms: analysis hop, and the unvoiced marks' spacing
-constexpr size_t kWindow = 400;                // 25 ms autocorrelation window
-constexpr size_t kMinLag = 40, kMaxLag = 250;  // 400 Hz down to 64 Hz
+constexpr int kRate = 175;           // words per minute: espeak-ng's usual
+constexpr size_t kMargin = 330;      // samples kept around a diphone for the windows (> 20 ms)
+constexpr size_t kMaxClosure = 960;  // 60 ms: the longest closure taken before a stop
+constexpr size_t kTail = 480;        // 30 ms of a phoneme's fading kept before a pause
+constexpr size_t kHop = 80;          // 5 ms: analysis hop, and the unvoiced marks' spacing
+constexpr size_t kWindow = 400;      // 25 ms autocorrelation window
+// The carriers are said monotone at about 89 Hz: a best lag shorter than 100 samples (160 Hz) is
+// the fine structure of a noise (f, a burst), not a period, and such a stretch is unvoiced.
+constexpr size_t kMinLag = 100, kMaxLag = 250;  // 160 Hz down to 64 Hz
 
-enum class Kind { Pause, Vowel, Glide, Stop, Continuant };
+// InitialStop: a stop spoken right after a pause: what comes before its sound (espeak-ng's
+// prevoicing and burst) is the pause, not a closure, so it is cut where its sound starts.
+enum class Kind { Pause, Vowel, Glide, Stop, InitialStop, Continuant };
 
 struct Sound {
     const char* name;
@@ -66,6 +71,17 @@ const Sound kSounds[] = {
 const std::pair<const char*, const char*> kSameSound[] = {{"__", "_"}, {"s2", "s"}};
 
 constexpr size_t kSoundCount = sizeof kSounds / sizeof kSounds[0];
+
+bool isVoicedStop(const Sound& s) {
+    const std::string_view n = s.name;
+    return n == "b" || n == "d" || n == "g";
+}
+
+// The consonants that make a cluster with a following tap: pr, br, tr, dr, kr, gr, fr, vr.
+bool takesClusterTap(const Sound& s) {
+    const std::string_view n = s.name;
+    return n == "p" || n == "b" || n == "t" || n == "d" || n == "k" || n == "g" || n == "f" || n == "v";
+}
 
 // One carrier word spoken: its sound at the database's rate and where each phoneme starts.
 struct Spoken {
@@ -132,6 +148,16 @@ size_t soundEnd(const std::vector<double>& s, size_t from, size_t to) {
     return at;
 }
 
+// Where the sound of s[from, to) starts: on from `from` while it stays quiet.
+size_t soundStart(const std::vector<double>& s, size_t from, size_t to) {
+    double peak = 1;
+    for (double v : s) peak = std::max(peak, std::fabs(v));
+    const double quiet = peak / 30;
+    size_t at = from;
+    while (at + kHop / 4 <= to && rmsAt(s, at, kHop / 4) < quiet) at += kHop / 4;
+    return at;
+}
+
 // The sample where token i starts, a stop's closure included.
 size_t startOf(const Spoken& sp, const std::vector<Kind>& kinds, size_t i) {
     if (kinds[i] != Kind::Stop) return sp.starts[i];
@@ -140,6 +166,7 @@ size_t startOf(const Spoken& sp, const std::vector<Kind>& kinds, size_t i) {
 
 // The steady point of token i: the middle of its sound (of the closure for a stop).
 size_t steadyPoint(const Spoken& sp, const std::vector<Kind>& kinds, size_t i) {
+    if (kinds[i] == Kind::InitialStop) return soundStart(sp.samples, sp.starts[i], sp.starts[i + 1]);
     const size_t from = startOf(sp, kinds, i);
     const size_t to = kinds[i] == Kind::Stop ? sp.starts[i] : startOf(sp, kinds, i + 1);
     return from + (std::max(to, from) - from) / 2;
@@ -156,7 +183,9 @@ std::vector<PitchMark> pitchMarks(const std::vector<double>& s, size_t from, siz
         const size_t centre = from + f * kHop;
         if (centre < kWindow / 2 || centre + kWindow / 2 + kMaxLag > s.size()) continue;
         const size_t a = centre - kWindow / 2;
-        if (rmsAt(s, a, kWindow) < peak / 40) continue;
+        // Weak voicing is voicing too (a tap, a voice bar): marked unvoiced, it is laid on the
+        // 5 ms grid instead of the periods asked for, and its dips between pulses become gaps.
+        if (rmsAt(s, a, kWindow) < peak / 100) continue;
         double best = 0;
         size_t bestLag = 0;
         double e0 = 0;
@@ -238,6 +267,14 @@ Diphone cut(const Spoken& sp, const std::vector<Kind>& kinds, size_t i, bool lef
         d.samples[k - from] = static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
     }
     d.marks = pitchMarks(sp.samples, from, to);
+    // A stop cut after a pause starts at its first mark in the sound: the synthesizer takes the
+    // mark nearest each place, and one in the silence before would be stretched into a gap.
+    if (!leftPause && kinds[i] == Kind::InitialStop)
+        for (const PitchMark& m : d.marks)
+            if (m.position >= d.begin) {
+                if (m.position <= d.boundary) d.begin = m.position;
+                break;
+            }
     return d;
 }
 
@@ -289,13 +326,23 @@ int main(int argc, char** argv) {
                 tokens.emplace_back(t);
                 kinds.push_back(k);
             };
-            if (!leftPause) {
+            // A voiced stop before a sound of its own is cut as it starts a word: espeak-ng voices
+            // it all through after a pause, while between vowels the voicing falls away between
+            // pulses and leaves silences a word said alone does not have. (Before another stop it
+            // has no sound of its own after a pause.)
+            const bool initialStop = !rightPause && b.kind != Kind::Stop && isVoicedStop(a);
+            if (!leftPause && !initialStop) {
                 add("t", Kind::Stop);
                 if (a.kind != Kind::Vowel) add("a", Kind::Vowel);
             }
             const size_t first = tokens.size();
-            if (!leftPause) add(a.espeak, a.kind);
-            if (!rightPause) add(b.espeak, b.kind);
+            if (!leftPause) add(a.espeak, initialStop ? Kind::InitialStop : a.kind);
+            // The tap after a stop, f or v is espeak-ng's tap of a cluster (its "R", as in its
+            // "programa"), not the one between vowels, which is released into a silence first.
+            if (!rightPause)
+                add(b.kind != Kind::Pause && std::string_view(b.name) == "r" && takesClusterTap(a) ? "R"
+                                                                                                   : b.espeak,
+                    b.kind);
             if (!rightPause) {
                 if (b.kind != Kind::Vowel) add("a", Kind::Vowel);
                 add("t", Kind::Stop);
