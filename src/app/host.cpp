@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/option_messages.h"
+#include "commands/media_player.h"
 #include "console/braille_mirror.h"
 #include "console/braille_tables.h"
 #include "console/console_grid.h"
@@ -298,6 +299,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     std::string deviceName = settings.readRaw("TRADUTOR", "SAIDADEAUDIO").substr(0, 80);
     std::unique_ptr<WavePlayer> player =
         createWavePlayer(options.audio, deviceName, keys, &loop, warn, /*reachCardNow=*/fullScreen);
+    // Media by alias sounds where the rest does: the card, or rendered into the wave player.
+    configureMediaOutput(options.audio);
     // The terminal renderer when standard input and output are a terminal (the harness's keys
     // are typed before the terminal's); otherwise what is written is echoed to standard output
     // and keys come from standard input a line at a time.
@@ -438,6 +441,8 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     for (size_t i = 0; i < lines.size(); ++i) in.storeLine(lines[i], static_cast<int>(i + 1));
 
     RunOutcome outcome = in.reportOutcome(in.run());
+    // Media still playing stops with the run; what was rendered of it reaches the device.
+    mediaPlayer().closeAll();
 
     if (options.dumpScreen) {
         std::ofstream dump(*options.dumpScreen, std::ios::binary | std::ios::trunc);

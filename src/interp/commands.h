@@ -78,6 +78,12 @@ bool cmdLista(Interpreter&, std::string_view, int);
 // commands/menus.cpp
 bool cmdMenu(Interpreter&, std::string_view, int);
 
+// commands/media_commands.cpp
+bool cmdToca(Interpreter&, std::string_view, int);
+bool cmdMci(Interpreter&, std::string_view, int);
+bool cmdAlarme(Interpreter&, std::string_view, int);
+bool cmdMensagem(Interpreter&, std::string_view, int);
+
 // commands/processes.cpp
 bool cmdExecuta(Interpreter&, std::string_view, int);
 bool cmdExisteProg(Interpreter&, std::string_view, int);
