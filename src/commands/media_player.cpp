@@ -26,7 +26,6 @@ constexpr const char* kMpvLibrary = "libmpv.so.2";
 constexpr const char* kUserAgent = "Sintonix/" SINTONIX_VERSION;
 // How long an open waits for the file (or the stream) to load.
 constexpr double kOpenSeconds = 10.0;
-constexpr int64_t kMaxNumber = 999999999999;
 
 struct MpvCalls {
     decltype(&mpv_create) create = nullptr;

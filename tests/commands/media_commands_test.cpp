@@ -2,7 +2,11 @@
 // here with ffmpeg (the captured sound as long as the file), a key stopping TOCA and taken from
 // the queue, the replies of MCI, ALARME's tone measured in its capture, MENSAGEM finding a file
 // whatever the case of its name.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -191,6 +195,28 @@ TEST(Mci, RepliesOfOpenPlayStatusStopClose) {
     EXPECT_EQ(m.mci("status f mode"), "Erro MCI: dispositivo desconhecido: f");
     EXPECT_FALSE(m.exec("mci $r"));
     EXPECT_FALSE(m.exec("mci $r \"status x mode\" demais"));
+}
+
+// A server that takes the connection and never answers: the open gives up with an error reply
+// within its time limit instead of holding the run.
+TEST(Mci, StreamThatNeverAnswersGivesAnErrorInTime) {
+    int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(server, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(server, 4), 0);  // connections wait in the backlog, never accepted
+    ASSERT_EQ(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/radio.mp3";
+    SoundMachine m;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(m.mci("open \"\"" + url + "\"\" alias radio"),
+              testing::cp("Erro MCI: não foi possível abrir: ") + url);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(m.mci("status radio mode"), "Erro MCI: dispositivo desconhecido: radio");
+    ::close(server);
 }
 
 // The frequency of a captured 8-bit tone, from its upward crossings of the middle.
