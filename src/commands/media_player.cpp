@@ -325,6 +325,9 @@ bool MediaPlayer::ensureHandle(Media& m, std::string& error) {
         option("ao-pcm-waveheader", "yes");
         option("audio-format", "s16");
         option("audio-channels", "mono,stereo");
+    } else if (output_ == MediaOutput::Discard) {
+        option("ao", "null");
+        option("ao-null-untimed", "yes");
     }
     if (mpv->initialize(h) < 0) {
         mpv->terminateDestroy(h);
@@ -619,7 +622,9 @@ MediaPlayer& mediaPlayer() {
 }
 
 void configureMediaOutput(std::string_view audioOption) {
-    mediaPlayer().setOutput(audioOption == "system" ? MediaOutput::System : MediaOutput::Render);
+    mediaPlayer().setOutput(audioOption == "system" ? MediaOutput::System
+                            : audioOption == "null" ? MediaOutput::Discard
+                                                    : MediaOutput::Render);
 }
 
 }  // namespace parlendo

@@ -43,8 +43,9 @@ std::optional<MciCommand> parseMciCommand(std::string_view text, std::string& er
 
 // Where media sound goes. System: libmpv's own output to the sound card. Render: libmpv decodes
 // to PCM as fast as it can, and each stretch played is handed to the wave player as one sound
-// when it stops (so a folder device keeps it as a WAV file, and the null device drops it).
-enum class MediaOutput { System, Render };
+// when it stops (so a folder device keeps it as a WAV file). Discard: decoded as fast as it can
+// and dropped, nothing written anywhere.
+enum class MediaOutput { System, Render, Discard };
 
 class MediaPlayer final : public EventSource {
 public:
@@ -91,7 +92,8 @@ std::string findWithoutCase(const std::string& name);
 
 // The process's media player: one for the life of the process, as the aliases are.
 MediaPlayer& mediaPlayer();
-// Chosen by the host from --audio: "system" plays through libmpv's output, anything else renders.
+// Chosen by the host from --audio: "system" plays through libmpv's output, "null" discards,
+// anything else renders.
 void configureMediaOutput(std::string_view audioOption);
 
 }  // namespace parlendo
