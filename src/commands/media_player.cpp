@@ -26,6 +26,9 @@ constexpr const char* kMpvLibrary = "libmpv.so.2";
 constexpr const char* kUserAgent = "Sintonix/" SINTONIX_VERSION;
 // How long an open waits for the file (or the stream) to load.
 constexpr double kOpenSeconds = 10.0;
+// Command strings and replies, as long as their buffers allow (the reply's ends with a zero).
+constexpr size_t kMaxCommand = 1024;
+constexpr size_t kMaxReply = 1023;
 
 struct MpvCalls {
     decltype(&mpv_create) create = nullptr;
@@ -487,10 +490,13 @@ void MediaPlayer::closeAll() {
 }
 
 std::string MediaPlayer::send(std::string_view command) {
+    if (command.size() > kMaxCommand) return "Erro MCI: comando longo demais";
     std::string error;
     std::optional<MciCommand> c = parseMciCommand(command, error);
-    if (!c) return error;
-    return run(*c);
+    std::string reply = c ? run(*c) : error;
+    // The reply fits the buffer scripts were written for (a file name in an error may not).
+    if (reply.size() > kMaxReply) reply.resize(kMaxReply);
+    return reply;
 }
 
 std::string MediaPlayer::run(const MciCommand& c) {

@@ -193,6 +193,10 @@ TEST(Mci, RepliesOfOpenPlayStatusStopClose) {
                   .rfind(testing::cp("Erro MCI: não foi possível abrir: "), 0),
               0u);
     EXPECT_EQ(m.mci("status f mode"), "Erro MCI: dispositivo desconhecido: f");
+    // Command and reply within their buffers: 1,024 characters in, 1,023 out.
+    EXPECT_EQ(m.mci("status " + std::string(1017, 'a')), "Erro MCI: item desconhecido: ");
+    EXPECT_EQ(m.mci("status " + std::string(1018, 'a')), "Erro MCI: comando longo demais");
+    EXPECT_EQ(m.mci("status " + std::string(1000, 'a') + " mode").size(), 1023u);
     EXPECT_FALSE(m.exec("mci $r"));
     EXPECT_FALSE(m.exec("mci $r \"status x mode\" demais"));
 }
