@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -220,6 +221,16 @@ TEST(Mci, StreamThatNeverAnswersGivesAnErrorInTime) {
               testing::cp("Erro MCI: não foi possível abrir: ") + url);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
     EXPECT_EQ(m.mci("status radio mode"), "Erro MCI: dispositivo desconhecido: radio");
+    // The request it sent, still waiting in the connection, names the program.
+    int connection = ::accept(server, nullptr, nullptr);
+    ASSERT_GE(connection, 0);
+    timeval limit{2, 0};
+    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string request(4096, '\0');
+    ssize_t got = ::recv(connection, request.data(), request.size(), 0);
+    request.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    EXPECT_NE(request.find("User-Agent: Sintonix/" SINTONIX_VERSION "\r\n"), std::string::npos) << request;
+    ::close(connection);
     ::close(server);
 }
 
