@@ -2,6 +2,7 @@
 #include "console/window_renderer.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 
@@ -29,6 +30,7 @@ namespace {
 constexpr const char* kSdlLibrary = "libSDL2-2.0.so.0";
 constexpr const char* kTtfLibrary = "libSDL2_ttf-2.0.so.0";
 constexpr const char* kFontconfigLibrary = "libfontconfig.so.1";
+constexpr const char* kX11Library = "libX11.so.6";
 
 #define PARLENDO_WINDOW_SDL(X)      \
     X(SDL_CreateRenderer)           \
@@ -43,7 +45,7 @@ constexpr const char* kFontconfigLibrary = "libfontconfig.so.1";
     X(SDL_GetError)                 \
     X(SDL_GetModState)              \
     X(SDL_GetMouseState)            \
-    X(SDL_GetWindowDisplayIndex)    \
+    X(SDL_GetWindowWMInfo)          \
     X(SDL_HideWindow)               \
     X(SDL_InitSubSystem)            \
     X(SDL_PollEvent)                \
@@ -179,6 +181,13 @@ std::vector<WindowMagnifiedRun> windowMagnifiedRuns(const MagnifiedLine& m) {
     return runs;
 }
 
+// Set when the X server went away under the window. Xlib would end the process there; its exit
+// handler is replaced, so that the window goes dead and the program goes on without it.
+namespace {
+bool displayLost = false;
+void onDisplayLost(Display* /*display*/, void* /*data*/) { displayLost = true; }
+}  // namespace
+
 struct WindowRenderer::Impl {
     ConsoleGrid& grid;
     KeyQueue& keys;
@@ -193,6 +202,10 @@ struct WindowRenderer::Impl {
     std::function<void()> idle;
     BrailleKeyboard* braille = nullptr;
     std::deque<TypedKey> typed;
+    std::function<void(const std::string&)> warn;
+    bool lossTold = false;
+    // Draws over the grid after each repaint (a picture); null while there is none.
+    std::function<void(SDL_Renderer*)> overGrid;
     bool loaded = false;  // the libraries are there to release what was made with them
     bool dirty = true;
     bool focused = true;
@@ -205,7 +218,7 @@ struct WindowRenderer::Impl {
     Impl(ConsoleGrid& g, KeyQueue& k) : grid(g), keys(k) {}
 
     ~Impl() {
-        if (!loaded) return;
+        if (!loaded || displayLost) return;  // nothing is left to release on a lost display
         for (SDL_Texture* t : glyphs)
             if (t) lib().SDL_DestroyTexture(t);
         if (font) lib().TTF_CloseFont(font);
@@ -257,7 +270,7 @@ struct WindowRenderer::Impl {
     }
 
     bool open(const ConsoleSettings& s, std::string& problem,
-              const std::function<void(const std::string&)>& warn) {
+              const std::function<void(const std::string&)>& warnLine) {
         std::string error;
         if (!loadWindowLibraries(error)) {
             problem = "sem janela: " + error;
@@ -274,25 +287,27 @@ struct WindowRenderer::Impl {
             problem = "sem fontes: " + std::string(lib().SDL_GetError());
             return false;
         }
-        if (!openFont(s, problem, warn)) return false;
+        warn = warnLine;
+        if (!openFont(s, problem, warnLine)) return false;
+        // At most the whole grid, capped at the screen; at least 16 cells by 4 lines. A window
+        // asked larger than the screen (absurd sizes in VIDEO) opens at the screen's size.
+        int maxWidth = cellWidth * ConsoleGrid::kColumns, maxHeight = lineHeight * ConsoleGrid::kRows;
+        SDL_Rect screen;
+        if (lib().SDL_GetDisplayBounds(0, &screen) == 0) {
+            maxWidth = std::min(maxWidth, screen.w);
+            maxHeight = std::min(maxHeight, screen.h);
+        }
         Uint32 flags = SDL_WINDOW_RESIZABLE | (s.maximised ? SDL_WINDOW_MAXIMIZED : 0);
         window = lib().SDL_CreateWindow(text::cp1252ToUtf8(grid.title()).c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                        SDL_WINDOWPOS_UNDEFINED, cellWidth * ConsoleGrid::kColumns,
-                                        lineHeight * ConsoleGrid::kRows, flags);
+                                        SDL_WINDOWPOS_UNDEFINED, maxWidth, maxHeight, flags);
         if (!window) {
             problem = "sem janela: " + std::string(lib().SDL_GetError());
             return false;
         }
-        // At most the whole grid, capped at the screen; at least 16 cells by 4 lines.
-        int maxWidth = cellWidth * ConsoleGrid::kColumns, maxHeight = lineHeight * ConsoleGrid::kRows;
-        SDL_Rect screen;
-        if (lib().SDL_GetDisplayBounds(lib().SDL_GetWindowDisplayIndex(window), &screen) == 0) {
-            maxWidth = std::min(maxWidth, screen.w);
-            maxHeight = std::min(maxHeight, screen.h);
-        }
         lib().SDL_SetWindowMaximumSize(window, maxWidth, maxHeight);
         lib().SDL_SetWindowMinimumSize(window, std::min(16 * cellWidth, maxWidth),
                                        std::min(4 * lineHeight, maxHeight));
+        watchDisplay();
         renderer = lib().SDL_CreateRenderer(window, -1, 0);
         if (!renderer) renderer = lib().SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer) {
@@ -300,6 +315,29 @@ struct WindowRenderer::Impl {
             return false;
         }
         lib().SDL_StartTextInput();
+        return true;
+    }
+
+    // On X11 the display's exit handler (libX11 1.7 and later) is the program's; without it a
+    // lost server ends the run as before.
+    void watchDisplay() {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (lib().SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+        std::string error;
+        std::optional<SharedLibrary> x11 = SharedLibrary::load(kX11Library, error);
+        decltype(&::XSetIOErrorExitHandler) setExitHandler = nullptr;
+        if (x11 && x11->resolve(setExitHandler, "XSetIOErrorExitHandler", error))
+            setExitHandler(info.info.x11.display, onDisplayLost, nullptr);
+    }
+
+    // Once the display is gone the window is dead: said once, then nothing more is drawn or read.
+    bool lost() {
+        if (!displayLost) return false;
+        if (!lossTold) {
+            lossTold = true;
+            warn("a janela perdeu o servidor gráfico; o programa continua sem ela."_cp);
+        }
         return true;
     }
 
@@ -340,6 +378,7 @@ struct WindowRenderer::Impl {
                          (row - 1) * lineHeight, cellWidth, lineHeight, grid.rgbOf(a & 15),
                          grid.rgbOf(a >> 4));
             }
+        if (overGrid) overGrid(renderer);
         if (magnifiedShown) {
             const MagnifiedLine& m = grid.magnified();
             const int w = cellWidth * m.factor, h = lineHeight * m.factor;
@@ -475,12 +514,14 @@ struct WindowRenderer::Impl {
     }
 
     void pump() {
+        if (lost()) return;
         drain();
         deliver();
         if (dirty && std::chrono::steady_clock::now() - lastFrame >= kFramePace) draw();
     }
 
     std::optional<TypedKey> nextKey() {
+        if (lost()) return std::nullopt;
         // The magnified line is shown while the reader that drew it waits for its key.
         magnifiedShown = magnifiedPending;
         magnifiedPending = false;
@@ -532,11 +573,18 @@ void WindowRenderer::written(std::string_view) { impl_->dirty = true; }
 void WindowRenderer::cleared() { impl_->dirty = true; }
 void WindowRenderer::magnifiedLineChanged() { impl_->magnifiedPending = true; }
 
+void WindowRenderer::drawOverGrid(std::function<void(SDL_Renderer*)> draw) {
+    impl_->overGrid = std::move(draw);
+    impl_->dirty = true;
+}
+
 void WindowRenderer::titleChanged() {
+    if (displayLost) return;
     lib().SDL_SetWindowTitle(impl_->window, text::cp1252ToUtf8(impl_->grid.title()).c_str());
 }
 
 void WindowRenderer::shownChanged(bool shown) {
+    if (displayLost) return;
     if (shown) {
         lib().SDL_ShowWindow(impl_->window);
         lib().SDL_RaiseWindow(impl_->window);

@@ -12,6 +12,8 @@
 #include "console/key_queue.h"
 #include "platform/event_loop.h"
 
+struct SDL_Renderer;
+
 namespace parlendo {
 
 class BrailleKeyboard;
@@ -39,6 +41,10 @@ public:
     void whileWaiting(std::function<void()> idle);
     // The chord keyboard fed with the window's key presses and releases; may be null.
     void setBrailleKeyboard(BrailleKeyboard* keyboard);
+
+    // Something drawn over the grid after every repaint, under the magnified line and the caret
+    // (a picture the script showed); an empty function removes it.
+    void drawOverGrid(std::function<void(SDL_Renderer*)> draw);
 
     void written(std::string_view bytes) override;
     void cleared() override;

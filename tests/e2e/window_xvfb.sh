@@ -271,4 +271,26 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$parlendo" --janela --audio null --sett
     "$work/nodisplay.plo" </dev/null 2>"$work/nodisplay.err") || fail "no display: exit status $?"
 [ "$out" = "sem tela" ] || fail "no display: the script wrote '$out'"
 grep -q "^parlendo: sem janela: " "$work/nodisplay.err" || fail "no display: not said ($(cat "$work/nodisplay.err"))"
+# Cells far too large for the screen: the window opens at the screen's size. Then the X server
+# goes away under it: the window says so once and the script runs to its end.
+printf '[VIDEO]\nLARGURALETRA=5000\nALTURALETRA=9000\n' >"$work/huge.ini"
+printf 'titulo "enorme"\nescreve mudo "antes"\nespera 2\nescreve mudo "depois"\n' >"$work/lost.plo"
+"$parlendo" --janela --audio null --settings "$work/huge.ini" --dump-screen "$work/lost.plo.dump" \
+    "$work/lost.plo" </dev/null >"$work/lost.plo.out" 2>&1 &
+run=$!
+wid=""
+for ((i = 0; i < 100; i++)); do
+    wid=$(xdotool search --onlyvisible --name '^enorme$' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && break
+    sleep 0.05
+done
+[ -n "$wid" ] || fail "huge cells: no window ($(cat "$work/lost.plo.out"))"
+geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+[ "$geometry" = 1024x768 ] || fail "huge cells: the window is $geometry, not the screen's 1024x768"
+stop_xvfb
+finish lost.plo
+grep -qx "antes" "$work/lost.plo.dump" && grep -qx "depois" "$work/lost.plo.dump" ||
+    fail "the script did not run on after the display went: $(cat "$work/lost.plo.dump")"
+grep -q "a janela perdeu o servidor gráfico; o programa continua sem ela." "$work/lost.plo.out" ||
+    fail "the lost display was not said: $(cat "$work/lost.plo.out")"
 echo "PASS"
