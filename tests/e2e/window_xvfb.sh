@@ -132,6 +132,14 @@ for col in range(4):
         print("cell %d of row 1: %d green, %d red, others %s" % (col + 1, green, red, other[:3])); ok = False
 if any(p != (0, 0, 0) for p in cell(9, 0)):
     print("cell 10 of row 1 is not black"); ok = False
+# The caret while LE waits: a white bar two pixels high across the cursor's cell (row 2, column
+# 1), and nothing in the cell beside it.
+bars = [y for y in range(20) if all(rgb(x, 20 + y) == (255, 255, 255) for x in range(10))]
+lit = [y for y in range(20) if any(rgb(x, 20 + y) != (0, 0, 0) for x in range(10))]
+if len(bars) != 2 or lit != bars or bars[1] != bars[0] + 1:
+    print("caret rows %s, rows with anything %s" % (bars, lit)); ok = False
+if any(p != (0, 0, 0) for p in cell(1, 1)):
+    print("cell 2 of row 2 is not black"); ok = False
 sys.exit(0 if ok else 1)
 PY
 for k in "${keys[@]}"; do xdotool key --delay 50 "$k"; done
