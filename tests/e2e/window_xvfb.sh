@@ -4,7 +4,9 @@
 # sent through XTEST reach LE TECLA as the same key-code texts the terminal gives, the braille
 # keyboard's chords and mode keys type and turn it off and on, TELA MINIMIZADA and NORMAL hide
 # and show the window, the magnified line scrolls as the line editor's cursor walks along a long
-# line, and without a display --janela says so and the script writes to standard output.
+# line, a braille display follows the window's cursor row and its keys reach LE, cells too large
+# for the screen still give a window no larger than it, the script goes on when the X server goes
+# away, and without a display --janela says so and the script writes to standard output.
 #
 #   tests/e2e/window_xvfb.sh PARLENDO
 #
@@ -22,9 +24,11 @@ done
 
 work=$(mktemp -d)
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb_common.sh"
-run=""
+run="" brltty_pid="" display=""
 cleanup() {
     [ -n "$run" ] && kill "$run" 2>/dev/null
+    [ -n "$display" ] && kill "$display" 2>/dev/null
+    [ -n "$brltty_pid" ] && kill -KILL "$brltty_pid" 2>/dev/null
     stop_xvfb
     rm -rf "$work"
 }
@@ -279,6 +283,66 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$parlendo" --janela --audio null --sett
     "$work/nodisplay.plo" </dev/null 2>"$work/nodisplay.err") || fail "no display: exit status $?"
 [ "$out" = "sem tela" ] || fail "no display: the script wrote '$out'"
 grep -q "^parlendo: sem janela: " "$work/nodisplay.err" || fail "no display: not said ($(cat "$work/nodisplay.err"))"
+# A braille display (brltty's virtual driver, the test playing the display on its socket) shows
+# the window's cursor row, and its line-down key reaches LE as the down arrow.
+if command -v brltty >/dev/null; then
+    mkdir -p "$work/brl"
+    api=$((30 + RANDOM % 60))
+    brltty -n -e -q -b vr -x no -s no -f /dev/null -d "server:$work/brl/vr.sock" \
+        -A "auth=none,host=127.0.0.1:$api" -F "$work/brl/prefs" -W "$work/brl" -U "$work/brl" \
+        -P "$work/brl/pid" -L "$work/brl/log" </dev/null >"$work/brl/out" 2>&1 &
+    brltty_pid=$!
+    python3 - "$work/brl/vr.sock" >"$work/brl/display" 2>&1 <<'PY' &
+import socket, sys, time
+s = socket.socket(socket.AF_UNIX)
+for _ in range(200):
+    try:
+        s.connect(sys.argv[1]); break
+    except OSError:
+        time.sleep(0.05)
+else:
+    print("no socket"); sys.exit(1)
+s.sendall(b"cells 20\n")
+s.settimeout(0.2)
+pending, end = b"", time.time() + 15
+while time.time() < end:
+    try:
+        data = s.recv(4096)
+        if not data: break
+        pending += data
+    except socket.timeout:
+        continue
+    while b"\n" in pending:
+        line, pending = pending.split(b"\n", 1)
+        if not line.startswith(b'Braille "'): continue
+        cells = line[9:-1].decode().split("|")
+        if cells[:4] == ["1", "12", "14", " "]:
+            print("shown")
+            sys.stdout.flush()
+            time.sleep(0.3)
+            s.sendall(b"LnDn\n")
+            time.sleep(2)
+            sys.exit(0)
+print("not shown")
+PY
+    display=$!
+    printf 'titulo "braille na janela"\nescreve mudo "abc"\ntela @4,1\nle mudo tecla k\nescreve mudo k\n' >"$work/brl.plo"
+    BRLAPI_HOST=127.0.0.1:$api BRLAPI_AUTH=none "$parlendo" --janela --audio null --settings "$work/video.ini" \
+        --dump-screen "$work/brl.plo.dump" "$work/brl.plo" </dev/null >"$work/brl.plo.out" 2>&1 &
+    run=$!
+    wait "$display"
+    display=""
+    finish brl.plo
+    kill -KILL "$brltty_pid" 2>/dev/null
+    wait "$brltty_pid" 2>/dev/null
+    brltty_pid=""
+    grep -qx shown "$work/brl/display" || fail "the display did not show the cursor row: $(cat "$work/brl/display")"
+    [ "$(head -n 1 "$work/brl.plo.dump")" = "abc000#0#80" ] ||
+        fail "the display's line-down key did not reach LE: $(cat "$work/brl.plo.dump")"
+else
+    echo "brltty is missing: the braille display in the window not tried"
+fi
+
 # Cells far too large for the screen: the window opens at the screen's size. Then the X server
 # goes away under it: the window says so once and the script runs to its end.
 printf '[VIDEO]\nLARGURALETRA=5000\nALTURALETRA=9000\n' >"$work/huge.ini"
