@@ -181,11 +181,10 @@ std::vector<WindowMagnifiedRun> windowMagnifiedRuns(const MagnifiedLine& m) {
     return runs;
 }
 
-// Set when the X server went away under the window. Xlib would end the process there; its exit
-// handler is replaced, so that the window goes dead and the program goes on without it.
+// The X server went away under the window. Xlib would end the process there; its exit handler is
+// replaced, so that the window goes dead and the program goes on without it.
 namespace {
-bool displayLost = false;
-void onDisplayLost(Display* /*display*/, void* /*data*/) { displayLost = true; }
+void onDisplayLost(Display* /*display*/, void* lost) { *static_cast<bool*>(lost) = true; }
 }  // namespace
 
 struct WindowRenderer::Impl {
@@ -203,6 +202,7 @@ struct WindowRenderer::Impl {
     BrailleKeyboard* braille = nullptr;
     std::deque<TypedKey> typed;
     std::function<void(const std::string&)> warn;
+    bool displayLost = false;  // set by Xlib's exit handler
     bool lossTold = false;
     // Draws over the grid after each repaint (a picture); null while there is none.
     std::function<void(SDL_Renderer*)> overGrid;
@@ -328,7 +328,7 @@ struct WindowRenderer::Impl {
         std::optional<SharedLibrary> x11 = SharedLibrary::load(kX11Library, error);
         decltype(&::XSetIOErrorExitHandler) setExitHandler = nullptr;
         if (x11 && x11->resolve(setExitHandler, "XSetIOErrorExitHandler", error))
-            setExitHandler(info.info.x11.display, onDisplayLost, nullptr);
+            setExitHandler(info.info.x11.display, onDisplayLost, &displayLost);
     }
 
     // Once the display is gone the window is dead: said once, then nothing more is drawn or read.
@@ -579,12 +579,12 @@ void WindowRenderer::drawOverGrid(std::function<void(SDL_Renderer*)> draw) {
 }
 
 void WindowRenderer::titleChanged() {
-    if (displayLost) return;
+    if (impl_->displayLost) return;
     lib().SDL_SetWindowTitle(impl_->window, text::cp1252ToUtf8(impl_->grid.title()).c_str());
 }
 
 void WindowRenderer::shownChanged(bool shown) {
-    if (displayLost) return;
+    if (impl_->displayLost) return;
     if (shown) {
         lib().SDL_ShowWindow(impl_->window);
         lib().SDL_RaiseWindow(impl_->window);
