@@ -5,14 +5,15 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# Build: the compiler, CMake and the libraries the programs use: ncursesw, OpenSSL, SDL2 (sound),
+# Build: the compiler, CMake and the libraries the programs use: ncursesw, OpenSSL, SDL2 (sound
+# and the console window, with SDL2_ttf, fontconfig and the DejaVu fonts),
 # espeak-ng (the voice data are generated with it at build time, and it is a system voice),
 # libspeechd (speech-dispatcher), libxdo and Xlib (the desktop), BrlAPI (the braille display, loaded
 # when present), libmpv (media by alias, loaded at the first media command), and for sintonix-fontes libcurl,
 # nlohmann-json and libxml2.
 packages=(cmake ninja-build g++ pkg-config libncurses-dev libssl-dev libsdl2-dev libespeak-ng-dev
           espeak-ng-data libspeechd-dev libxdo-dev libx11-dev libcurl4-openssl-dev nlohmann-json3-dev
-          libxml2-dev libbrlapi-dev libmpv-dev)
+          libxml2-dev libbrlapi-dev libmpv-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core)
 # Run: the programs the tuner starts (wget, mpv, ffmpeg, xdg-open) and a clipboard tool.
 packages+=(wget mpv ffmpeg xdg-utils xclip)
 tools/install_packages.sh "${packages[@]}"

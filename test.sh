@@ -12,10 +12,11 @@ cd "$(dirname "$0")"
 # own; an X server, xterm and the X utilities for the desktop tests (xset and xmodmap read Num Lock
 # and load dead keys); tcl, time, wbrazilian and the espeak-ng command for the benchmarks; groff,
 # man-db and desktop-file-utils for the install test's manual pages and desktop entry.
-# brltty, whose virtual display driver the braille display tests play.
+# brltty, whose virtual display driver the braille display tests play. xdotool and xwd (x11-apps)
+# type into the console window and take its picture; setxkbmap (x11-xkb-utils) frees Ctrl+Alt+F11/F12.
 tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev clang-format clang-tidy python3 tmux sox \
   curl openssl xsel xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db \
-  desktop-file-utils brltty
+  desktop-file-utils brltty xdotool x11-apps x11-xkb-utils
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"

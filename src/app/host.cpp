@@ -13,6 +13,7 @@
 
 #include "app/option_messages.h"
 #include "commands/media_player.h"
+#include "console/braille_keyboard.h"
 #include "console/braille_mirror.h"
 #include "console/braille_tables.h"
 #include "console/console_grid.h"
@@ -23,6 +24,7 @@
 #include "console/speech_front.h"
 #include "console/terminal_renderer.h"
 #include "console/voiced_speech.h"
+#include "console/window_renderer.h"
 #include "interp/interpreter.h"
 #include "net/connection.h"
 #include "net/connection_channel.h"
@@ -120,6 +122,9 @@ constexpr const char* kHelpOptions =
     "Opções:\n"
     "  --help               mostra esta ajuda e termina\n"
     "  --version            mostra a versão e termina\n"
+    "  --janela             mostra o console numa janela própria, com as letras,\n"
+    "                       as cores e a linha ampliada das configurações (também\n"
+    "                       JANELA=S na seção VIDEO das configurações)\n"
     "\n"
     "Opções para testes e para quem escreve scripts:\n"
     "  --headless           não mostra nada; o console funciona do mesmo jeito\n"
@@ -168,6 +173,8 @@ std::optional<HostOptions> parseHostOptions(const std::vector<std::string>& args
             return o;
         } else if (a == "--headless") {
             o.headless = true;
+        } else if (a == "--janela") {
+            o.window = true;
         } else if (a == "--keys" || a == "--dump-screen" || a == "--speech-log" || a == "--audio" ||
                    a == "--settings") {
             std::optional<std::string> v = value(a);
@@ -285,8 +292,26 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // Without a terminal the sound library is loaded at the first sound: an idle run does without
     // it. Before the full screen takes a terminal the card is tried at once, so that a missing one
     // is said on standard error while that can still be read, and on the first screen.
+    // The console window when --janela or the setting JANELA asks for it, or when sintonix is
+    // started from a desktop without a terminal; it reads the console's settings now for its font.
+    // Without a display it is said on standard error and the console goes where it would have.
+    std::unique_ptr<WindowRenderer> window;
+    const bool onDesktop = !environmentVariable("DISPLAY").value_or("").empty() ||
+                           !environmentVariable("WAYLAND_DISPLAY").value_or("").empty();
+    const bool wantWindow =
+        !options.headless &&
+        (options.window || console_settings::saysYes(settings.readRaw("VIDEO", "JANELA")) ||
+         (!options.script && onDesktop && !standardInputIsTerminal()));
+    if (wantWindow) {
+        ConsoleSettings early;
+        readConsoleSettings(settings, early);
+        std::string problem;
+        window = WindowRenderer::create(console, keys, early, problem,
+                                        [program](const std::string& line) { tellUser(program, line); });
+        if (!window) tellUser(program, problem);
+    }
     std::unique_ptr<TerminalRenderer> terminal;
-    const bool fullScreen = !options.headless && standardStreamsAreTerminals();
+    const bool fullScreen = !options.headless && !window && standardStreamsAreTerminals();
     std::string noSound;
     auto warn = [&terminal, &heldWarnings, &noSound](const std::string& warning) {
         if (terminal) {
@@ -327,6 +352,19 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
                                                       openBrailleDisplay(BrailleDisplayOptions{}));
             loop.add(braille.get());
             terminal->whileWaiting([&braille] { braille->pump(); });
+        }
+    } else if (window) {
+        console.setObserver(window.get());
+        window->holdKeysWhile([&typed] { return !typed.empty(); });
+        keySource.add(window.get());
+        loop.add(window.get());
+        std::string error;
+        if (std::optional<BrailleTables> tables =
+                loadBrailleTables(shareDataFolder(where.executableFolder, "braille"), error)) {
+            braille = std::make_unique<BrailleMirror>(console, keys, *tables,
+                                                      openBrailleDisplay(BrailleDisplayOptions{}));
+            loop.add(braille.get());
+            window->whileWaiting([&braille] { braille->pump(); });
         }
     } else if (!options.headless) {
         console.setObserver(&echo);
@@ -420,6 +458,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // The renderers read the rest (font, scrolling, placement, braille mode) from consoleSettings.
     ConsoleSettings consoleSettings;
     createConsole(settings, console, consoleSettings);
+    // The braille keyboard of the window, in the mode of the settings (sounding it when on).
+    std::unique_ptr<BrailleKeyboard> chordKeyboard;
+    if (window) {
+        chordKeyboard = std::make_unique<BrailleKeyboard>(speech);
+        chordKeyboard->setMode(consoleSettings.brailleMode);
+        window->setBrailleKeyboard(chordKeyboard.get());
+    }
     // Without its recordings the voice cannot speak: the user is told on the screen, presses
     // Enter, and the program ends.
     if (int error = speech.startSpeech(0, interpreterFolder); error != 0) {

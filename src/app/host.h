@@ -12,6 +12,7 @@ namespace parlendo {
 
 struct HostOptions {
     bool headless = false;
+    bool window = false;                    // --janela: the console in a window of its own
     std::optional<std::string> keys;        // key notation, UTF-8
     std::optional<std::string> dumpScreen;  // file for the 25 rows at exit
     std::optional<std::string> speechLog;   // file for the speech log

@@ -229,7 +229,10 @@ bool cmdTela(Interpreter& in, std::string_view args, int) {
         console.clearScreen();
         return true;
     }
-    if (what == "MINIMIZADA" || what == "NORMAL") return true;  // a grid has no window to hide
+    if (what == "MINIMIZADA" || what == "NORMAL") {
+        console.setShown(what == "NORMAL");
+        return true;
+    }
     if (!what.empty() && what[0] == '@') {
         std::string_view pos = std::string_view(what).substr(1);
         size_t comma = pos.find(',');

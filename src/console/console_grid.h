@@ -56,6 +56,9 @@ public:
     virtual void bell() {}
     virtual void magnifiedLineChanged() {}
     virtual void titleChanged() {}
+    // TELA MINIMIZADA hides the console (off the screen and the task bar), TELA NORMAL shows it
+    // again in front; a renderer without a window of its own ignores both.
+    virtual void shownChanged(bool /*shown*/) {}
 };
 
 class ConsoleGrid {
@@ -110,6 +113,11 @@ public:
     void setTitle(std::string title) {
         title_ = std::move(title);
         if (observer_) observer_->titleChanged();
+    }
+
+    // TELA MINIMIZADA (false) and TELA NORMAL (true).
+    void setShown(bool shown) {
+        if (observer_) observer_->shownChanged(shown);
     }
 
     // Builds the magnified font's colours and factor; 0 turns the line off.

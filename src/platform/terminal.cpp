@@ -88,6 +88,8 @@ void drainResizePipe() {
 
 bool standardStreamsAreTerminals() { return ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO); }
 
+bool standardInputIsTerminal() { return ::isatty(STDIN_FILENO) != 0; }
+
 bool standardErrorIsOutputTerminal() {
     if (!::isatty(STDERR_FILENO) || !::isatty(STDOUT_FILENO)) return false;
     struct stat out {

@@ -20,6 +20,8 @@ struct TerminalSize {
 
 // True when standard input and standard output are both terminals.
 bool standardStreamsAreTerminals();
+// True when standard input is a terminal.
+bool standardInputIsTerminal();
 // True when standard error is a terminal, the one standard output is.
 bool standardErrorIsOutputTerminal();
 

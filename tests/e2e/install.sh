@@ -48,9 +48,9 @@ done
 # Not even a hint from the validator.
 desktop-file-validate "$prefix/share/applications/sintonix.desktop" >"$work/desktop.err" 2>&1 &&
     [[ ! -s $work/desktop.err ]] || fail "sintonix.desktop: $(cat "$work/desktop.err")"
-grep -qx "Exec=sintonix" "$prefix/share/applications/sintonix.desktop" &&
-    grep -qx "Terminal=true" "$prefix/share/applications/sintonix.desktop" ||
-    fail "sintonix.desktop does not start sintonix in a terminal"
+grep -qx "Exec=sintonix --janela" "$prefix/share/applications/sintonix.desktop" &&
+    grep -qx "Terminal=false" "$prefix/share/applications/sintonix.desktop" ||
+    fail "sintonix.desktop does not start sintonix in its window"
 
 # The installed tuner, started from elsewhere, finds its voice under ../share and greets.
 (cd "$work" && SINTONIX_DIR=$work/pasta "$prefix/bin/sintonix" --headless --audio null \
