@@ -8,11 +8,13 @@ cd "$(dirname "$0")"
 # Build: the compiler, CMake and the libraries the programs use: ncursesw, OpenSSL, SDL2 (sound),
 # espeak-ng (the voice data are generated with it at build time, and it is a system voice),
 # libspeechd (speech-dispatcher), libxdo and Xlib (the desktop), BrlAPI (the braille display, loaded
-# when present), and for sintonix-fontes libcurl,
+# when present), libjpeg (IMAGEM), and for sintonix-fontes libcurl,
 # nlohmann-json and libxml2.
 packages=(cmake ninja-build g++ pkg-config libncurses-dev libssl-dev libsdl2-dev libespeak-ng-dev
           espeak-ng-data libspeechd-dev libxdo-dev libx11-dev libcurl4-openssl-dev nlohmann-json3-dev
-          libxml2-dev libbrlapi-dev)
+          libxml2-dev libbrlapi-dev libjpeg-dev)
+# MIDI: FluidSynth (loaded at the first MIDI INICIA) and its General MIDI sound font.
+packages+=(libfluidsynth-dev fluid-soundfont-gm)
 # Run: the programs the tuner starts (wget, mpv, ffmpeg, xdg-open) and a clipboard tool.
 packages+=(wget mpv ffmpeg xdg-utils xclip)
 tools/install_packages.sh "${packages[@]}"
