@@ -67,6 +67,17 @@ for name in "${targets[@]}"; do
         printf 'Bem-vindo ao Sintonix, vers\343o 1.6! O Sr. Silva tem 1.234,5 reais; 2\252 p\341gina: 12-05? CPF...' \
             >>"$corpus/data_files"
     fi
+    # The picture readers start from pictures made here: a 2 x 2 BMP of 24 bits written byte by
+    # byte, and JPEGs (colour and grey) made by ffmpeg when it is there.
+    if [[ $name == fuzz_bmp ]] && [[ -z $(ls -A "$corpus") ]]; then
+        printf 'BM\106\0\0\0\0\0\0\0\66\0\0\0\50\0\0\0\2\0\0\0\2\0\0\0\1\0\30\0\0\0\0\0\20\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0' \
+            >"$corpus/rgb.bmp"
+        printf '\377\0\0\0\377\0\0\0\0\0\377\377\377\377\0\0' >>"$corpus/rgb.bmp"
+    fi
+    if [[ $name == fuzz_jpeg ]] && [[ -z $(ls -A "$corpus") ]] && command -v ffmpeg >/dev/null; then
+        ffmpeg -loglevel error -f lavfi -i testsrc=size=32x24 -frames:v 1 "$corpus/colour.jpg"
+        ffmpeg -loglevel error -f lavfi -i testsrc=size=16x16 -frames:v 1 -pix_fmt gray "$corpus/grey.jpg"
+    fi
     # Targets with seeds of their own (sample pages) start from them.
     if [[ -d $here/seeds/$name ]] && [[ -z $(ls -A "$corpus") ]]; then
         cp "$here/seeds/$name"/* "$corpus/"

@@ -8,6 +8,7 @@
 #include "commands/byte_buffer.h"
 #include "commands/directory_search.h"
 #include "commands/file_slots.h"
+#include "commands/media.h"
 #include "commands/menus.h"
 #include "interp/interpreter.h"
 
@@ -20,6 +21,8 @@ struct CommandState {
     DirectorySearch directorySearch;
     // The one menu of the process: none until MENU CRIA.
     std::optional<Menu> menu;
+    // MIDI, IMAGEM and SENSOR: kept across runs.
+    MediaState media;
 };
 
 }  // namespace parlendo

@@ -18,7 +18,7 @@ namespace {
 
 // Keywords are Windows-1252: "L\xCA" is LÊ, "T\xCDTULO" is TÍTULO, "SEN\xC3O" is SENÃO.
 constexpr std::array kTable = {
-    CommandEntry{"MIDI", cmdNotAvailable, 0},
+    CommandEntry{"MIDI", cmdMidi, 0},
     CommandEntry{"DEBUG", cmdDebug, 0},
     CommandEntry{"SEJA", cmdSeja, 0},
     CommandEntry{"TELA", cmdTela, 0},
@@ -92,8 +92,8 @@ constexpr std::array kTable = {
     CommandEntry{"IP", cmdIp, 0},
     CommandEntry{"MSAA", cmdNotAvailable, 0},
     CommandEntry{"MENU", cmdMenu, 0},
-    CommandEntry{"IMAGEM", cmdNotAvailable, 0},
-    CommandEntry{"SENSOR", cmdNotAvailable, 0},
+    CommandEntry{"IMAGEM", cmdImagem, 0},
+    CommandEntry{"SENSOR", cmdSensor, 0},
     CommandEntry{"ANSIPARAUTF8", cmdConvert, kAnsiToUtf8},
     CommandEntry{"UTF8PARAANSI", cmdConvert, kUtf8ToAnsi},
     CommandEntry{"HTTP", cmdHttp, 0},

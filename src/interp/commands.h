@@ -109,6 +109,11 @@ bool cmdServe(Interpreter&, std::string_view, int);
 bool cmdObserva(Interpreter&, std::string_view, int);
 bool cmdIp(Interpreter&, std::string_view, int);
 
+// commands/midi.cpp, commands/picture.cpp, commands/sensor.cpp
+bool cmdMidi(Interpreter&, std::string_view, int);
+bool cmdImagem(Interpreter&, std::string_view, int);
+bool cmdSensor(Interpreter&, std::string_view, int);
+
 // A command whose subsystem is not built yet: says so and fails.
 bool cmdNotAvailable(Interpreter&, std::string_view, int);
 

@@ -19,6 +19,8 @@ public:
 class EventLoop {
 public:
     void add(EventSource* source) { sources_.push_back(source); }
+    // Takes a source out again (one that ends before the loop, such as the MIDI output's stream).
+    void remove(EventSource* source) { std::erase(sources_, source); }
     void pump();
     // Waits the given milliseconds, pumping every source as events arrive.
     void sleep(int milliseconds);
