@@ -52,7 +52,9 @@ bool cmdToca(Interpreter& in, std::string_view args, int) {
     }
     media.send("open \"" + file + "\" alias myfile");
     media.send("play myfile");
-    for (;;) {
+    // A key already waiting stops it at once: a file decoded faster than it plays (--audio dir:)
+    // would otherwise be far along by the first look.
+    while (!in.services.keys.keyPressed()) {
         pause(in, kTocaPollMs);
         if (in.services.keys.keyPressed()) break;
         if (media.send("status myfile mode") != "playing") break;

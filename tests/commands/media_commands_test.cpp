@@ -119,7 +119,7 @@ TEST(Toca, CapturedSoundIsAsLongAsTheFile) {
 TEST(Toca, KeyStopsItAndIsNotLeftInTheQueue) {
     if (ffmpegMissing()) GTEST_SKIP() << "ffmpeg missing";
     SoundMachine m;
-    // Ten minutes take about a second and a half to render; a key stops it at the first look.
+    // Ten minutes render in well under a second here; a key already waiting stops it at once.
     std::string mp3 = m.makeSound("longo.mp3", 600, "-ac 1 -ar 8000 -b:a 16k");
     m.keys.pushKey('x');
     m.keys.pushKey('y');
@@ -127,9 +127,10 @@ TEST(Toca, KeyStopsItAndIsNotLeftInTheQueue) {
     ASSERT_TRUE(m.exec("toca \"" + mp3 + "\""));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(m.keys.size(), 0u);
+    // The key was waiting before it started: at most the first moments were rendered.
     std::vector<Capture> c = m.captures();
-    ASSERT_EQ(c.size(), 1u);
-    EXPECT_LT(c[0].milliseconds(), 300000);
+    ASSERT_LE(c.size(), 1u);
+    if (!c.empty()) EXPECT_LT(c[0].milliseconds(), 60000);
     EXPECT_EQ(m.mci("status myfile mode"), "Erro MCI: dispositivo desconhecido: myfile");
 }
 
