@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "commands/accessible_objects.h"
 #include "commands/byte_buffer.h"
 #include "commands/directory_search.h"
 #include "commands/file_slots.h"
@@ -20,6 +21,8 @@ struct CommandState {
     DirectorySearch directorySearch;
     // The one menu of the process: none until MENU CRIA.
     std::optional<Menu> menu;
+    // MSAA's event ring and current element.
+    AccessibleObjects msaa;
 };
 
 }  // namespace parlendo
