@@ -64,6 +64,38 @@ if [ ! -x /usr/libexec/at-spi-bus-launcher ] && [ ! -x /usr/lib/at-spi2-core/at-
     echo "SKIPPED: the accessibility bus (at-spi2-core) is not installed"
     exit 77
 fi
+# A session bus that cannot start the accessibility bus (it knows no services), and one whose
+# accessibility bus address leads nowhere: the same as no bus, and the run ends normally.
+cat >"$work/sem_servicos.conf" <<'CONF'
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+for case in sem_servicos endereco_morto; do
+    config=(--config-file="$work/sem_servicos.conf")
+    bus_address=""
+    if [ "$case" = endereco_morto ]; then
+        config=()
+        bus_address="unix:path=$work/nada"
+    fi
+    rm -f "$work/sem.txt"
+    env -u DISPLAY -u AT_SPI_BUS_ADDRESS ${bus_address:+AT_SPI_BUS_ADDRESS=$bus_address} \
+        timeout 60 dbus-run-session "${config[@]}" -- "$parlendo" --headless --audio null \
+        --settings "$work/sem.ini" --dump-screen "$work/sem.txt" "$work/sem_barramento.plo" >/dev/null 2>&1
+    status=$?
+    [ "$status" = 0 ] || fail "$case: exit status $status"
+    [ "$(head -n 1 "$work/sem.txt" 2>/dev/null)" = "c=0 r=0 n= area=0,0,0,0" ] ||
+        fail "$case: $(head -n 1 "$work/sem.txt" 2>/dev/null)"
+done
+
 if ! start_xvfb 1024x768x24 -noreset; then
     echo "SKIPPED: Xvfb did not start"
     exit 77
