@@ -180,6 +180,16 @@ concatena $nomes n
 msaa checa c
 fim enquanto
 escreve "restam " k $nomes
+* Another window comes to the front.
+seja $passo "4"
+chama @passo
+msaa checa c
+msaa nome n
+msaa tipo t
+msaa codigo r
+escreve "janela " c "|" n "|" t "|" r
+msaa checa c
+escreve "depois " c
 msaa fim
 termina
 
@@ -219,7 +229,9 @@ depois 0
 captura Ouvir|43|
 captura Gravar|indisponível
 fora Gravar
-restam 5 Ouvir Aceito Ouvir Aceito Ouvir"
+restam 5 Ouvir Aceito Ouvir Aceito Ouvir
+janela 1|Segunda|frame|9
+depois 0"
 got=$(sed -e 's/ *$//' -e '/^$/d' "$work/com.txt" 2>/dev/null)
 if [ "$got" != "$expected" ]; then
     fail "the form as read:"

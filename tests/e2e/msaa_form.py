@@ -3,7 +3,8 @@
 with text and a spin button. It focuses its own window (no window manager runs), writes the
 screen centres of its buttons to WORK/pronto, and then moves the focus as step files appear in
 WORK: fase1 the check box; fase2 the entry, then the spin button; fase3 between the button and
-the check box 105 times. After each step it writes WORK/feitoN.
+the check box 105 times; fase4 to a second window, "Segunda", which has nothing to focus inside.
+After each step it writes WORK/feitoN.
 
     msaa_form.py WORK
 """
@@ -56,6 +57,18 @@ def area(widget):
     return ox + x, oy + y, a.width, a.height
 
 
+second = Gtk.Window(title="Segunda")
+second.add(Gtk.Label(label="Nada aqui"))
+
+
+def activate_second():
+    if not second.is_active():
+        second.get_window().focus(Gdk.CURRENT_TIME)
+        return True
+    write("feito4")
+    return False
+
+
 def ready():
     window.get_window().focus(Gdk.CURRENT_TIME)
     ouvir.grab_focus()
@@ -74,7 +87,7 @@ def announce():
 
 
 def steps():
-    for step in ("fase1", "fase2", "fase3"):
+    for step in ("fase1", "fase2", "fase3", "fase4"):
         if step in done or not os.path.exists(os.path.join(work, step)):
             continue
         done.add(step)
@@ -83,9 +96,13 @@ def steps():
         elif step == "fase2":
             rua.grab_focus()
             volume.grab_focus()
-        else:
+        elif step == "fase3":
             for i in range(1, 106):
                 (ouvir if i % 2 else aceito).grab_focus()
+        else:
+            second.show_all()
+            GLib.timeout_add(300, activate_second)
+            continue
         write("feito" + step[-1])
     return True
 
