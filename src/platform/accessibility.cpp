@@ -21,9 +21,8 @@ namespace parlendo {
 
 namespace {
 
-// The role numbers of the commands (the focus and foreground model's role numbers) for the
-// AT-SPI roles that have one. A role missing here is numbered 8, "some other role"; the role's
-// own name still tells what it is.
+// The role numbers MSAA CODIGO gives, for the AT-SPI roles that have one. A role missing here is numbered 8,
+// "some other role"; the role's own name still tells what it is.
 struct RoleNumber {
     int atspiRole;
     int number;

@@ -40,7 +40,7 @@ public:
     virtual bool reachable() = 0;
     // The role as a number of the role table (accessibility.cpp); 0 for none.
     virtual std::optional<int> role() = 0;
-    // The role's name in the language of the element's program, at most 200 characters.
+    // The role's localized name as AT-SPI gives it, at most 200 characters.
     virtual std::optional<std::string> roleText() = 0;
     virtual std::optional<AccessibleArea> area() = 0;
     virtual std::optional<std::string> name() = 0;
