@@ -14,9 +14,11 @@ cd "$(dirname "$0")"
 # man-db and desktop-file-utils for the install test's manual pages and desktop entry.
 # brltty, whose virtual display driver the braille display tests play. xdotool and xwd (x11-apps)
 # type into the console window and take its picture; setxkbmap (x11-xkb-utils) frees Ctrl+Alt+F11/F12.
+# at-spi2-core, python3-gi, gir1.2-gtk-3.0 and dbus-x11 for the MSAA test's accessibility bus, GTK
+# form and D-Bus session.
 tools/install_packages.sh libgtest-dev clang libclang-rt-14-dev clang-format clang-tidy python3 tmux sox \
   curl openssl xsel xvfb x11-utils x11-xserver-utils xterm tcl time wbrazilian espeak-ng groff-base man-db \
-  desktop-file-utils brltty xdotool x11-apps x11-xkb-utils
+  desktop-file-utils brltty xdotool x11-apps x11-xkb-utils at-spi2-core python3-gi gir1.2-gtk-3.0 dbus-x11
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLENDO_TESTS=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 jobs="${PARLENDO_JOBS:-2}"
 fuzz_seconds="${PARLENDO_FUZZ_SECONDS:-20}"

@@ -28,6 +28,7 @@
 #include "interp/interpreter.h"
 #include "net/connection.h"
 #include "net/connection_channel.h"
+#include "platform/accessibility.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -445,6 +446,12 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     else
         desktop = createDesktop(consoleTitle);
     in.services.desktop = desktop.get();
+    // Other programs' user-interface elements, which MSAA only reads: the accessibility service
+    // of the session, started at the first MSAA command that needs it; its events come in as the
+    // loop pumps.
+    std::unique_ptr<Accessibility> accessibility = createAccessibility();
+    loop.add(accessibility.get());
+    in.services.accessibility = accessibility.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "commands/accessible_objects.h"
 #include "commands/byte_buffer.h"
 #include "commands/directory_search.h"
 #include "commands/file_slots.h"
@@ -23,6 +24,8 @@ struct CommandState {
     std::optional<Menu> menu;
     // MIDI, IMAGEM and SENSOR: kept across runs.
     MediaState media;
+    // MSAA's event ring and current element.
+    AccessibleObjects msaa;
 };
 
 }  // namespace parlendo

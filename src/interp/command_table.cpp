@@ -90,7 +90,7 @@ constexpr std::array kTable = {
     CommandEntry{"RETORNA", cmdRetorna, 0},
     CommandEntry{"RANDOMIZA", cmdRandomiza, 0},
     CommandEntry{"IP", cmdIp, 0},
-    CommandEntry{"MSAA", cmdNotAvailable, 0},
+    CommandEntry{"MSAA", cmdMsaa, 0},
     CommandEntry{"MENU", cmdMenu, 0},
     CommandEntry{"IMAGEM", cmdImagem, 0},
     CommandEntry{"SENSOR", cmdSensor, 0},

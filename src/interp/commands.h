@@ -99,6 +99,8 @@ bool cmdClica(Interpreter&, std::string_view, int);
 bool cmdCaptura(Interpreter&, std::string_view, int);
 bool cmdJanela(Interpreter&, std::string_view, int);
 bool cmdHandle(Interpreter&, std::string_view, int);
+// commands/accessible_objects.cpp
+bool cmdMsaa(Interpreter&, std::string_view, int);
 // net/net_commands.cpp
 bool cmdTrazDaRede(Interpreter&, std::string_view, int);
 bool cmdHttp(Interpreter&, std::string_view, int);

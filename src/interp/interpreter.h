@@ -31,6 +31,7 @@ class TerminalHandoff;
 class Desktop;
 class Network;
 class PictureLayer;
+class Accessibility;
 
 // The services the interpreter reaches the world through; the host owns them.
 struct Services {
@@ -51,6 +52,9 @@ struct Services {
     Desktop* desktop = nullptr;           // other programs' windows, the keyboard and the mouse
     Network* network = nullptr;           // the connection layer and the TLS state of the program
     PictureLayer* pictures = nullptr;     // shows IMAGEM's picture; none in a terminal
+    // Other programs' user-interface elements; it must outlive the run (MSAA MONITORA hands it
+    // the run's event ring).
+    Accessibility* accessibility = nullptr;
     // Takes a line for the script's writer (UTF-8, no line end): why the run failed, and
     // warnings such as a block never closed. Empty: the lines go nowhere.
     std::function<void(const std::string&)> diagnostic = nullptr;
