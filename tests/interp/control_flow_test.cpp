@@ -233,8 +233,8 @@ TEST(CommandTable, KeywordsMatchByTheUpperCasingRule) {
     EXPECT_EQ(m.row(1), "Comando inválido: SENÄO");
     EXPECT_FALSE(m.exec("seja\ta 1")) << "a tab does not end the keyword (and writes nothing)";
     EXPECT_EQ(m.row(2), "Comando inválido: SEJAA");
-    EXPECT_FALSE(m.exec("msaa x"));
-    EXPECT_EQ(m.row(3), "Comando não disponível: MSAA");
+    EXPECT_TRUE(m.exec("msaa checa v")) << "the sub-command's word is upper-cased too";
+    EXPECT_EQ(m.var("v"), "0");
 }
 
 }  // namespace
