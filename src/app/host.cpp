@@ -452,6 +452,7 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     std::unique_ptr<Accessibility> accessibility = createAccessibility();
     loop.add(accessibility.get());
     in.services.accessibility = accessibility.get();
+    in.services.pictures = window.get();  // none in a terminal: the picture is kept, not drawn
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

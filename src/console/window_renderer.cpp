@@ -34,6 +34,7 @@ constexpr const char* kX11Library = "libX11.so.6";
 
 #define PARLENDO_WINDOW_SDL(X)      \
     X(SDL_CreateRenderer)           \
+    X(SDL_CreateTexture)            \
     X(SDL_CreateTextureFromSurface) \
     X(SDL_CreateWindow)             \
     X(SDL_DestroyRenderer)          \
@@ -63,6 +64,7 @@ constexpr const char* kX11Library = "libX11.so.6";
     X(SDL_SetWindowTitle)           \
     X(SDL_ShowWindow)               \
     X(SDL_StartTextInput)           \
+    X(SDL_UpdateTexture)            \
     X(SDL_WaitEventTimeout)         \
     X(SDL_SetHint)
 #define PARLENDO_WINDOW_TTF(X)   \
@@ -166,8 +168,6 @@ Modifiers modifiersOf(Uint16 mod) {
     return Modifiers{(mod & KMOD_SHIFT) != 0, (mod & KMOD_CTRL) != 0, (mod & KMOD_ALT) != 0};
 }
 
-SDL_Color colourOf(Rgb c) { return SDL_Color{c.r, c.g, c.b, 255}; }
-
 }  // namespace
 
 std::vector<WindowMagnifiedRun> windowMagnifiedRuns(const MagnifiedLine& m) {
@@ -206,6 +206,20 @@ struct WindowRenderer::Impl {
     bool lossTold = false;
     // Draws over the grid after each repaint (a picture); null while there is none.
     std::function<void(SDL_Renderer*)> overGrid;
+    // The picture IMAGEM shows: its pixels until the first repaint makes a texture of them.
+    struct ShownPicture {
+        Picture pixels;
+        int x = 0;
+        int y = 0;
+        SDL_Texture* texture = nullptr;
+        ShownPicture(const ShownPicture&) = delete;
+        ShownPicture& operator=(const ShownPicture&) = delete;
+        ShownPicture(Picture p, int px, int py) : pixels(std::move(p)), x(px), y(py) {}
+        ~ShownPicture() {
+            if (texture) lib().SDL_DestroyTexture(texture);
+        }
+    };
+    std::unique_ptr<ShownPicture> picture;
     bool loaded = false;  // the libraries are there to release what was made with them
     bool dirty = true;
     bool focused = true;
@@ -218,7 +232,13 @@ struct WindowRenderer::Impl {
     Impl(ConsoleGrid& g, KeyQueue& k) : grid(g), keys(k) {}
 
     ~Impl() {
-        if (!loaded || displayLost) return;  // nothing is left to release on a lost display
+        if (!loaded || displayLost) {
+            // Nothing is left to release on a lost display; a picture's texture went with it.
+            if (picture) picture->texture = nullptr;
+            return;
+        }
+        overGrid = nullptr;
+        picture.reset();  // its texture before the renderer
         for (SDL_Texture* t : glyphs)
             if (t) lib().SDL_DestroyTexture(t);
         if (font) lib().TTF_CloseFont(font);
@@ -368,6 +388,21 @@ struct WindowRenderer::Impl {
         }
     }
 
+    void drawPicture() {
+        if (!picture || picture->pixels.width <= 0 || picture->pixels.height <= 0) return;
+        ShownPicture& p = *picture;
+        if (!p.texture) {
+            p.texture = lib().SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STATIC,
+                                                p.pixels.width, p.pixels.height);
+            // Too large for the renderer, or out of memory: the grid alone is shown.
+            if (!p.texture) return;
+            lib().SDL_UpdateTexture(p.texture, nullptr, p.pixels.rgb.data(), p.pixels.width * 3);
+            p.pixels.rgb = {};
+        }
+        SDL_Rect r{p.x, p.y, p.pixels.width, p.pixels.height};
+        lib().SDL_RenderCopy(renderer, p.texture, nullptr, &r);
+    }
+
     void draw() {
         lib().SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
         lib().SDL_RenderClear(renderer);
@@ -379,6 +414,7 @@ struct WindowRenderer::Impl {
                          grid.rgbOf(a >> 4));
             }
         if (overGrid) overGrid(renderer);
+        drawPicture();
         if (magnifiedShown) {
             const MagnifiedLine& m = grid.magnified();
             const int w = cellWidth * m.factor, h = lineHeight * m.factor;
@@ -575,6 +611,18 @@ void WindowRenderer::magnifiedLineChanged() { impl_->magnifiedPending = true; }
 
 void WindowRenderer::drawOverGrid(std::function<void(SDL_Renderer*)> draw) {
     impl_->overGrid = std::move(draw);
+    impl_->dirty = true;
+}
+
+void WindowRenderer::showPicture(const Picture& picture, int x, int y) {
+    if (impl_->displayLost) return;
+    impl_->picture = std::make_unique<Impl::ShownPicture>(picture, x, y);
+    impl_->dirty = true;
+}
+
+void WindowRenderer::removePicture() {
+    if (impl_->displayLost) return;
+    impl_->picture.reset();
     impl_->dirty = true;
 }
 

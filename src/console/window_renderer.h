@@ -11,6 +11,7 @@
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "platform/event_loop.h"
+#include "platform/picture_layer.h"
 
 struct SDL_Renderer;
 
@@ -26,7 +27,10 @@ struct ConsoleSettings;
 // reader that drew it waits. As an event source it takes the window's events without blocking;
 // as a key source it waits for the next key when the program blocks on an empty queue. Keys move
 // into the queue only while it has room for them.
-class WindowRenderer final : public ConsoleObserver, public EventSource, public KeySource {
+class WindowRenderer final : public ConsoleObserver,
+                             public EventSource,
+                             public KeySource,
+                             public PictureLayer {
 public:
     // Opens the window; nothing, with the reason in `problem` (Portuguese, Windows-1252), when
     // there is no display or no font could be had. `warn` receives lines for standard error.
@@ -45,6 +49,10 @@ public:
     // Something drawn over the grid after every repaint, under the magnified line and the caret
     // (a picture the script showed); an empty function removes it.
     void drawOverGrid(std::function<void(SDL_Renderer*)> draw);
+
+    // IMAGEM's picture, drawn over the grid at its natural size (clipped by the window).
+    void showPicture(const Picture& picture, int x, int y) override;
+    void removePicture() override;
 
     void written(std::string_view bytes) override;
     void cleared() override;

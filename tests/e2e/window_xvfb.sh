@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The console window on an Xvfb server of the test's own: a screen written by a script is drawn
-# in its colours at its cells (read back from a screenshot of the window), keys and mouse buttons
-# sent through XTEST reach LE TECLA as the same key-code texts the terminal gives, the braille
+# in its colours at its cells (read back from a screenshot of the window), a picture of IMAGEM at
+# its pixel and gone again, keys and mouse buttons sent through XTEST reach LE TECLA as the same key-code texts the terminal gives, the braille
 # keyboard's chords and mode keys type and turn it off and on, TELA MINIMIZADA and NORMAL hide
 # and show the window, the magnified line scrolls as the line editor's cursor walks along a long
 # line, a braille display follows the window's cursor row and its keys reach LE, cells too large
@@ -275,6 +275,48 @@ for i in range(80 // 2):
     elif sum(1 for p in fg if p == want) < 40 or any(p[2] > 40 and want == letter for p in fg):
         print("magnified cell %d: %d pixels in %s of %d" % (i + 1, sum(1 for p in fg if p == want), want, len(fg)))
         ok = False
+sys.exit(0 if ok else 1)
+PY
+# IMAGEM draws a BMP over the grid at the pixel asked, and IMAGEM alone takes it away.
+python3 - "$work/azul.bmp" <<'PY'
+import struct, sys
+w, h = 40, 30
+pixels = bytes([255, 0, 0]) * (w * h)  # blue, stored blue-green-red
+head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 0, 0, 0, 0)
+open(sys.argv[1], "wb").write(head + info + pixels)
+PY
+printf 'titulo "imagem"\nimagem "%s" 200 100\nle mudo tecla k\nimagem\nle mudo tecla k\n' \
+    "$work/azul.bmp" >"$work/picture.plo"
+start_window video.ini picture.plo imagem
+xwd -silent -id "$wid" -out "$work/picture.xwd" || fail "no screenshot of the picture"
+xdotool key a
+sleep 0.5
+xwd -silent -id "$wid" -out "$work/nopicture.xwd" || fail "no screenshot after the picture went"
+xdotool key a
+finish picture.plo
+python3 - "$work/picture.xwd" "$work/nopicture.xwd" <<'PY' || fail "the picture is not where IMAGEM put it"
+import struct, sys
+def reader(path):
+    data = open(path, "rb").read()
+    h = struct.unpack(">25I", data[:100])
+    header_size, bpl, ncolors, byte_order = h[0], h[12], h[19], h[7]
+    pixels = data[header_size + ncolors * 12:]
+    def rgb(x, y):
+        v = struct.unpack("<I" if byte_order == 0 else ">I", pixels[y * bpl + x * 4: y * bpl + x * 4 + 4])[0]
+        return ((v >> 16) & 255, (v >> 8) & 255, v & 255)
+    return rgb
+shown, gone = reader(sys.argv[1]), reader(sys.argv[2])
+blue = (0, 0, 255)
+inside = [(x, y) for x in range(200, 240) for y in range(100, 130)]
+around = [(199, 115), (240, 115), (220, 99), (220, 130)]
+ok = True
+if any(shown(x, y) != blue for x, y in inside):
+    print("not every pixel of the picture is blue"); ok = False
+if any(shown(x, y) == blue for x, y in around):
+    print("blue outside the picture"); ok = False
+if any(gone(x, y) == blue for x, y in inside):
+    print("the picture stayed after IMAGEM alone"); ok = False
 sys.exit(0 if ok else 1)
 PY
 # Without a display --janela says why and the script runs on standard output as before.
