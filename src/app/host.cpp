@@ -452,7 +452,11 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     std::unique_ptr<Accessibility> accessibility = createAccessibility();
     loop.add(accessibility.get());
     in.services.accessibility = accessibility.get();
-    in.services.pictures = window.get();  // none in a terminal: the picture is kept, not drawn
+    // The window draws IMAGEM's picture; a terminal draws it where it can display pictures.
+    if (window)
+        in.services.pictures = window.get();
+    else
+        in.services.pictures = terminal.get();
     for (const std::string& p : options.params) in.params.push_back(text::externalToCp1252(p));
     // The interpreter folder is where recorded words are looked for once a voice speaks.
     std::string interpreterFolder = settings.readSetting("PARLENDO", "DIRPARLENDO");

@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/terminal_keys.h"
+#include "console/terminal_pictures.h"
 #include "platform/environment.h"
 #include "platform/terminal.h"
 #include "text/cp1252.h"
@@ -216,6 +218,19 @@ struct TerminalRenderer::Impl {
     int nextPair = 1;
     std::array<wchar_t, 256> glyphs = glyphTable();
 
+    // IMAGEM's picture and its top left pixel; whether it is to be drawn after the next update of
+    // the text, and whether it is on the screen now.
+    TerminalPictures pictures;
+    std::optional<Picture> picture;
+    int pictureX = 0, pictureY = 0;
+    bool pictureDue = false;
+    bool pictureShown = false;
+    // The terminal rows the picture covers when drawn (first, one past the last).
+    int pictureFrom = 0, pictureTo = 0;
+    // The bytes last made for the picture, and the place and cell size they were made for.
+    std::string pictureBytes;
+    std::array<int, 6> pictureMadeFor{};
+
     Impl(ConsoleGrid& g, KeyQueue& k, std::unique_ptr<RawTerminal> t)
         : grid(g), keys(k), term(std::move(t)), decoder(term->eraseByte()) {}
 
@@ -223,6 +238,7 @@ struct TerminalRenderer::Impl {
         if (screen == nullptr) return;
         update(true);
         std::string bye = kMouseOff;
+        if (pictureShown && pictures.kitty()) bye += kKittyDeleteImages;
         if (titlePushed) bye += kTitlePop;
         term->write(bye);
         endwin();
@@ -444,6 +460,7 @@ struct TerminalRenderer::Impl {
         if (!notice.empty()) noticeLines = wrapWords(notice, ConsoleGrid::kColumns);
         const int noticeFrom = viewRows - std::min(static_cast<int>(noticeLines.size()), viewRows);
         bool any = !shownValid;
+        if (!shownValid) pictureDue = true;
         if (!shownValid && !noticeLines.empty()) drawText(noticeLines, noticeFrom, true);
         for (int r = top; r < top + noticeFrom; ++r) {
             bool differs = !shownValid;
@@ -460,6 +477,8 @@ struct TerminalRenderer::Impl {
                 shownAttributes[i] = grid.cellAttribute(r + 1, c + 1);
             }
             drawRow(r, r - top);
+            // Text drawn over a sixel picture replaces its pixels; kitty keeps its images apart.
+            if (!pictures.kitty() && r - top < pictureTo && r - top >= pictureFrom) pictureDue = true;
         }
         if (LINES > ConsoleGrid::kRows && (!shownValid || !sameMagnified(grid.magnified(), shownMagnified))) {
             shownMagnified = grid.magnified();
@@ -476,7 +495,62 @@ struct TerminalRenderer::Impl {
             wnoutrefresh(stdscr);
             doupdate();
         }
+        drawPicture(viewRows);
         updateTitle();
+    }
+
+    // Draws the picture over the text when it is due and the terminal can display pictures, from
+    // the cell under its top left pixel, cut at the right edge and at the last grid row in view
+    // (and above the terminal's last row, which a picture reaching it would scroll); the cursor
+    // is put back where the text left it.
+    void drawPicture(int viewRows) {
+        if (!picture || !pictureDue) return;
+        pictureDue = false;
+        if (!pictures.available()) return;
+        TerminalSize s = term->size();
+        const int cw = s.cellWidth > 0 ? s.cellWidth : kDefaultCellWidth;
+        const int ch = s.cellHeight > 0 ? s.cellHeight : kDefaultCellHeight;
+        if (pictureX < 0 || pictureY < 0) return;
+        const int column = pictureX / cw;
+        const int row = pictureY / ch - top;
+        int lastRow = std::min(viewRows, LINES - 1);
+        if (column >= std::min(COLS, ConsoleGrid::kColumns) || row < 0 || row >= lastRow) return;
+        const int columns = std::min((picture->width + cw - 1) / cw, COLS - column);
+        const int rows = std::min((picture->height + ch - 1) / ch, lastRow - row);
+        const std::array<int, 6> place{column, row, columns, rows, cw, ch};
+        if (place != pictureMadeFor || pictureBytes.empty()) {
+            std::optional<std::string> bytes = pictures.encode(*picture, columns, rows, cw, ch);
+            if (!bytes) return;
+            pictureBytes = std::move(*bytes);
+            pictureMadeFor = place;
+        }
+        std::string out =
+            ""
+            "7";
+        if (pictures.kitty()) out += kKittyDeleteImages;
+        out += "[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H";
+        out += pictureBytes;
+        out +=
+            ""
+            "8";
+        term->write(out);
+        pictureShown = true;
+        pictureFrom = row;
+        pictureTo = row + rows;
+    }
+
+    // Takes the picture away: where it was drawn the whole screen is drawn anew.
+    void takePictureAway() {
+        picture.reset();
+        pictureBytes.clear();
+        pictureDue = false;
+        if (!pictureShown) return;
+        pictureShown = false;
+        pictureFrom = pictureTo = 0;
+        if (pictures.kitty()) term->write(kKittyDeleteImages);
+        clearok(curscr, TRUE);
+        shownValid = false;
+        noteChange();
     }
 
     void updateTitle() {
@@ -491,6 +565,7 @@ struct TerminalRenderer::Impl {
         resizeterm(s.rows, s.columns);
         clearok(curscr, TRUE);
         shownValid = false;
+        pictureDue = true;
     }
 
     // Reads what has arrived and decodes it.
@@ -659,5 +734,19 @@ void TerminalRenderer::pump() {
 int TerminalRenderer::waitHandle() const { return impl_->term->inputHandle(); }
 
 std::optional<TypedKey> TerminalRenderer::nextKey() { return impl_->nextKey(); }
+
+void TerminalRenderer::showPicture(const Picture& picture, int x, int y) {
+    impl_->takePictureAway();
+    impl_->picture = picture;
+    impl_->pictureX = x;
+    impl_->pictureY = y;
+    impl_->pictureDue = true;
+    if (!impl_->suspended) impl_->update(true);
+}
+
+void TerminalRenderer::removePicture() {
+    impl_->takePictureAway();
+    if (!impl_->suspended) impl_->update(true);
+}
 
 }  // namespace parlendo

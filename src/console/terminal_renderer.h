@@ -10,6 +10,7 @@
 #include "console/console_grid.h"
 #include "console/key_queue.h"
 #include "platform/event_loop.h"
+#include "platform/picture_layer.h"
 
 namespace parlendo {
 
@@ -24,7 +25,15 @@ namespace parlendo {
 // As an event source it collects what was typed and keeps the screen current; as a key source it
 // waits for the next key when the program blocks on an empty queue. Typed keys move into the
 // queue only while it has room for them, so nothing typed ahead is lost to a full queue.
-class TerminalRenderer final : public ConsoleObserver, public EventSource, public KeySource {
+//
+// As a picture layer it draws IMAGEM's picture over the grid where the terminal can display
+// pictures (sixels or kitty's images, through libchafa), at the cell under its pixel (cells of the
+// terminal's pixel size, 8 x 16 when it does not say), again whenever the text under it was drawn
+// anew; elsewhere the picture is kept and nothing is sent.
+class TerminalRenderer final : public ConsoleObserver,
+                               public EventSource,
+                               public KeySource,
+                               public PictureLayer {
 public:
     // Takes over the terminal: nothing when standard input and output are not both a terminal
     // the screen library knows. The terminal is given back when the renderer is destroyed, or
@@ -64,6 +73,9 @@ public:
     int waitHandle() const override;
 
     std::optional<TypedKey> nextKey() override;
+
+    void showPicture(const Picture& picture, int x, int y) override;
+    void removePicture() override;
 
     struct Impl;
 
