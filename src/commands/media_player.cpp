@@ -401,8 +401,11 @@ void MediaPlayer::deliver(Media& m) {
     if (!wav || wav->dataLength == 0 || !player_) return;
     size_t length = wav->dataLength;
     const size_t frame = static_cast<size_t>(wav->format.channels) * (wav->format.bits / 8);
-    if (m.to && *m.to > m.playedFrom && frame > 0) {
-        const auto frames = static_cast<size_t>((*m.to - m.playedFrom) * wav->format.rate / 1000);
+    // Never more than the stretch played: its end is where it stopped (at most its "to"). One
+    // loaded run under a sanitizer once captured the file twice over; the cut keeps the first pass.
+    const int64_t end = m.to ? std::min(*m.to, m.stoppedAt) : m.stoppedAt;
+    if (end > m.playedFrom && frame > 0) {
+        const auto frames = static_cast<size_t>((end - m.playedFrom) * wav->format.rate / 1000);
         length = std::min(length, frames * frame);
     }
     const bool interruptible = player_->interruptible;

@@ -125,12 +125,12 @@ std::vector<std::filesystem::path> wavs(const std::filesystem::path& folder) {
 }
 
 TEST(MidiCommand, NotesAreOneSoundAsLongAsTheyLast) {
+    EventLoop loop;  // outlives the interpreter, whose MIDI output leaves it at the end
     MidiMachine m;
     const auto sounds = m.folder / "sons";
     std::unique_ptr<WavePlayer> player =
         createWavePlayerOn(createFolderAudioDevice(sounds.string()), m.keys, nullptr);
     m.in.services.player = player.get();
-    EventLoop loop;
     m.in.services.loop = &loop;
     ASSERT_TRUE(m.exec("MIDI INICIA"));
     ASSERT_TRUE(m.exec("MIDI TT 1 5"));
