@@ -404,6 +404,10 @@ PhonemeString PhonemeTimer::timePhonemes(const PhonemeList& lines, const Prosody
                 }
                 phoneme = line;
             }
+            // A phoneme is one word: a damaged rule whose output holds blanks gives its first word
+            // only, so that every line written starts with a phoneme and has its duration.
+            phoneme.erase(0, phoneme.find_first_not_of(' '));
+            if (const size_t blank = phoneme.find(' '); blank != std::string::npos) phoneme.resize(blank);
             // A stress mark or stretch mark with no phoneme behind it writes nothing.
             if (phoneme.empty()) continue;
             current_ = phoneme;

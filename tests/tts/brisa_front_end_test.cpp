@@ -165,6 +165,13 @@ TEST(BrisaFrontEndFiles, MissingOrBrokenFilesFailTheirLoad) {
     // With nothing loaded the front end still gives lines for any text.
     const PhonemeString lines = f.phonemeString(cp("Olá, mundo 123!"), 1.0, 1.0);
     EXPECT_FALSE(lines.empty());
+    // A rule whose output holds blanks (a comment run into it) still writes phoneme lines only.
+    f.rules().readRules("(A)= a elsewhere.\n(B)=  \n(L)=l\n");
+    for (const std::string& l : f.phonemeString("bala", 1.0, 1.0)) {
+        if (l.empty() || l[0] == ';') continue;
+        EXPECT_NE(l[0], ' ') << l;
+        EXPECT_EQ(l.find("elsewhere"), std::string::npos) << l;
+    }
     fs::remove_all(dir);
 }
 
