@@ -130,7 +130,9 @@ TEST(Toca, KeyStopsItAndIsNotLeftInTheQueue) {
     // The key was waiting before it started: at most the first moments were rendered.
     std::vector<Capture> c = m.captures();
     ASSERT_LE(c.size(), 1u);
-    if (!c.empty()) EXPECT_LT(c[0].milliseconds(), 60000);
+    if (!c.empty()) {
+        EXPECT_LT(c[0].milliseconds(), 60000);
+    }
     EXPECT_EQ(m.mci("status myfile mode"), "Erro MCI: dispositivo desconhecido: myfile");
 }
 
