@@ -264,14 +264,18 @@ struct MediaPlayer::Media {
 MediaPlayer::MediaPlayer() = default;
 
 MediaPlayer::~MediaPlayer() {
+    for (auto& [key, m] : media_) release(*m);
+}
+
+void MediaPlayer::release(Media& m) {
     std::string reason;
     const MpvCalls* mpv = mpvCalls(reason);
-    for (auto& [key, m] : media_) {
-        if (m->mpv && mpv) mpv->terminateDestroy(m->mpv);
-        if (!m->capture.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(m->capture, ec);
-        }
+    if (m.mpv && mpv) mpv->terminateDestroy(m.mpv);
+    m.mpv = nullptr;
+    if (!m.capture.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(m.capture, ec);
+        m.capture.clear();
     }
 }
 
@@ -478,16 +482,9 @@ void MediaPlayer::pump() {
 }
 
 void MediaPlayer::closeAll() {
-    std::string reason;
-    const MpvCalls* mpv = mpvCalls(reason);
     for (auto& [key, m] : media_) {
         if (m->state != PlayState::Stopped) finish(*m);
-        if (m->mpv && mpv) mpv->terminateDestroy(m->mpv);
-        m->mpv = nullptr;
-        if (!m->capture.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(m->capture, ec);
-        }
+        release(*m);
     }
     media_.clear();
 }
@@ -578,12 +575,7 @@ std::string MediaPlayer::run(const MciCommand& c) {
             return "";
         case Verb::Close:
             if (m->state != PlayState::Stopped) finish(*m);
-            if (m->mpv && mpv) mpv->terminateDestroy(m->mpv);
-            m->mpv = nullptr;
-            if (!m->capture.empty()) {
-                std::error_code ec;
-                std::filesystem::remove(m->capture, ec);
-            }
+            release(*m);
             media_.erase(text::upperCase(c.device));
             return "";
         case Verb::Seek: {

@@ -77,6 +77,8 @@ private:
     void finish(Media& m);
     void deliver(Media& m);
     void check(Media& m);
+    // Ends the medium's player and takes its capture file away, with nothing handed over.
+    static void release(Media& m);
 
     MediaOutput output_ = MediaOutput::System;
     WavePlayer* player_ = nullptr;
