@@ -332,6 +332,18 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
     // and keys come from standard input a line at a time.
     TeletypeEcho echo;
     std::unique_ptr<BrailleMirror> braille;
+    // The cursor row on a braille display, when brltty has one; without it, nothing. The renderer
+    // pumps the display while it waits for a key.
+    auto startBraille = [&](const std::function<void(std::function<void()>)>& whileWaiting) {
+        std::string error;
+        if (std::optional<BrailleTables> tables =
+                loadBrailleTables(shareDataFolder(where.executableFolder, "braille"), error)) {
+            braille = std::make_unique<BrailleMirror>(console, keys, *tables,
+                                                      openBrailleDisplay(BrailleDisplayOptions{}));
+            loop.add(braille.get());
+            whileWaiting([&braille] { braille->pump(); });
+        }
+    };
     if (fullScreen) terminal = TerminalRenderer::create(console, keys);
     if (terminal) {
         console.setObserver(terminal.get());
@@ -345,28 +357,13 @@ int runScript(const HostOptions& options, const std::vector<std::string>& lines,
             if (!terminal->keepsScreenBehind()) heldWarnings.hold(noSound);
         }
         if (!settingsProblem.empty() && !terminal->keepsScreenBehind()) heldWarnings.hold(settingsProblem);
-        // The cursor row on a braille display, when brltty has one; without it, nothing.
-        std::string error;
-        if (std::optional<BrailleTables> tables =
-                loadBrailleTables(shareDataFolder(where.executableFolder, "braille"), error)) {
-            braille = std::make_unique<BrailleMirror>(console, keys, *tables,
-                                                      openBrailleDisplay(BrailleDisplayOptions{}));
-            loop.add(braille.get());
-            terminal->whileWaiting([&braille] { braille->pump(); });
-        }
+        startBraille([&terminal](std::function<void()> idle) { terminal->whileWaiting(std::move(idle)); });
     } else if (window) {
         console.setObserver(window.get());
         window->holdKeysWhile([&typed] { return !typed.empty(); });
         keySource.add(window.get());
         loop.add(window.get());
-        std::string error;
-        if (std::optional<BrailleTables> tables =
-                loadBrailleTables(shareDataFolder(where.executableFolder, "braille"), error)) {
-            braille = std::make_unique<BrailleMirror>(console, keys, *tables,
-                                                      openBrailleDisplay(BrailleDisplayOptions{}));
-            loop.add(braille.get());
-            window->whileWaiting([&braille] { braille->pump(); });
-        }
+        startBraille([&window](std::function<void()> idle) { window->whileWaiting(std::move(idle)); });
     } else if (!options.headless) {
         console.setObserver(&echo);
         keySource.add(&standardInput);
